@@ -1,0 +1,219 @@
+#include "image/Bitmap.h"
+
+#include <bit>
+#include <limits>
+#include <mutex>
+#include <new>
+
+#include "base/Exceptions.h"
+#include "image/Canvas.h"
+
+namespace tlc {
+
+namespace {
+
+// Sharing and replacing content happens under one lock, as the window
+// system's own bitmaps do; the program itself has a single thread.
+std::mutex& ContentLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+bool IsContiguous(std::uint32_t mask) {
+    if (mask == 0) return false;
+    const std::uint32_t shifted = mask >> std::countr_zero(mask);
+    return (shifted & (shifted + 1)) == 0;
+}
+
+} // namespace
+
+std::size_t RowStride(std::int32_t width, int bitCount) {
+    if (width < 0 || bitCount <= 0) return 0;
+    const std::uint64_t bits = static_cast<std::uint64_t>(width) * static_cast<unsigned>(bitCount);
+    const std::uint64_t stride = ((bits + 31) & ~std::uint64_t{31}) / 8;
+    if (stride > std::numeric_limits<std::uint32_t>::max()) return 0;
+    return static_cast<std::size_t>(stride);
+}
+
+TBitmapImage::Channel TBitmapImage::MakeChannel(std::uint32_t mask) {
+    Channel ch;
+    ch.mask = mask;
+    if (mask == 0) return ch;
+    ch.shift = std::countr_zero(mask);
+    ch.bits = std::popcount(mask);
+    return ch;
+}
+
+std::shared_ptr<TBitmapImage> TBitmapImage::Create(const TRasterFormat& format) {
+    const int bpp = format.BitCount;
+    if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
+        throw EInvalidGraphic("Bitmap image is not valid");
+    if (format.Width < 0 || format.Height == std::numeric_limits<std::int32_t>::min())
+        throw EInvalidGraphic("Bitmap image is not valid");
+    if (format.ColourTable.size() > 256) throw EInvalidGraphic("Bitmap image is not valid");
+
+    auto image = std::make_shared<TBitmapImage>();
+    image->format_ = format;
+    TRasterFormat& f = image->format_;
+    if (bpp == 16 || bpp == 32) {
+        if (f.Compression == BI_BITFIELDS) {
+            if (!IsContiguous(f.RedMask) || !IsContiguous(f.GreenMask) || !IsContiguous(f.BlueMask) ||
+                (f.RedMask & f.GreenMask) || (f.RedMask & f.BlueMask) || (f.GreenMask & f.BlueMask))
+                throw EInvalidGraphic("Bitmap image is not valid");
+            if (bpp == 16 && ((f.RedMask | f.GreenMask | f.BlueMask) > 0xFFFFu))
+                throw EInvalidGraphic("Bitmap image is not valid");
+        } else if (bpp == 16) {
+            f.RedMask = 0x7C00;
+            f.GreenMask = 0x03E0;
+            f.BlueMask = 0x001F;
+        } else {
+            f.RedMask = 0x00FF0000;
+            f.GreenMask = 0x0000FF00;
+            f.BlueMask = 0x000000FF;
+        }
+        image->masked_ = bpp == 16 || f.Compression == BI_BITFIELDS;
+        image->red_ = MakeChannel(f.RedMask);
+        image->green_ = MakeChannel(f.GreenMask);
+        image->blue_ = MakeChannel(f.BlueMask);
+    }
+
+    const std::int32_t absHeight = f.Height < 0 ? -f.Height : f.Height;
+    image->stride_ = RowStride(f.Width, bpp);
+    if (f.Width > 0 && absHeight > 0) {
+        if (image->stride_ == 0 ||
+            image->stride_ > kMaxRasterBytes / static_cast<std::size_t>(absHeight))
+            throw EOutOfResources();
+        try {
+            image->pixels_.assign(image->stride_ * static_cast<std::size_t>(absHeight), 0);
+        } catch (const std::bad_alloc&) {
+            throw EOutOfResources();
+        }
+        image->rasterWidth_ = static_cast<std::uint32_t>(f.Width);
+        image->rasterHeight_ = static_cast<std::uint32_t>(absHeight);
+    }
+    return image;
+}
+
+std::shared_ptr<TBitmapImage> TBitmapImage::CreateBlank(std::int32_t width, std::int32_t height) {
+    TRasterFormat format;
+    format.Width = width;
+    format.Height = height;
+    format.BitCount = 32;
+    auto image = Create(format);
+    for (std::size_t i = 0; i < image->pixels_.size(); i += 4) {
+        image->pixels_[i] = 0xFF;
+        image->pixels_[i + 1] = 0xFF;
+        image->pixels_[i + 2] = 0xFF;
+    }
+    return image;
+}
+
+std::shared_ptr<TBitmapImage> TBitmapImage::CreateSizeOnly(std::int32_t width,
+                                                           std::int32_t height) {
+    auto image = std::make_shared<TBitmapImage>();
+    image->format_.Width = width;
+    image->format_.Height = height;
+    return image;
+}
+
+std::shared_ptr<TBitmapImage> TBitmapImage::Clone() const {
+    try {
+        auto copy = std::make_shared<TBitmapImage>(*this);
+        return copy;
+    } catch (const std::bad_alloc&) {
+        throw EOutOfResources();
+    }
+}
+
+int TBitmapImage::NearestIndex(TColor c) {
+    if (c == lastNearestColour_) return lastNearestIndex_;
+    const auto& table = format_.ColourTable;
+    int best = 0;
+    long bestDistance = std::numeric_limits<long>::max();
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        const long dr = RedOf(table[i]) - RedOf(c);
+        const long dg = GreenOf(table[i]) - GreenOf(c);
+        const long db = BlueOf(table[i]) - BlueOf(c);
+        const long d = dr * dr + dg * dg + db * db;
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = static_cast<int>(i);
+            if (d == 0) break;
+        }
+    }
+    // A raster of N bits can only address the first 2^N entries.
+    const int limit = 1 << format_.BitCount;
+    if (best >= limit) best = 0;
+    lastNearestColour_ = c;
+    lastNearestIndex_ = best;
+    return best;
+}
+
+// ---------------------------------------------------------------------------
+
+TBitmap::TBitmap() : TGraphic(GraphicKind::Bitmap), image_(std::make_shared<TBitmapImage>()) {}
+
+TBitmap::~TBitmap() = default;
+
+void TBitmap::ShareFrom(const TGraphic& source) {
+    const auto& other = dynamic_cast<const TBitmap&>(source);
+    {
+        std::lock_guard<std::mutex> guard(ContentLock());
+        image_ = other.image_;
+        TransparentModeValue = other.TransparentModeValue;
+        TransparentColour = other.TransparentColour;
+        SetTransparent(other.Transparent());
+    }
+    image_->HasPalette = !image_->ColourTable().empty();
+    Changed();
+}
+
+void TBitmap::ShareFromNothing() {
+    {
+        std::lock_guard<std::mutex> guard(ContentLock());
+        image_ = std::make_shared<TBitmapImage>();
+    }
+    Changed();
+}
+
+void TBitmap::SetImage(std::shared_ptr<TBitmapImage> image) {
+    {
+        std::lock_guard<std::mutex> guard(ContentLock());
+        image_ = image ? std::move(image) : std::make_shared<TBitmapImage>();
+    }
+    Changed();
+}
+
+void TBitmap::UnshareSlow() {
+    std::lock_guard<std::mutex> guard(ContentLock());
+    if (image_.use_count() > 1) image_ = image_->Clone();
+    image_->ClrUsed = 0;
+    image_->ClrImportant = 0;
+    image_->FileCopy.clear();
+    image_->FileCopy.shrink_to_fit();
+}
+
+TBitmapCanvas& TBitmap::CreateCanvas() {
+    canvas_ = std::make_unique<TBitmapCanvas>(*this);
+    return *canvas_;
+}
+
+void TBitmap::SetWidth(std::int32_t width) {
+    if (width == image_->Width()) return;
+    Resize(width, image_->Height());
+}
+
+void TBitmap::SetHeight(std::int32_t height) {
+    if (height == image_->Height()) return;
+    Resize(image_->Width(), height);
+}
+
+void TBitmap::Resize(std::int32_t width, std::int32_t height) {
+    if (width < 0) width = 0;
+    if (width > 0 && height != 0)
+        SetImage(TBitmapImage::CreateBlank(width, height));
+    else
+        SetImage(TBitmapImage::CreateSizeOnly(width, height));
+}
+
+} // namespace tlc

@@ -1,0 +1,266 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "base/Types.h"
+#include "image/Graphic.h"
+
+namespace tlc {
+
+class TBitmapCanvas;
+
+// Largest raster we agree to hold: above this a header is refused before any
+// allocation (4000 x 3000 at 32 bits is 46 MiB, well inside).
+inline constexpr std::size_t kMaxRasterBytes = std::size_t{256} << 20;
+
+enum : std::uint32_t { BI_RGB = 0, BI_RLE8 = 1, BI_RLE4 = 2, BI_BITFIELDS = 3 };
+
+// What a raster is made of: everything but the pixels.
+struct TRasterFormat {
+    std::int32_t Width = 0;
+    std::int32_t Height = 0; // negative: the file stored its rows top row first
+    std::uint16_t BitCount = 32;
+    std::uint32_t Compression = BI_RGB; // BI_RGB or BI_BITFIELDS
+    std::uint32_t RedMask = 0, GreenMask = 0, BlueMask = 0;
+    std::vector<TColor> ColourTable; // 0 to 256 entries, as 0x00BBGGRR
+};
+
+// Row stride in bytes of a raster, each row padded to 4 bytes; 0 on overflow.
+std::size_t RowStride(std::int32_t width, int bitCount);
+
+// The shared content of bitmaps: a raster in the file's own pixel format.
+// Rows are held top row first whatever order the file used.
+class TBitmapImage {
+public:
+    // An image without raster.
+    TBitmapImage() = default;
+
+    // A raster of the given format with every byte 0. Throws EInvalidGraphic
+    // for an unusable format and EOutOfResources above kMaxRasterBytes or when
+    // memory runs out.
+    static std::shared_ptr<TBitmapImage> Create(const TRasterFormat& format);
+    // A raster in the display's format (32 bits, no table), all white.
+    static std::shared_ptr<TBitmapImage> CreateBlank(std::int32_t width, std::int32_t height);
+    // Only a recorded size, without raster.
+    static std::shared_ptr<TBitmapImage> CreateSizeOnly(std::int32_t width, std::int32_t height);
+    // A private copy with the same format and pixels.
+    std::shared_ptr<TBitmapImage> Clone() const;
+
+    const TRasterFormat& Format() const { return format_; }
+    std::int32_t Width() const { return format_.Width; }
+    std::int32_t Height() const { return format_.Height; } // signed, as described
+    std::int32_t AbsHeight() const { return format_.Height < 0 ? -format_.Height : format_.Height; }
+    int BitCount() const { return format_.BitCount; }
+    const std::vector<TColor>& ColourTable() const { return format_.ColourTable; }
+    bool HasRaster() const { return !pixels_.empty(); }
+    std::size_t Stride() const { return stride_; }
+
+    // Row y as displayed (0 = top).
+    std::uint8_t* Row(std::int32_t y) { return pixels_.data() + static_cast<std::size_t>(y) * stride_; }
+    const std::uint8_t* Row(std::int32_t y) const {
+        return pixels_.data() + static_cast<std::size_t>(y) * stride_;
+    }
+    std::vector<std::uint8_t>& Pixels() { return pixels_; }
+    const std::vector<std::uint8_t>& Pixels() const { return pixels_; }
+
+    // Description kept from the file.
+    std::int32_t XPelsPerMeter = 0;
+    std::int32_t YPelsPerMeter = 0;
+    std::uint32_t ClrUsed = 0;
+    std::uint32_t ClrImportant = 0;
+    bool CoreHeader = false;
+    std::vector<std::uint8_t> FileCopy; // run-length files only, until the first change
+    bool HasPalette = false;
+
+    // 0x00BBGGRR of pixel (x, y), or 0xFFFFFFFF outside the raster.
+    TColor GetPixel(std::int32_t x, std::int32_t y) const {
+        if (static_cast<std::uint32_t>(x) >= rasterWidth_ ||
+            static_cast<std::uint32_t>(y) >= rasterHeight_)
+            return clNone;
+        const std::uint8_t* row = Row(y);
+        switch (format_.BitCount) {
+        case 32:
+            if (!masked_) {
+                const std::uint8_t* p = row + static_cast<std::size_t>(x) * 4;
+                return RGB(p[2], p[1], p[0]);
+            }
+            return FromMasked(Load32(row + static_cast<std::size_t>(x) * 4));
+        case 24: {
+            const std::uint8_t* p = row + static_cast<std::size_t>(x) * 3;
+            return RGB(p[2], p[1], p[0]);
+        }
+        case 16: {
+            const std::uint8_t* p = row + static_cast<std::size_t>(x) * 2;
+            return FromMasked(static_cast<std::uint32_t>(p[0] | (p[1] << 8)));
+        }
+        case 8:
+            return TableColour(row[x]);
+        case 4:
+            return TableColour((row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F);
+        default: // 1
+            return TableColour((row[x >> 3] >> (7 - (x & 7))) & 1);
+        }
+    }
+
+    // Stores c (0x00BBGGRR) as the format can hold it; nothing outside.
+    void SetPixel(std::int32_t x, std::int32_t y, TColor c) {
+        if (static_cast<std::uint32_t>(x) >= rasterWidth_ ||
+            static_cast<std::uint32_t>(y) >= rasterHeight_)
+            return;
+        std::uint8_t* row = Row(y);
+        switch (format_.BitCount) {
+        case 32:
+            if (!masked_) {
+                std::uint8_t* p = row + static_cast<std::size_t>(x) * 4;
+                p[0] = static_cast<std::uint8_t>(BlueOf(c));
+                p[1] = static_cast<std::uint8_t>(GreenOf(c));
+                p[2] = static_cast<std::uint8_t>(RedOf(c));
+                p[3] = 0;
+            } else {
+                Store32(row + static_cast<std::size_t>(x) * 4, ToMasked(c));
+            }
+            return;
+        case 24: {
+            std::uint8_t* p = row + static_cast<std::size_t>(x) * 3;
+            p[0] = static_cast<std::uint8_t>(BlueOf(c));
+            p[1] = static_cast<std::uint8_t>(GreenOf(c));
+            p[2] = static_cast<std::uint8_t>(RedOf(c));
+            return;
+        }
+        case 16: {
+            std::uint8_t* p = row + static_cast<std::size_t>(x) * 2;
+            const std::uint32_t v = ToMasked(c);
+            p[0] = static_cast<std::uint8_t>(v);
+            p[1] = static_cast<std::uint8_t>(v >> 8);
+            return;
+        }
+        case 8:
+            row[x] = static_cast<std::uint8_t>(NearestIndex(c));
+            return;
+        case 4: {
+            std::uint8_t& b = row[x >> 1];
+            const int shift = (x & 1) ? 0 : 4;
+            b = static_cast<std::uint8_t>((b & ~(0x0F << shift)) | (NearestIndex(c) << shift));
+            return;
+        }
+        default: {
+            std::uint8_t& b = row[x >> 3];
+            const int bit = 7 - (x & 7);
+            b = static_cast<std::uint8_t>((b & ~(1 << bit)) | (NearestIndex(c) << bit));
+            return;
+        }
+        }
+    }
+
+    // Index of the table colour nearest to c (squared distance, first wins).
+    int NearestIndex(TColor c);
+
+private:
+    struct Channel {
+        std::uint32_t mask = 0;
+        int shift = 0;
+        int bits = 0;
+    };
+    static Channel MakeChannel(std::uint32_t mask);
+    static int Widen(std::uint32_t v, const Channel& ch) {
+        const std::uint32_t raw = (v & ch.mask) >> ch.shift;
+        if (ch.bits >= 8) return static_cast<int>(raw >> (ch.bits - 8));
+        // Repeat the high bits into the open low bits so that full scale reads 255.
+        std::uint32_t out = raw << (8 - ch.bits);
+        for (int filled = ch.bits; filled < 8; filled += ch.bits) out |= out >> ch.bits;
+        return static_cast<int>(out & 0xFF);
+    }
+    static std::uint32_t Narrow(int v, const Channel& ch) {
+        const std::uint32_t raw = ch.bits >= 8 ? static_cast<std::uint32_t>(v) << (ch.bits - 8)
+                                               : static_cast<std::uint32_t>(v) >> (8 - ch.bits);
+        return (raw << ch.shift) & ch.mask;
+    }
+    TColor FromMasked(std::uint32_t v) const {
+        return RGB(Widen(v, red_), Widen(v, green_), Widen(v, blue_));
+    }
+    std::uint32_t ToMasked(TColor c) const {
+        return Narrow(RedOf(c), red_) | Narrow(GreenOf(c), green_) | Narrow(BlueOf(c), blue_);
+    }
+    static std::uint32_t Load32(const std::uint8_t* p) {
+        return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+               (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+    }
+    static void Store32(std::uint8_t* p, std::uint32_t v) {
+        p[0] = static_cast<std::uint8_t>(v);
+        p[1] = static_cast<std::uint8_t>(v >> 8);
+        p[2] = static_cast<std::uint8_t>(v >> 16);
+        p[3] = static_cast<std::uint8_t>(v >> 24);
+    }
+    TColor TableColour(unsigned index) const {
+        return index < format_.ColourTable.size() ? format_.ColourTable[index] : clBlack;
+    }
+
+    TRasterFormat format_;
+    std::vector<std::uint8_t> pixels_;
+    std::size_t stride_ = 0;
+    std::uint32_t rasterWidth_ = 0;  // 0 when there are no pixels
+    std::uint32_t rasterHeight_ = 0;
+    bool masked_ = false; // 16 bits, or 32 bits with channel masks
+    Channel red_, green_, blue_;
+    // One-entry cache for NearestIndex: a conversion writes the same two colours.
+    TColor lastNearestColour_ = clNone;
+    int lastNearestIndex_ = 0;
+};
+
+// A raster graphic; its content is shared with copies until one side writes.
+class TBitmap final : public TGraphic {
+public:
+    TBitmap();
+    ~TBitmap() override;
+
+    std::int32_t Width() const override { return image_->Width(); }
+    std::int32_t Height() const override { return image_->AbsHeight(); }
+    bool Empty() const override { return !image_->HasRaster() && image_->FileCopy.empty(); }
+    std::unique_ptr<TGraphic> NewEmpty() const override { return std::make_unique<TBitmap>(); }
+    void ShareFrom(const TGraphic& source) override;
+    // New, empty content (ShareFrom with no source).
+    void ShareFromNothing();
+
+    // Sizing an empty bitmap records the width; once width and height are both
+    // non-zero a blank white raster in the display's format takes their place.
+    void SetWidth(std::int32_t width);
+    void SetHeight(std::int32_t height);
+
+    // Installs freshly read content (count 1) and reports a change.
+    void SetImage(std::shared_ptr<TBitmapImage> image);
+
+    const TBitmapImage& Image() const { return *image_; }
+    // Only valid after Unshare().
+    TBitmapImage& ImageForWrite() { return *image_; }
+    const std::shared_ptr<TBitmapImage>& SharedImage() const { return image_; }
+    long ShareCount() const { return image_.use_count(); }
+
+    // Takes a private copy when the content is shared; forgets the counts of
+    // colours used and the kept file bytes, which no longer match the pixels.
+    void Unshare() {
+        if (image_.use_count() > 1 || image_->ClrUsed != 0 || image_->ClrImportant != 0 ||
+            !image_->FileCopy.empty())
+            UnshareSlow();
+    }
+
+    TBitmapCanvas& Canvas() { return canvas_ ? *canvas_ : CreateCanvas(); }
+    bool HasCanvas() const { return canvas_ != nullptr; }
+
+    // Transparency settings, copied with the content.
+    enum class TransparentMode { Auto, Fixed };
+    TransparentMode TransparentModeValue = TransparentMode::Auto;
+    TColor TransparentColour = 0x02FFFFFFu;
+
+private:
+    void UnshareSlow();
+    TBitmapCanvas& CreateCanvas();
+    void Resize(std::int32_t width, std::int32_t height);
+
+    std::shared_ptr<TBitmapImage> image_;
+    std::unique_ptr<TBitmapCanvas> canvas_;
+};
+
+} // namespace tlc

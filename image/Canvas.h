@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstdint>
+
+#include "base/Types.h"
+#include "image/Bitmap.h"
+
+namespace tlc {
+
+// Our own table of the window system's colours (index 0 to 30), as
+// 0x00BBGGRR; indices beyond the table give black.
+TColor SystemColour(int index);
+
+// A value with bit 31 set names the system colour of its low byte.
+inline TColor ResolveColour(TColor value) {
+    if (value & 0x80000000u) return SystemColour(static_cast<int>(value & 0xFFu));
+    return value;
+}
+
+// A drawing surface with hooks around every change.
+class TCanvas {
+public:
+    virtual ~TCanvas() = default;
+    virtual TColor ReadPixel(std::int32_t x, std::int32_t y) = 0;
+    virtual void WritePixel(std::int32_t x, std::int32_t y, TColor colour) = 0;
+
+protected:
+    virtual void BeforeChange() = 0;
+    virtual void AfterChange() = 0;
+};
+
+// The canvas of one bitmap: BeforeChange unshares its content, AfterChange
+// reports the change up the listener chain.
+class TBitmapCanvas final : public TCanvas {
+public:
+    explicit TBitmapCanvas(TBitmap& bitmap) : bitmap_(bitmap) {}
+
+    TBitmap& Bitmap() const { return bitmap_; }
+    // Whether a pixel access has set up the drawing context yet.
+    bool HasContext() const { return hasContext_; }
+
+    TColor ReadPixel(std::int32_t x, std::int32_t y) override {
+        hasContext_ = true;
+        return bitmap_.Image().GetPixel(x, y);
+    }
+
+    void WritePixel(std::int32_t x, std::int32_t y, TColor colour) override {
+        BeforeChange();
+        hasContext_ = true;
+        bitmap_.ImageForWrite().SetPixel(x, y, ResolveColour(colour));
+        AfterChange();
+    }
+
+protected:
+    void BeforeChange() override { bitmap_.Unshare(); }
+    void AfterChange() override { bitmap_.Changed(); }
+
+private:
+    TBitmap& bitmap_;
+    bool hasContext_ = false;
+};
+
+} // namespace tlc

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "base/Types.h"
+
+namespace tlc {
+
+// Receives the change reports that travel from canvas to bitmap to picture to
+// image control.
+class IChangeListener {
+public:
+    virtual void Changed() = 0;
+
+protected:
+    ~IChangeListener() = default;
+};
+
+enum class GraphicKind { Bitmap, Icon, Metafile };
+
+// A bitmap, an icon or a metafile. Content is shared between copies.
+class TGraphic {
+public:
+    virtual ~TGraphic() = default;
+    TGraphic(const TGraphic&) = delete;
+    TGraphic& operator=(const TGraphic&) = delete;
+
+    GraphicKind Kind() const { return kind_; }
+    virtual std::int32_t Width() const = 0;
+    virtual std::int32_t Height() const = 0;
+    virtual bool Empty() const = 0;
+    // A new, empty graphic of the same kind.
+    virtual std::unique_ptr<TGraphic> NewEmpty() const = 0;
+    // Shares the content of `source`, which must be of the same kind.
+    virtual void ShareFrom(const TGraphic& source) = 0;
+
+    void SetListener(IChangeListener* listener) { listener_ = listener; }
+    IChangeListener* Listener() const { return listener_; }
+    bool Modified() const { return modified_; }
+    void SetModified(bool value) { modified_ = value; }
+    bool Transparent() const { return transparent_; }
+    void SetTransparent(bool value) { transparent_ = value; }
+
+    // Sets the modified flag and tells the listener.
+    void Changed() {
+        modified_ = true;
+        if (listener_) listener_->Changed();
+    }
+
+protected:
+    explicit TGraphic(GraphicKind kind) : kind_(kind) {}
+
+private:
+    GraphicKind kind_;
+    IChangeListener* listener_ = nullptr;
+    bool modified_ = false;
+    bool transparent_ = false;
+};
+
+} // namespace tlc

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+
+#include "base/Types.h"
+#include "image/Image.h"
+#include "logo/PrinterModels.h"
+
+namespace tlc {
+
+struct Thresholds {
+    std::int32_t Red = 128;
+    std::int32_t Green = 128;
+    std::int32_t Blue = 128;
+};
+
+// Logo size for a picture of width x height: one step past the next multiple
+// of 8, clamped to the printer, the height cut to fit the area, then rounded
+// down to multiples of 8. All limits 0 (no printer) gives 0 x 0.
+LogoGeometry FitGeometry(std::int32_t width, std::int32_t height, const PrinterLimits& limits);
+
+// A dot is dark when any channel is at or below its threshold.
+inline bool IsDark(TColor c, const Thresholds& t) {
+    // All three comparisons, as the rule is stated; one that holds is enough.
+    const bool blue = BlueOf(c) <= t.Blue;
+    const bool green = GreenOf(c) <= t.Green;
+    const bool red = RedOf(c) <= t.Red;
+    return blue | green | red;
+}
+
+// Paints the geometry area of the target white, one pixel at a time.
+void ClearTargetImage(TImage& target, const LogoGeometry& geometry);
+
+// Copies the source picture into the target, sets `geometry` (before any
+// pixel is touched, so that it holds the new size even when the target then
+// refuses pixel access), sizes the target control, clears it and writes black
+// for every dark source pixel, redrawing the target before the rows and after
+// every row whose number is a multiple of 20.
+void ConvertImage(TImage& source, TImage& target, const Thresholds& thresholds,
+                  const PrinterLimits& limits, LogoGeometry& geometry);
+
+} // namespace tlc

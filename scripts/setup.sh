@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what the build needs on Debian 12 (as root), or says what to install.
+set -euo pipefail
+
+packages=(cmake ninja-build g++ ccache pkg-config
+          qt6-base-dev qt6-base-dev-tools libgl-dev
+          libgtest-dev libgmock-dev libbenchmark-dev
+          xvfb xauth fonts-liberation)
+if [ "${TLC_FUZZ:-0}" = 1 ]; then packages+=(clang-14 libclang-rt-14-dev); fi
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -eq 0 ]; then exit 0; fi
+
+if [ "$(id -u)" = 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -qq
+  apt-get install -y -qq --no-install-recommends "${missing[@]}"
+else
+  echo "Missing packages. Install them with:" >&2
+  echo "  sudo apt-get install -y ${missing[*]}" >&2
+  exit 1
+fi

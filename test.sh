@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test, then the core tests again under the
+# address and undefined-behaviour sanitizers.
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/setup.sh
+
+jobs=$(nproc)
+export QT_QPA_PLATFORM=offscreen
+export CTEST_OUTPUT_ON_FAILURE=1
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug \
+      -DTLC_SANITIZE=ON -DTLC_CORE_ONLY=ON -DTLC_BENCH=OFF
+cmake --build build-sanitize -j "$jobs"
+ctest --test-dir build-sanitize --output-on-failure -j "$jobs"

@@ -1,0 +1,249 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "CountingView.h"
+#include "image/Icon.h"
+#include "logo/Conversion.h"
+#include "logo/PrinterModels.h"
+
+namespace tlc {
+namespace {
+
+using test::CountingView;
+
+const TPrinterModels kModels = BuildPrinterModels();
+
+TEST(PrinterModels, TableAndLookups) {
+    EXPECT_EQ(kModels[0].Name, "Epson TM-T88III (NVRam)");
+    EXPECT_EQ(kModels[1].Name, "Epson TM-T88I/II (SRam)");
+    EXPECT_EQ(kModels[2].Name, "Star TSP-700");
+    EXPECT_EQ(kModels[3].Name, "IBM TF6");
+    const PrinterLimits row1 = LimitsOf(kModels, 1);
+    EXPECT_EQ(row1.MaxWidth, 480);
+    EXPECT_EQ(row1.MaxHeight, 384);
+    EXPECT_EQ(row1.MaxArea, 98304);
+    const PrinterLimits row3 = LimitsOf(kModels, 3);
+    EXPECT_EQ(row3.MaxWidth, 568);
+    EXPECT_EQ(row3.MaxHeight, 2040);
+    EXPECT_EQ(row3.MaxArea, 522560);
+    for (int index : {-1, 4, 100, -2147483647}) {
+        const PrinterLimits none = LimitsOf(kModels, index);
+        EXPECT_EQ(none.MaxWidth, 0);
+        EXPECT_EQ(none.MaxHeight, 0);
+        EXPECT_EQ(none.MaxArea, 0);
+    }
+}
+
+struct GeometryCase {
+    std::int32_t w, h;
+    LogoGeometry rows02, row1, row3;
+};
+
+void PrintTo(const GeometryCase& c, std::ostream* os) { *os << c.w << " x " << c.h; }
+
+class GeometryTest : public ::testing::TestWithParam<GeometryCase> {};
+
+TEST_P(GeometryTest, FitsEachPrinter) {
+    const GeometryCase& c = GetParam();
+    EXPECT_EQ(FitGeometry(c.w, c.h, LimitsOf(kModels, 0)), c.rows02);
+    EXPECT_EQ(FitGeometry(c.w, c.h, LimitsOf(kModels, 2)), c.rows02);
+    EXPECT_EQ(FitGeometry(c.w, c.h, LimitsOf(kModels, 1)), c.row1);
+    EXPECT_EQ(FitGeometry(c.w, c.h, LimitsOf(kModels, 3)), c.row3);
+    EXPECT_EQ(FitGeometry(c.w, c.h, LimitsOf(kModels, -1)), (LogoGeometry{0, 0}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, GeometryTest,
+    ::testing::Values(GeometryCase{0, 0, {8, 8}, {8, 8}, {8, 8}},
+                      GeometryCase{1, 1, {8, 8}, {8, 8}, {8, 8}},
+                      GeometryCase{8, 8, {16, 16}, {16, 16}, {16, 16}},
+                      GeometryCase{96, 96, {104, 104}, {104, 104}, {104, 104}},
+                      GeometryCase{100, 50, {104, 56}, {104, 56}, {104, 56}},
+                      GeometryCase{472, 376, {480, 384}, {480, 200}, {480, 384}},
+                      GeometryCase{480, 204, {488, 208}, {480, 200}, {488, 208}},
+                      GeometryCase{567, 919, {568, 600}, {480, 200}, {568, 920}},
+                      GeometryCase{640, 480, {600, 488}, {480, 200}, {568, 488}},
+                      GeometryCase{1000, 1000, {600, 600}, {480, 200}, {568, 920}},
+                      GeometryCase{300, 3000, {304, 600}, {304, 320}, {304, 1712}},
+                      GeometryCase{16, 3000, {24, 600}, {24, 384}, {24, 2040}},
+                      // hostile sizes do not overflow on the way
+                      GeometryCase{2147483647, 2147483647, {600, 600}, {480, 200}, {568, 920}}));
+
+// A picture whose pixels are given by a function, as a 24-bit bitmap.
+template <typename F> void InstallPicture(TImage& image, int w, int h, F colourAt) {
+    TRasterFormat f;
+    f.Width = w;
+    f.Height = h;
+    f.BitCount = 24;
+    auto raster = TBitmapImage::Create(f);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) raster->SetPixel(x, y, colourAt(x, y));
+    auto bitmap = std::make_unique<TBitmap>();
+    bitmap->SetImage(raster);
+    image.Picture().Install(std::move(bitmap));
+}
+
+struct PixelCase {
+    TColor colour;
+    Thresholds thresholds;
+    bool dark;
+};
+
+TEST(PixelRule, AnyChannelAtOrBelowItsThreshold) {
+    const PixelCase cases[] = {
+        {RGB(128, 200, 200), {128, 128, 128}, true}, // red equals its threshold
+        {RGB(129, 129, 129), {128, 128, 128}, false},
+        {RGB(200, 128, 200), {128, 128, 128}, true},
+        {RGB(200, 200, 128), {128, 128, 128}, true},
+        {RGB(255, 0, 0), {0, 0, 0}, true},
+        {clBlack, {0, 0, 0}, true},
+        {clWhite, {0, 0, 0}, false},
+        {RGB(1, 1, 1), {0, 0, 0}, false},
+        {clWhite, {255, 0, 0}, true},
+        {clWhite, {0, 0, 255}, true},
+        {clNone, {254, 254, 254}, false}, // outside a raster reads as white
+        {0xFF000000u | RGB(10, 10, 10), {128, 128, 128}, true}, // top byte ignored
+        {RGB(5, 5, 5), {-1, -1, -1}, false},                  // parsed, never clamped
+        {RGB(255, 255, 255), {300, 0, 0}, true},
+    };
+    for (const PixelCase& c : cases) {
+        EXPECT_EQ(IsDark(c.colour, c.thresholds), c.dark)
+            << std::hex << c.colour << std::dec << " at " << c.thresholds.Red << ","
+            << c.thresholds.Green << "," << c.thresholds.Blue;
+    }
+}
+
+TEST(Conversion, MarginStaysOutsideTheCopiedPicture) {
+    for (int threshold : {0, 128, 255}) {
+        TImage source, target;
+        InstallPicture(source, 100, 50, [](int x, int y) { return RGB(x * 2, y * 5, 100); });
+        LogoGeometry geometry;
+        ConvertImage(source, target, {threshold, threshold, threshold}, LimitsOf(kModels, 0),
+                     geometry);
+        EXPECT_EQ(geometry, (LogoGeometry{104, 56}));
+        EXPECT_EQ(target.Width(), 104);
+        EXPECT_EQ(target.Height(), 56);
+        EXPECT_EQ(target.Picture().Width(), 100);
+        TCanvas& canvas = target.EnsureCanvas();
+        for (int y = 0; y < 56; ++y) {
+            for (int x = 0; x < 104; ++x) {
+                const TColor got = canvas.ReadPixel(x, y);
+                if (x >= 100 || y >= 50) {
+                    ASSERT_EQ(got, clNone) << x << "," << y;
+                } else {
+                    const bool dark = x * 2 <= threshold || y * 5 <= threshold || 100 <= threshold;
+                    ASSERT_EQ(got, dark ? clBlack : clWhite) << x << "," << y << " t" << threshold;
+                }
+            }
+        }
+        // The source kept its colours.
+        EXPECT_EQ(source.EnsureCanvas().ReadPixel(3, 4), RGB(6, 20, 100));
+    }
+}
+
+TEST(Conversion, LargePictureIsCutNotScaled) {
+    TImage source, target;
+    InstallPicture(source, 700, 20, [](int x, int) { return x >= 599 ? clBlack : clWhite; });
+    LogoGeometry geometry;
+    ConvertImage(source, target, {}, LimitsOf(kModels, 0), geometry);
+    EXPECT_EQ(geometry, (LogoGeometry{600, 24}));
+    EXPECT_EQ(target.EnsureCanvas().ReadPixel(598, 0), clWhite);
+    EXPECT_EQ(target.EnsureCanvas().ReadPixel(599, 0), clBlack);
+    // Beyond the geometry the copy keeps the source's colours.
+    EXPECT_EQ(target.EnsureCanvas().ReadPixel(650, 0), clBlack);
+}
+
+TEST(Conversion, RedrawsBeforeRowsAndEveryTwentiethRow) {
+    TImage source, target;
+    CountingView view(target);
+    InstallPicture(source, 96, 96, [](int, int) { return clWhite; });
+    LogoGeometry geometry;
+    ConvertImage(source, target, {}, LimitsOf(kModels, 0), geometry);
+    ASSERT_EQ(geometry.Height, 104);
+    EXPECT_EQ(view.repaints, 7); // before, then after rows 0, 20, 40, 60, 80, 100
+}
+
+TEST(Conversion, NoPrinterSelectedTouchesNoPixel) {
+    TImage source, target;
+    InstallPicture(source, 30, 30, [](int, int) { return clBlack; });
+    target.SetBounds(0, 0, 50, 50);
+    LogoGeometry geometry{16, 16};
+    ConvertImage(source, target, {255, 255, 255}, LimitsOf(kModels, -1), geometry);
+    EXPECT_EQ(geometry, (LogoGeometry{0, 0}));
+    EXPECT_EQ(target.Width(), 0);
+    EXPECT_EQ(target.Height(), 0);
+    // Still sharing: nothing was written to the target.
+    const auto* bitmap = static_cast<const TBitmap*>(target.Picture().Graphic());
+    EXPECT_EQ(bitmap->ShareCount(), 2);
+}
+
+TEST(Conversion, EmptySourceGivesBlankEightByEight) {
+    for (int threshold : {128, 255}) {
+        TImage source, target;
+        source.SetBounds(0, 0, 245, 263);
+        LogoGeometry geometry;
+        ConvertImage(source, target, {threshold, 128, 128}, LimitsOf(kModels, 0), geometry);
+        EXPECT_EQ(geometry, (LogoGeometry{8, 8}));
+        for (int y = 0; y < 8; ++y)
+            for (int x = 0; x < 8; ++x)
+                ASSERT_EQ(target.EnsureCanvas().ReadPixel(x, y), threshold == 255 ? clBlack : clWhite);
+        // The source now holds a blank picture of its control's size.
+        EXPECT_EQ(source.Picture().Width(), 245);
+        ConvertImage(source, target, {}, LimitsOf(kModels, 0), geometry);
+        EXPECT_EQ(geometry, (LogoGeometry{248, 264}));
+    }
+}
+
+TEST(Conversion, IconFailsAtFirstWriteWithGeometrySet) {
+    TImage source, target;
+    auto graphic = std::make_unique<TIcon>();
+    auto icon = std::make_shared<TIconImage>();
+    icon->Bytes = {0, 0, 1, 0, 1, 0};
+    graphic->SetImage(icon);
+    source.Picture().Install(std::move(graphic));
+    LogoGeometry geometry;
+    try {
+        ConvertImage(source, target, {}, LimitsOf(kModels, 0), geometry);
+        FAIL() << "converted an icon";
+    } catch (const EInvalidOperation& e) {
+        EXPECT_STREQ(e.what(), "Can only modify an image if it contains a bitmap");
+    }
+    EXPECT_EQ(geometry, (LogoGeometry{40, 40}));
+    EXPECT_EQ(target.Width(), 40);
+    ASSERT_NE(target.Picture().Graphic(), nullptr);
+    EXPECT_EQ(target.Picture().Graphic()->Kind(), GraphicKind::Icon);
+}
+
+TEST(Conversion, ColourTablesDecideWhatBlackIs) {
+    // 1-bit black/white: black and white both exact. 8-bit without black:
+    // a dark dot becomes the darkest entry, which the writer will count as clear.
+    struct Case {
+        int bpp;
+        std::vector<TColor> table;
+        TColor darkReadsAs;
+    };
+    const Case cases[] = {{1, {clWhite, clBlack}, clBlack},
+                          {8, {clWhite, RGB(30, 30, 30), RGB(90, 90, 90)}, RGB(30, 30, 30)}};
+    for (const Case& c : cases) {
+        TRasterFormat f;
+        f.Width = 16;
+        f.Height = 2;
+        f.BitCount = static_cast<std::uint16_t>(c.bpp);
+        f.ColourTable = c.table;
+        auto raster = TBitmapImage::Create(f);
+        raster->SetPixel(3, 0, c.table[1]);
+        auto bitmap = std::make_unique<TBitmap>();
+        bitmap->SetImage(raster);
+        TImage source, target;
+        source.Picture().Install(std::move(bitmap));
+        LogoGeometry geometry;
+        ConvertImage(source, target, {}, LimitsOf(kModels, 0), geometry);
+        EXPECT_EQ(target.EnsureCanvas().ReadPixel(3, 0), c.darkReadsAs) << c.bpp;
+        EXPECT_EQ(target.EnsureCanvas().ReadPixel(4, 0), clWhite) << c.bpp;
+    }
+}
+
+} // namespace
+} // namespace tlc
