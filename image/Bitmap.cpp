@@ -119,14 +119,14 @@ std::shared_ptr<TBitmapImage> TBitmapImage::CreateSizeOnly(std::int32_t width,
 std::shared_ptr<TBitmapImage> TBitmapImage::Clone() const {
     try {
         auto copy = std::make_shared<TBitmapImage>(*this);
+        copy->shareCount_ = 0;
         return copy;
     } catch (const std::bad_alloc&) {
         throw EOutOfResources();
     }
 }
 
-int TBitmapImage::NearestIndex(TColor c) {
-    if (c == lastNearestColour_) return lastNearestIndex_;
+int TBitmapImage::NearestIndexSlow(TColor c) {
     const auto& table = format_.ColourTable;
     int best = 0;
     long bestDistance = std::numeric_limits<long>::max();
@@ -151,15 +151,25 @@ int TBitmapImage::NearestIndex(TColor c) {
 
 // ---------------------------------------------------------------------------
 
-TBitmap::TBitmap() : TGraphic(GraphicKind::Bitmap), image_(std::make_shared<TBitmapImage>()) {}
+TBitmap::TBitmap() : TGraphic(GraphicKind::Bitmap) { Refer(std::make_shared<TBitmapImage>()); }
 
-TBitmap::~TBitmap() = default;
+TBitmap::~TBitmap() {
+    std::lock_guard<std::mutex> guard(ContentLock());
+    --image_->shareCount_;
+}
+
+void TBitmap::Refer(std::shared_ptr<TBitmapImage> image) {
+    ++image->shareCount_;
+    if (image_) --image_->shareCount_;
+    image_ = std::move(image);
+    if (canvas_) canvas_->image_ = image_.get();
+}
 
 void TBitmap::ShareFrom(const TGraphic& source) {
     const auto& other = dynamic_cast<const TBitmap&>(source);
     {
         std::lock_guard<std::mutex> guard(ContentLock());
-        image_ = other.image_;
+        Refer(other.image_);
         TransparentModeValue = other.TransparentModeValue;
         TransparentColour = other.TransparentColour;
         SetTransparent(other.Transparent());
@@ -171,7 +181,7 @@ void TBitmap::ShareFrom(const TGraphic& source) {
 void TBitmap::ShareFromNothing() {
     {
         std::lock_guard<std::mutex> guard(ContentLock());
-        image_ = std::make_shared<TBitmapImage>();
+        Refer(std::make_shared<TBitmapImage>());
     }
     Changed();
 }
@@ -179,14 +189,14 @@ void TBitmap::ShareFromNothing() {
 void TBitmap::SetImage(std::shared_ptr<TBitmapImage> image) {
     {
         std::lock_guard<std::mutex> guard(ContentLock());
-        image_ = image ? std::move(image) : std::make_shared<TBitmapImage>();
+        Refer(image ? std::move(image) : std::make_shared<TBitmapImage>());
     }
     Changed();
 }
 
 void TBitmap::UnshareSlow() {
     std::lock_guard<std::mutex> guard(ContentLock());
-    if (image_.use_count() > 1) image_ = image_->Clone();
+    if (image_->shareCount_ > 1) Refer(image_->Clone());
     image_->ClrUsed = 0;
     image_->ClrImportant = 0;
     image_->FileCopy.clear();

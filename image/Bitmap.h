@@ -81,28 +81,25 @@ public:
             static_cast<std::uint32_t>(y) >= rasterHeight_)
             return clNone;
         const std::uint8_t* row = Row(y);
-        switch (format_.BitCount) {
-        case 32:
-            if (!masked_) {
-                const std::uint8_t* p = row + static_cast<std::size_t>(x) * 4;
-                return RGB(p[2], p[1], p[0]);
-            }
-            return FromMasked(Load32(row + static_cast<std::size_t>(x) * 4));
-        case 24: {
+        // Plain branches: the depth never changes inside a loop, so they
+        // predict perfectly, where a jump table would not be free.
+        const int bpp = format_.BitCount;
+        if (bpp == 24) {
             const std::uint8_t* p = row + static_cast<std::size_t>(x) * 3;
             return RGB(p[2], p[1], p[0]);
         }
-        case 16: {
+        if (bpp == 32) {
+            const std::uint8_t* p = row + static_cast<std::size_t>(x) * 4;
+            if (!masked_) return RGB(p[2], p[1], p[0]);
+            return FromMasked(Load32(p));
+        }
+        if (bpp == 8) return TableColour(row[x]);
+        if (bpp == 16) {
             const std::uint8_t* p = row + static_cast<std::size_t>(x) * 2;
             return FromMasked(static_cast<std::uint32_t>(p[0] | (p[1] << 8)));
         }
-        case 8:
-            return TableColour(row[x]);
-        case 4:
-            return TableColour((row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F);
-        default: // 1
-            return TableColour((row[x >> 3] >> (7 - (x & 7))) & 1);
-        }
+        if (bpp == 4) return TableColour((row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F);
+        return TableColour((row[x >> 3] >> (7 - (x & 7))) & 1);
     }
 
     // Stores c (0x00BBGGRR) as the format can hold it; nothing outside.
@@ -111,54 +108,54 @@ public:
             static_cast<std::uint32_t>(y) >= rasterHeight_)
             return;
         std::uint8_t* row = Row(y);
-        switch (format_.BitCount) {
-        case 32:
+        const int bpp = format_.BitCount;
+        if (bpp == 24) {
+            std::uint8_t* p = row + static_cast<std::size_t>(x) * 3;
+            p[0] = static_cast<std::uint8_t>(BlueOf(c));
+            p[1] = static_cast<std::uint8_t>(GreenOf(c));
+            p[2] = static_cast<std::uint8_t>(RedOf(c));
+        } else if (bpp == 32) {
+            std::uint8_t* p = row + static_cast<std::size_t>(x) * 4;
             if (!masked_) {
-                std::uint8_t* p = row + static_cast<std::size_t>(x) * 4;
                 p[0] = static_cast<std::uint8_t>(BlueOf(c));
                 p[1] = static_cast<std::uint8_t>(GreenOf(c));
                 p[2] = static_cast<std::uint8_t>(RedOf(c));
                 p[3] = 0;
             } else {
-                Store32(row + static_cast<std::size_t>(x) * 4, ToMasked(c));
+                Store32(p, ToMasked(c));
             }
-            return;
-        case 24: {
-            std::uint8_t* p = row + static_cast<std::size_t>(x) * 3;
-            p[0] = static_cast<std::uint8_t>(BlueOf(c));
-            p[1] = static_cast<std::uint8_t>(GreenOf(c));
-            p[2] = static_cast<std::uint8_t>(RedOf(c));
-            return;
-        }
-        case 16: {
+        } else if (bpp == 8) {
+            row[x] = static_cast<std::uint8_t>(NearestIndex(c));
+        } else if (bpp == 16) {
             std::uint8_t* p = row + static_cast<std::size_t>(x) * 2;
             const std::uint32_t v = ToMasked(c);
             p[0] = static_cast<std::uint8_t>(v);
             p[1] = static_cast<std::uint8_t>(v >> 8);
-            return;
-        }
-        case 8:
-            row[x] = static_cast<std::uint8_t>(NearestIndex(c));
-            return;
-        case 4: {
+        } else if (bpp == 4) {
             std::uint8_t& b = row[x >> 1];
             const int shift = (x & 1) ? 0 : 4;
             b = static_cast<std::uint8_t>((b & ~(0x0F << shift)) | (NearestIndex(c) << shift));
-            return;
-        }
-        default: {
+        } else {
             std::uint8_t& b = row[x >> 3];
             const int bit = 7 - (x & 7);
             b = static_cast<std::uint8_t>((b & ~(1 << bit)) | (NearestIndex(c) << bit));
-            return;
-        }
         }
     }
 
+    // The number of bitmaps that refer to this content.
+    int ShareCount() const { return shareCount_; }
+    // Whether the first change must also forget what was kept from the file.
+    bool HoldsFileDescription() const {
+        return ClrUsed != 0 || ClrImportant != 0 || !FileCopy.empty();
+    }
+
     // Index of the table colour nearest to c (squared distance, first wins).
-    int NearestIndex(TColor c);
+    int NearestIndex(TColor c) {
+        return c == lastNearestColour_ ? lastNearestIndex_ : NearestIndexSlow(c);
+    }
 
 private:
+    int NearestIndexSlow(TColor c);
     struct Channel {
         std::uint32_t mask = 0;
         int shift = 0;
@@ -198,7 +195,10 @@ private:
         return index < format_.ColourTable.size() ? format_.ColourTable[index] : clBlack;
     }
 
+    friend class TBitmap;
+
     TRasterFormat format_;
+    int shareCount_ = 0; // kept by TBitmap; beside the pixels so a write checks it cheaply
     std::vector<std::uint8_t> pixels_;
     std::size_t stride_ = 0;
     std::uint32_t rasterWidth_ = 0;  // 0 when there are no pixels
@@ -236,14 +236,12 @@ public:
     // Only valid after Unshare().
     TBitmapImage& ImageForWrite() { return *image_; }
     const std::shared_ptr<TBitmapImage>& SharedImage() const { return image_; }
-    long ShareCount() const { return image_.use_count(); }
+    int ShareCount() const { return image_->shareCount_; }
 
     // Takes a private copy when the content is shared; forgets the counts of
     // colours used and the kept file bytes, which no longer match the pixels.
     void Unshare() {
-        if (image_.use_count() > 1 || image_->ClrUsed != 0 || image_->ClrImportant != 0 ||
-            !image_->FileCopy.empty())
-            UnshareSlow();
+        if (image_->shareCount_ > 1 || image_->HoldsFileDescription()) UnshareSlow();
     }
 
     TBitmapCanvas& Canvas() { return canvas_ ? *canvas_ : CreateCanvas(); }
@@ -256,6 +254,8 @@ public:
 
 private:
     void UnshareSlow();
+    // Refers to `image` in place of the current content, keeping both counts.
+    void Refer(std::shared_ptr<TBitmapImage> image);
     TBitmapCanvas& CreateCanvas();
     void Resize(std::int32_t width, std::int32_t height);
 

@@ -33,7 +33,7 @@ protected:
 // reports the change up the listener chain.
 class TBitmapCanvas final : public TCanvas {
 public:
-    explicit TBitmapCanvas(TBitmap& bitmap) : bitmap_(bitmap) {}
+    explicit TBitmapCanvas(TBitmap& bitmap) : bitmap_(bitmap), image_(&bitmap.ImageForWrite()) {}
 
     TBitmap& Bitmap() const { return bitmap_; }
     // Whether a pixel access has set up the drawing context yet.
@@ -41,22 +41,27 @@ public:
 
     TColor ReadPixel(std::int32_t x, std::int32_t y) override {
         hasContext_ = true;
-        return bitmap_.Image().GetPixel(x, y);
+        return image_->GetPixel(x, y);
     }
 
     void WritePixel(std::int32_t x, std::int32_t y, TColor colour) override {
         BeforeChange();
         hasContext_ = true;
-        bitmap_.ImageForWrite().SetPixel(x, y, ResolveColour(colour));
+        image_->SetPixel(x, y, ResolveColour(colour));
         AfterChange();
     }
 
 protected:
     void BeforeChange() override { bitmap_.Unshare(); }
-    void AfterChange() override { bitmap_.Changed(); }
+    void AfterChange() override { bitmap_.PixelsChanged(); }
 
 private:
+    friend class TBitmap;
+
     TBitmap& bitmap_;
+    // The bitmap's current content; the bitmap updates it whenever it
+    // refers to other content, which saves a step on every pixel.
+    TBitmapImage* image_;
     bool hasContext_ = false;
 };
 

@@ -45,8 +45,18 @@ public:
     // Sets the modified flag and tells the listener.
     void Changed() {
         modified_ = true;
+        quietPixelChanges_ = false;
         if (listener_) listener_->Changed();
     }
+
+    // A pixel write. Once the image control has handled one and is already
+    // marked for repainting, further reports would change nothing until it
+    // paints, so it silences them until then (see TImage).
+    void PixelsChanged() {
+        modified_ = true;
+        if (!quietPixelChanges_ && listener_) listener_->Changed();
+    }
+    void SetQuietPixelChanges(bool value) { quietPixelChanges_ = value; }
 
 protected:
     explicit TGraphic(GraphicKind kind) : kind_(kind) {}
@@ -56,6 +66,7 @@ private:
     IChangeListener* listener_ = nullptr;
     bool modified_ = false;
     bool transparent_ = false;
+    bool quietPixelChanges_ = false;
 };
 
 } // namespace tlc

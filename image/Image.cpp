@@ -37,6 +37,9 @@ void TImage::HandlePictureChange() {
         opaque_ = false;
     }
     if (!painting_) Invalidate();
+    // Until the next paint, another pixel write would find the control sized,
+    // its flags set and its area marked: let the graphic skip those reports.
+    if (graphic && invalid_ && !painting_) graphic->SetQuietPixelChanges(true);
 }
 
 void TImage::Invalidate() {

@@ -92,11 +92,15 @@ public:
     void EndPaint() {
         painting_ = false;
         invalid_ = false;
+        Unquiet();
     }
     bool NeedsPaint() const { return invalid_; }
 
 private:
     TBitmapCanvas& EnsureCanvasSlow();
+    void Unquiet() {
+        if (TGraphic* graphic = picture_.Graphic()) graphic->SetQuietPixelChanges(false);
+    }
     void Invalidate();
 
     TPicture picture_;

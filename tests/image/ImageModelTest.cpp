@@ -88,6 +88,40 @@ TEST(Picture, WriteOutsideStillUnsharesAndMarksForRepaint) {
             ASSERT_EQ(target.EnsureCanvas().ReadPixel(x, y), RGB(x, y, 77));
 }
 
+TEST(Picture, ShareCountFollowsCopiesAndTheirEnd) {
+    TImage source;
+    InstallGradient(source);
+    {
+        TImage a, b;
+        a.Picture().CopyPicture(source.Picture());
+        b.Picture().CopyPicture(a.Picture());
+        EXPECT_EQ(BitmapOf(source).ShareCount(), 3);
+        b.Picture().CopyPicture(TImage().Picture()); // b empties
+        EXPECT_EQ(BitmapOf(source).ShareCount(), 2);
+    }
+    EXPECT_EQ(BitmapOf(source).ShareCount(), 1);
+}
+
+TEST(Picture, EveryPaintCycleGetsItsOwnMark) {
+    // Writes between two paints mark the control once; after a paint the
+    // next write marks it again.
+    TImage image;
+    CountingView view(image);
+    InstallGradient(image);
+    image.EndPaint();
+    view.invalidations = 0;
+    for (int round = 1; round <= 3; ++round) {
+        for (int x = 0; x < 10; ++x) image.EnsureCanvas().WritePixel(x, round, clBlack);
+        EXPECT_EQ(view.invalidations, round);
+        image.Repaint();
+        EXPECT_FALSE(image.NeedsPaint());
+    }
+    // A property change still reaches the control while marked.
+    image.EnsureCanvas().WritePixel(0, 0, clBlack);
+    image.SetStretch(true);
+    EXPECT_TRUE(image.Opaque());
+}
+
 TEST(Picture, UnshareDropsColourCountsAndFileCopy) {
     TImage image;
     InstallGradient(image);
