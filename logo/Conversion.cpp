@@ -20,9 +20,11 @@ LogoGeometry FitGeometry(std::int32_t width, std::int32_t height, const PrinterL
 }
 
 void ClearTargetImage(TImage& target, const LogoGeometry& geometry) {
-    for (std::int32_t y = 0; y < geometry.Height; ++y)
-        for (std::int32_t x = 0; x < geometry.Width; ++x)
-            target.EnsureCanvas().WritePixel(x, y, clWhite);
+    // Locals: pixel stores could alias anything reached through a reference.
+    const std::int32_t width = geometry.Width;
+    const std::int32_t height = geometry.Height;
+    for (std::int32_t y = 0; y < height; ++y)
+        for (std::int32_t x = 0; x < width; ++x) target.EnsureCanvas().WritePixel(x, y, clWhite);
 }
 
 void ConvertImage(TImage& source, TImage& target, const Thresholds& thresholds,
@@ -33,10 +35,13 @@ void ConvertImage(TImage& source, TImage& target, const Thresholds& thresholds,
     target.SetHeight(geometry.Height);
     ClearTargetImage(target, geometry);
     target.Repaint();
-    for (std::int32_t y = 0; y < geometry.Height; ++y) {
-        for (std::int32_t x = 0; x < geometry.Width; ++x) {
+    const Thresholds t = thresholds;
+    const std::int32_t width = geometry.Width;
+    const std::int32_t height = geometry.Height;
+    for (std::int32_t y = 0; y < height; ++y) {
+        for (std::int32_t x = 0; x < width; ++x) {
             const TColor c = source.EnsureCanvas().ReadPixel(x, y);
-            if (IsDark(c, thresholds)) target.EnsureCanvas().WritePixel(x, y, clBlack);
+            if (IsDark(c, t)) target.EnsureCanvas().WritePixel(x, y, clBlack);
         }
         if (y % 20 == 0) target.Repaint();
     }
