@@ -62,9 +62,12 @@ inline int SettledBitCount(TImage& target) {
 // nothing in the dot loop can change the picture, canvas or raster: a dot
 // then costs a bounds check and a load. Reading changes none of them, so the
 // throw is never reached.
+// kBits 0 is the plain path, for any other raster.
 template <int kBits> inline unsigned SettledDot(TImage& target, std::int32_t x, std::int32_t y) {
-    if (SettledBitCount(target) != kBits) [[unlikely]]
-        ThrowTargetChanged();
+    if constexpr (kBits != 0) {
+        if (SettledBitCount(target) != kBits) [[unlikely]]
+            ThrowTargetChanged();
+    }
     return Dot(target, x, y);
 }
 
@@ -80,11 +83,14 @@ void EncodeSettled(std::uint8_t* out, TImage& target, std::int32_t line, std::in
                    std::int32_t lines, std::int32_t bands) {
     std::uint8_t chunk[kChunk];
     for (; line < lines; ++line, band = 0) {
-        std::uint8_t* lineOut = out + static_cast<std::size_t>(line) * static_cast<std::size_t>(bands);
+        std::uint8_t* lineOut =
+            out + static_cast<std::size_t>(line) * static_cast<std::size_t>(bands);
         for (std::int32_t first = band; first < bands; first += kChunk) {
             // Also before the loop, so that the fields are known on entry.
-            if (SettledBitCount(target) != kBits) [[unlikely]]
-                ThrowTargetChanged();
+            if constexpr (kBits != 0) {
+                if (SettledBitCount(target) != kBits) [[unlikely]]
+                    ThrowTargetChanged();
+            }
             const std::int32_t count = std::min(kChunk, bands - first);
             for (std::int32_t j = 0; j < count; ++j) {
                 const std::int32_t start = 8 * (first + j);
@@ -109,7 +115,8 @@ void EncodeSettled(std::uint8_t* out, TImage& target, std::int32_t line, std::in
 #endif
 
 template <bool kRows>
-TLC_FLATTEN void EncodeLines(std::uint8_t* out, TImage& target, std::int32_t lines, std::int32_t bands) {
+TLC_FLATTEN void EncodeLines(std::uint8_t* out, TImage& target, std::int32_t lines,
+                             std::int32_t bands) {
     if (lines <= 0 || bands <= 0) return;
     // The first byte goes the plain way: its first dot may turn an empty
     // picture into a bitmap, create the canvas, or be refused.
@@ -121,13 +128,20 @@ TLC_FLATTEN void EncodeLines(std::uint8_t* out, TImage& target, std::int32_t lin
     const std::int32_t line = bands > 1 ? 0 : 1;
     const std::int32_t band = bands > 1 ? 1 : 0;
     switch (SettledBitCount(target)) {
-    case 1: return EncodeSettled<kRows, 1>(out, target, line, band, lines, bands);
-    case 4: return EncodeSettled<kRows, 4>(out, target, line, band, lines, bands);
-    case 8: return EncodeSettled<kRows, 8>(out, target, line, band, lines, bands);
-    case 16: return EncodeSettled<kRows, 16>(out, target, line, band, lines, bands);
-    case 24: return EncodeSettled<kRows, 24>(out, target, line, band, lines, bands);
-    case 32: return EncodeSettled<kRows, 32>(out, target, line, band, lines, bands);
-    default: ThrowTargetChanged(); // after a successful read the target holds a bitmap
+    case 1:
+        return EncodeSettled<kRows, 1>(out, target, line, band, lines, bands);
+    case 4:
+        return EncodeSettled<kRows, 4>(out, target, line, band, lines, bands);
+    case 8:
+        return EncodeSettled<kRows, 8>(out, target, line, band, lines, bands);
+    case 16:
+        return EncodeSettled<kRows, 16>(out, target, line, band, lines, bands);
+    case 24:
+        return EncodeSettled<kRows, 24>(out, target, line, band, lines, bands);
+    case 32:
+        return EncodeSettled<kRows, 32>(out, target, line, band, lines, bands);
+    default:
+        return EncodeSettled<kRows, 0>(out, target, line, band, lines, bands);
     }
 }
 
@@ -246,13 +260,16 @@ bool LogoFileOps::Sync(int fd) {
     return true;
 }
 
-bool LogoFileOps::Close(int fd) { return ::close(fd) == 0; }
+bool LogoFileOps::Close(int fd) {
+    return ::close(fd) == 0;
+}
 
 bool LogoFileOps::Rename(const std::string& from, const std::string& to) {
     if (::rename(from.c_str(), to.c_str()) != 0) return false;
     // Make the new name itself durable; harmless where folders cannot be synced.
     const std::string folder = std::filesystem::path(to).parent_path().string();
-    const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
@@ -260,7 +277,9 @@ bool LogoFileOps::Rename(const std::string& from, const std::string& to) {
     return true;
 }
 
-bool LogoFileOps::Remove(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool LogoFileOps::Remove(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
 
 LogoFileOps& DefaultLogoFileOps() {
     static LogoFileOps ops;

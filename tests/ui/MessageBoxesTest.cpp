@@ -57,7 +57,8 @@ void MessageBoxesTest::fullStop_data() {
     QTest::addColumn<QByteArray>("message");
     QTest::addColumn<QByteArray>("shown");
     QTest::newRow("empty stays empty") << QByteArray("") << QByteArray("");
-    QTest::newRow("letter") << QByteArray("Out of system resources") << QByteArray("Out of system resources.");
+    QTest::newRow("letter") << QByteArray("Out of system resources")
+                            << QByteArray("Out of system resources.");
     QTest::newRow("digit") << QByteArray("Error 42") << QByteArray("Error 42.");
     QTest::newRow("colon") << QByteArray("Cause:") << QByteArray("Cause:.");
     QTest::newRow("semicolon") << QByteArray("a;") << QByteArray("a;.");
@@ -74,9 +75,10 @@ void MessageBoxesTest::fullStop_data() {
     QTest::newRow("blank") << QByteArray("a ") << QByteArray("a ");
     QTest::newRow("line end") << QByteArray("a\n") << QByteArray("a\n");
     QTest::newRow("two-byte letter") << QByteArray("Ma\xC3\x9F") << QByteArray("Ma\xC3\x9F.");
-    QTest::newRow("three-byte character") << QByteArray("\xE6\x97\xA5") << QByteArray("\xE6\x97\xA5.");
-    QTest::newRow("multi-byte punctuation still gains") << QByteArray("a\xE2\x80\xA6")
-                                                         << QByteArray("a\xE2\x80\xA6.");
+    QTest::newRow("three-byte character")
+        << QByteArray("\xE6\x97\xA5") << QByteArray("\xE6\x97\xA5.");
+    QTest::newRow("multi-byte punctuation still gains")
+        << QByteArray("a\xE2\x80\xA6") << QByteArray("a\xE2\x80\xA6.");
 }
 
 void MessageBoxesTest::fullStop() {
@@ -92,8 +94,10 @@ void MessageBoxesTest::errorBox_data() {
                                      << "Can only modify an image if it contains a bitmap.";
     QTest::newRow("parenthesis") << "Unknown picture file extension (.txt)"
                                  << "Unknown picture file extension (.txt)";
-    QTest::newRow("markup shown as written") << "Bad <b>name</b>" << "Bad <b>name</b>.";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("markup shown as written") << "Bad <b>name</b>"
+                                             << "Bad <b>name</b>.";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 void MessageBoxesTest::errorBox() {
@@ -206,12 +210,16 @@ void MessageBoxesTest::infoBox() {
     // Within the window frame's margins of the exact centre.
     QVERIFY2((centre - screenCentre).manhattanLength() <= 6,
              qPrintable(QString("centre %1,%2 screen %3,%4")
-                            .arg(centre.x()).arg(centre.y()).arg(screenCentre.x()).arg(screenCentre.y())));
+                            .arg(centre.x())
+                            .arg(centre.y())
+                            .arg(screenCentre.x())
+                            .arg(screenCentre.y())));
 }
 
 void MessageBoxesTest::infoBoxWrapsLongText() {
     QString words;
-    for (int i = 0; i < 80; ++i) words += "word ";
+    for (int i = 0; i < 80; ++i)
+        words += "word ";
     words = words.trimmed();
     int labelWidth = 0, labelHeight = 0, lineHeight = 0, halfScreen = 0;
     BoxDriver driver([&](QWidget* widget) {
@@ -228,7 +236,8 @@ void MessageBoxesTest::infoBoxWrapsLongText() {
     tlc::ShowInfoMessage(words.toStdString());
     QVERIFY(driver.sawBox);
     QVERIFY(!driver.leftOpen);
-    QVERIFY2(labelWidth <= halfScreen, qPrintable(QString("%1 > %2").arg(labelWidth).arg(halfScreen)));
+    QVERIFY2(labelWidth <= halfScreen,
+             qPrintable(QString("%1 > %2").arg(labelWidth).arg(halfScreen)));
     QVERIFY2(labelHeight >= 2 * lineHeight, "the text was not wrapped onto several lines");
 }
 
