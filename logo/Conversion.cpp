@@ -1,6 +1,15 @@
 #include "logo/Conversion.h"
 
+#include "base/ParseInt.h"
+
 namespace tlc {
+
+std::string CorrectThresholdText(const std::string& text) {
+    std::string result = text;
+    if (ParseIntOrDefault(result, 0) <= 0) result = "0";
+    if (ParseIntOrDefault(result, 0) > 255) result = "255";
+    return result;
+}
 
 LogoGeometry FitGeometry(std::int32_t width, std::int32_t height, const PrinterLimits& limits) {
     // 64-bit arithmetic: a hostile picture size must not overflow on the way.

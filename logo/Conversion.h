@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "base/Types.h"
 #include "image/Image.h"
@@ -13,6 +14,11 @@ struct Thresholds {
     std::int32_t Green = 128;
     std::int32_t Blue = 128;
 };
+
+// The threshold boxes' correction of a typed text: anything that is not a
+// number above 0 becomes "0", anything above 255 becomes "255", other texts
+// stay as typed ("007", "$FF").
+std::string CorrectThresholdText(const std::string& text);
 
 // Logo size for a picture of width x height: one step past the next multiple
 // of 8, clamped to the printer, the height cut to fit the area, then rounded

@@ -115,6 +115,15 @@ TEST(PixelRule, AnyChannelAtOrBelowItsThreshold) {
     }
 }
 
+TEST(ThresholdText, CorrectedAsTheBoxesDo) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"", "0"},     {"   ", "0"},   {"abc", "0"},    {"-5", "0"},    {"000", "0"},
+        {"0", "0"},    {"1", "1"},     {"007", "007"},  {"$FF", "$FF"}, {" 12", " 12"},
+        {"255", "255"}, {"256", "255"}, {"300", "255"}, {"$100", "255"}, {"12 ", "0"},
+        {"99999999999", "0"}};
+    for (const auto& [typed, kept] : cases) EXPECT_EQ(CorrectThresholdText(typed), kept) << typed;
+}
+
 TEST(Conversion, MarginStaysOutsideTheCopiedPicture) {
     for (int threshold : {0, 128, 255}) {
         TImage source, target;

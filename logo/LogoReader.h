@@ -1,0 +1,35 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace tlc {
+
+// A logo file read back: which printer it is for, its size in dots and its
+// dots (row by row from the top, 1 = black).
+struct DecodedLogo {
+    int Model = -1;
+    std::int32_t Width = 0;  // 8 x X
+    std::int32_t Height = 0; // 8 x Y
+    std::vector<std::uint8_t> Dots;
+    // Limits of the printer's own command that the file breaks.
+    std::vector<std::string> Warnings;
+
+    bool Black(std::int32_t x, std::int32_t y) const {
+        return Dots[static_cast<std::size_t>(y) * static_cast<std::size_t>(Width) +
+                    static_cast<std::size_t>(x)] != 0;
+    }
+};
+
+// Reads and checks a logo file: a known command header, a data length that
+// matches X and Y, and a length word that matches the file. Throws Exception
+// with a one-line reason for anything else.
+DecodedLogo DecodeLogo(std::span<const std::uint8_t> bytes);
+
+// What the printer's command accepts, for model index `model` with X and Y
+// in units of 8 dots: one line per broken limit.
+std::vector<std::string> PrinterCommandWarnings(int model, std::uint32_t x, std::uint32_t y);
+
+} // namespace tlc

@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+#include "cli/Cli.h"
+#include "image/Image.h"
+#include "logo/Conversion.h"
+#include "logo/LogoFile.h"
+#include "logo/LogoReader.h"
+
+namespace tlc {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliRun {
+    int status;
+    std::string out, err;
+};
+
+CliRun Cli(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    const int status = RunCli(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+std::vector<std::uint8_t> ReadBytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteBytes(const fs::path& p, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// A 24-bit bottom-up bitmap file of a picture that exercises all three
+// channels, with sizes that leave a margin in the logo.
+std::vector<std::uint8_t> TestBitmap(int w, int h) {
+    const std::uint32_t stride = (static_cast<std::uint32_t>(w) * 3 + 3) & ~3u;
+    std::vector<std::uint8_t> b;
+    auto put = [&](std::uint32_t v, int n) {
+        for (int i = 0; i < n; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    };
+    b = {'B', 'M'};
+    put(54 + stride * h, 4);
+    put(0, 4);
+    put(54, 4);
+    put(40, 4);
+    put(w, 4);
+    put(h, 4);
+    put(1, 2);
+    put(24, 2);
+    put(0, 4);
+    put(0, 4);
+    put(0, 4);
+    put(0, 4);
+    put(0, 4);
+    put(0, 4);
+    for (int y = h - 1; y >= 0; --y) {
+        for (int x = 0; x < w; ++x) {
+            b.push_back(static_cast<std::uint8_t>((x * 5) & 255)); // blue
+            b.push_back(static_cast<std::uint8_t>((y * 9) & 255)); // green
+            b.push_back(static_cast<std::uint8_t>(((x + y) * 3) & 255)); // red
+        }
+        for (std::uint32_t pad = static_cast<std::uint32_t>(w) * 3; pad < stride; ++pad) b.push_back(0);
+    }
+    return b;
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() / ("tlc-cli-" + std::to_string(::getpid()) + "-" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::permissions(dir_, fs::perms::owner_all, ec);
+        fs::remove_all(dir_, ec);
+    }
+    fs::path dir_;
+};
+
+TEST_F(CliTest, ConvertWritesTheWindowsBytesAndShowGivesBackTheDots) {
+    const fs::path picture = dir_ / "shop.bmp";
+    WriteBytes(picture, TestBitmap(37, 21));
+    for (int model = 0; model < 4; ++model) {
+        SCOPED_TRACE(model);
+        const fs::path logo = dir_ / ("m" + std::to_string(model) + ".rsc");
+        const CliRun convert = Cli({"convert", picture.string(), "--printer", std::to_string(model),
+                                 "--thresholds", "100,$50,70", "-o", logo.string()});
+        ASSERT_EQ(convert.status, 0) << convert.err;
+
+        // The window's road for the same picture and settings.
+        TImage source, target;
+        source.SetAutoSize(true);
+        source.Picture().LoadFile(picture.string());
+        LogoGeometry geometry;
+        ConvertImage(source, target, {100, 0x50, 70}, LimitsOf(BuildPrinterModels(), model), geometry);
+        ASSERT_EQ(ReadBytes(logo), EncodeLogo(model, geometry, target));
+
+        const fs::path pbm = dir_ / "dots.pbm";
+        const CliRun show = Cli({"show", logo.string(), "-o", pbm.string()});
+        ASSERT_EQ(show.status, 0) << show.err;
+        const std::vector<std::uint8_t> p = ReadBytes(pbm);
+        const std::string head = "P4\n" + std::to_string(geometry.Width) + " " +
+                                 std::to_string(geometry.Height) + "\n";
+        ASSERT_GE(p.size(), head.size());
+        ASSERT_EQ(std::string(p.begin(), p.begin() + static_cast<long>(head.size())), head);
+        const std::size_t rowBytes = static_cast<std::size_t>(geometry.Width + 7) / 8;
+        ASSERT_EQ(p.size(), head.size() + rowBytes * static_cast<std::size_t>(geometry.Height));
+        for (int y = 0; y < geometry.Height; ++y)
+            for (int x = 0; x < geometry.Width; ++x) {
+                const bool black = target.EnsureCanvas().ReadPixel(x, y) == 0;
+                const bool shown = p[head.size() + static_cast<std::size_t>(y) * rowBytes +
+                                     static_cast<std::size_t>(x / 8)] &
+                                   (0x80 >> (x % 8));
+                ASSERT_EQ(shown, black) << x << "," << y;
+            }
+    }
+}
+
+TEST_F(CliTest, ShowWritesAWindowsBitmapThatLoadsBack) {
+    const fs::path picture = dir_ / "a.bmp";
+    WriteBytes(picture, TestBitmap(20, 9));
+    ASSERT_EQ(Cli({"convert", picture.string(), "--printer", "star"}).status, 0);
+    ASSERT_TRUE(fs::exists(dir_ / "logo.rsc")); // default: beside the picture
+    const fs::path bmp = dir_ / "dots.bmp";
+    ASSERT_EQ(Cli({"show", (dir_ / "logo.rsc").string(), "-o", bmp.string()}).status, 0);
+    const DecodedLogo logo = DecodeLogo(ReadBytes(dir_ / "logo.rsc"));
+    EXPECT_EQ(logo.Model, 2);
+    TPicture loaded;
+    loaded.LoadFile(bmp.string());
+    ASSERT_EQ(loaded.Width(), logo.Width);
+    ASSERT_EQ(loaded.Height(), logo.Height);
+    const TBitmapImage& im = static_cast<const TBitmap*>(loaded.Graphic())->Image();
+    for (int y = 0; y < logo.Height; ++y)
+        for (int x = 0; x < logo.Width; ++x)
+            ASSERT_EQ(im.GetPixel(x, y), logo.Black(x, y) ? clBlack : clWhite) << x << "," << y;
+}
+
+TEST_F(CliTest, ErrorsUseTheSystemsMessagesAndBatchGoesOn) {
+    WriteBytes(dir_ / "good.bmp", TestBitmap(8, 8));
+    WriteBytes(dir_ / "bad.bmp", {'M', 'B', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 40, 0, 0, 0});
+    WriteBytes(dir_ / "photo.jpg", {1, 2, 3});
+    const fs::path out = dir_ / "out";
+    fs::create_directories(out);
+    const CliRun batch = Cli({"convert", (dir_ / "missing.bmp").string(), (dir_ / "bad.bmp").string(),
+                           (dir_ / "photo.jpg").string(), (dir_ / "good.bmp").string(), "-d",
+                           out.string()});
+    EXPECT_EQ(batch.status, 1);
+    EXPECT_NE(batch.err.find("Cannot open file " + (dir_ / "missing.bmp").string()), std::string::npos);
+    EXPECT_NE(batch.err.find("Bitmap image is not valid"), std::string::npos);
+    EXPECT_NE(batch.err.find("Unknown picture file extension (.jpg)"), std::string::npos);
+    EXPECT_TRUE(fs::exists(out / "good.rsc")); // the batch went on
+    EXPECT_FALSE(fs::exists(out / "bad.rsc"));
+
+    const fs::path nowhere = dir_ / "no-such-folder" / "logo.rsc";
+    const CliRun unwritable = Cli({"convert", (dir_ / "good.bmp").string(), "-o", nowhere.string()});
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_NE(unwritable.err.find("Unable to create the file " + nowhere.string()), std::string::npos);
+
+    EXPECT_EQ(Cli({"convert", (dir_ / "good.bmp").string(), "--printer", "epsilon"}).status, 2);
+    EXPECT_EQ(Cli({"convert", (dir_ / "good.bmp").string(), "-t", "1,2"}).status, 2);
+    EXPECT_EQ(Cli({"frobnicate"}).status, 2);
+    EXPECT_EQ(Cli({"--help"}).status, 0);
+}
+
+TEST_F(CliTest, ShowRefusesDamagedFilesAndWarnsOfPrinterLimits) {
+    const fs::path picture = dir_ / "p.bmp";
+    WriteBytes(picture, TestBitmap(30, 30));
+    const fs::path logo = dir_ / "logo.rsc";
+    ASSERT_EQ(Cli({"convert", picture.string(), "-o", logo.string()}).status, 0);
+    std::vector<std::uint8_t> bytes = ReadBytes(logo);
+
+    struct Damage {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+    };
+    std::vector<std::uint8_t> truncated(bytes.begin(), bytes.end() - 1);
+    std::vector<std::uint8_t> lengthened = bytes;
+    lengthened.push_back(0);
+    std::vector<std::uint8_t> badLength = bytes;
+    badLength[0] ^= 1;
+    std::vector<std::uint8_t> unknown = bytes;
+    unknown[2] = 0x1E;
+    for (const Damage& d : {Damage{"truncated", truncated}, Damage{"lengthened", lengthened},
+                            Damage{"length word", badLength}, Damage{"unknown header", unknown},
+                            Damage{"one byte", {7}}}) {
+        SCOPED_TRACE(d.name);
+        WriteBytes(dir_ / "damaged.rsc", d.bytes);
+        const CliRun show = Cli({"show", (dir_ / "damaged.rsc").string()});
+        EXPECT_EQ(show.status, 1);
+        EXPECT_EQ(std::count(show.err.begin(), show.err.end(), '\n'), 1) << show.err;
+    }
+
+    // The blank logo of a fresh start breaks the printers' lower bounds.
+    WriteBytes(dir_ / "blank.rsc", {0x07, 0x00, 0x1C, 0x71, 0x01, 0x00, 0x00, 0x00, 0x00});
+    const CliRun blank = Cli({"show", (dir_ / "blank.rsc").string()});
+    EXPECT_EQ(blank.status, 0);
+    EXPECT_NE(blank.err.find("FS q: X = 0 is outside 1 to 1023"), std::string::npos) << blank.err;
+    EXPECT_NE(blank.err.find("FS q: Y = 0 is outside 1 to 288"), std::string::npos);
+}
+
+TEST(PrinterCommandWarnings, NamesEachBrokenLimit) {
+    EXPECT_TRUE(PrinterCommandWarnings(0, 75, 75).empty());
+    EXPECT_TRUE(PrinterCommandWarnings(1, 32, 48).empty()); // 1536 exactly
+    EXPECT_EQ(PrinterCommandWarnings(1, 60, 48).size(), 1u); // 480 x 384: above 1536
+    EXPECT_EQ(PrinterCommandWarnings(2, 1024, 289).size(), 2u);
+    EXPECT_TRUE(PrinterCommandWarnings(3, 71, 115).empty());
+    EXPECT_EQ(PrinterCommandWarnings(3, 72, 114).size(), 1u); // 65664 bytes of data
+    EXPECT_EQ(PrinterCommandWarnings(3, 73, 0).size(), 2u);
+}
+
+} // namespace
+} // namespace tlc
