@@ -100,22 +100,21 @@ public:
         const std::uint8_t* row = data + static_cast<std::size_t>(y) * stride;
         // Plain branches: the depth never changes inside a loop, so they
         // predict perfectly, where a jump table would not be free.
-        const int bpp = bitCount;
-        if (bpp == 24) {
+        if (bitCount == 24) {
             const std::uint8_t* p = row + static_cast<std::size_t>(x) * 3;
             return RGB(p[2], p[1], p[0]);
         }
-        if (bpp == 32) {
+        if (bitCount == 32) {
             const std::uint8_t* p = row + static_cast<std::size_t>(x) * 4;
             if (!masked_) return RGB(p[2], p[1], p[0]);
             return FromMasked(Load32(p));
         }
-        if (bpp == 8) return TableColour(row[x]);
-        if (bpp == 16) {
+        if (bitCount == 8) return TableColour(row[x]);
+        if (bitCount == 16) {
             const std::uint8_t* p = row + static_cast<std::size_t>(x) * 2;
             return FromMasked(static_cast<std::uint32_t>(p[0] | (p[1] << 8)));
         }
-        if (bpp == 4) return TableColour((row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F);
+        if (bitCount == 4) return TableColour((row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F);
         return TableColour((row[x >> 3] >> (7 - (x & 7))) & 1);
     }
 

@@ -1,4 +1,9 @@
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -146,12 +151,40 @@ TEST_F(LogoWriter, UncreatablePathsGiveTheMessageWithoutReadingPixels) {
     EXPECT_TRUE(fs::is_empty(dir_ / "folder.rsc"));
 }
 
+// Root writes to read-only files and folders; an immutable one refuses even
+// root, where the file system supports the flag.
+bool SetImmutable(const fs::path& path, bool on) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK);
+    if (fd < 0) return false;
+    int flags = 0;
+    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
+    if (ok) {
+        flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
+        ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
+    }
+    ::close(fd);
+    return ok;
+}
+
+// Makes `path` refuse writes: permission bits, else the immutable flag.
+// False when neither holds for this process (the caller skips).
+bool MakeReadOnly(const fs::path& path, fs::perms readOnly) {
+    fs::permissions(path, readOnly);
+    if (::access(path.c_str(), W_OK) != 0) return true;
+    return SetImmutable(path, true);
+}
+
 TEST_F(LogoWriter, ReadOnlyFileStaysAsItWas) {
     const fs::path file = dir_ / "logo.rsc";
     WriteBytes(file, oldBytes_);
-    fs::permissions(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    if (::access(file.c_str(), W_OK) == 0)
-        GTEST_SKIP() << "running with privileges that write to read-only files (root); "
+    const bool readOnly =
+        MakeReadOnly(file, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    struct Restore {
+        fs::path p;
+        ~Restore() { SetImmutable(p, false); }
+    } restore{file};
+    if (!readOnly)
+        GTEST_SKIP() << "no way to make a file read-only for this process; "
                         "the injected refusal below covers the logic";
     TImage target;
     InstallIcon(target);
@@ -163,9 +196,12 @@ TEST_F(LogoWriter, ReadOnlyFileStaysAsItWas) {
 }
 
 TEST_F(LogoWriter, ReadOnlyFolderCreatesNothing) {
-    fs::permissions(dir_, fs::perms::owner_read | fs::perms::owner_exec);
-    if (::access(dir_.c_str(), W_OK) == 0)
-        GTEST_SKIP() << "running with privileges that write to read-only folders (root)";
+    const bool readOnly = MakeReadOnly(dir_, fs::perms::owner_read | fs::perms::owner_exec);
+    struct Restore {
+        fs::path p;
+        ~Restore() { SetImmutable(p, false); }
+    } restore{dir_};
+    if (!readOnly) GTEST_SKIP() << "no way to make a folder read-only for this process";
     TImage target;
     InstallWorkedExample(target);
     const fs::path file = dir_ / "logo.rsc";
