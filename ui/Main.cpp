@@ -59,6 +59,11 @@ TfmMain::TfmMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui:
 TfmMain::~TfmMain() = default;
 
 void TfmMain::SetUpControls() {
+    // Where the bitmap font is missing, a metric-compatible face keeps the
+    // captions inside their laid-out labels.
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Liberation Sans"),
+                                QStringLiteral("Arial")});
     setFont(PixelFont(QStringLiteral("MS Sans Serif"), 11, false));
     const QFont buttonFont = PixelFont(QStringLiteral("Arial"), 19, true);
     for (QWidget* w : {static_cast<QWidget*>(ui->btLoad), static_cast<QWidget*>(ui->btSave),
