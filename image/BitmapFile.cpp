@@ -252,20 +252,31 @@ std::shared_ptr<TBitmapImage> DecodeBitmapFile(std::span<const std::uint8_t> byt
         const std::uint8_t* src = bytes.data() + pos;
 
         // Rows go in top row first; bytes the file does not supply stay 0.
+        // The missing rows are one block (the top rows of a bottom-up file,
+        // the bottom rows of a top-down one), so a tall, thin header with
+        // few bytes costs one fill, not one step per row.
         std::vector<std::uint8_t> pixels;
         try {
             pixels.reserve(rasterBytes);
         } catch (const std::bad_alloc&) {
             throw EOutOfResources();
         }
-        const bool topDown = h.height < 0;
-        for (std::int32_t y = 0; y < absHeight; ++y) {
-            const std::size_t fileRow = static_cast<std::size_t>(topDown ? y : absHeight - 1 - y);
-            const std::size_t offset = fileRow * stride;
-            const std::size_t supplied = offset < n ? std::min(stride, n - offset) : 0;
-            pixels.insert(pixels.end(), src + offset, src + offset + supplied);
-            if (supplied < stride) pixels.resize(pixels.size() + (stride - supplied));
+        if (h.height < 0) {
+            pixels.insert(pixels.end(), src, src + n);
+        } else {
+            const std::size_t fullRows = n / stride;
+            const std::size_t partial = n % stride;
+            const std::size_t missingRows =
+                static_cast<std::size_t>(absHeight) - fullRows - (partial != 0 ? 1 : 0);
+            pixels.resize(missingRows * stride);
+            if (partial != 0) {
+                pixels.insert(pixels.end(), src + fullRows * stride, src + n);
+                pixels.resize(pixels.size() + (stride - partial));
+            }
+            for (std::size_t fileRow = fullRows; fileRow-- > 0;)
+                pixels.insert(pixels.end(), src + fileRow * stride, src + (fileRow + 1) * stride);
         }
+        pixels.resize(rasterBytes);
         image = TBitmapImage::Adopt(format, std::move(pixels));
     } else {
         format.BitCount = 32;
