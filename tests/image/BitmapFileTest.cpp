@@ -537,6 +537,18 @@ std::vector<RleCase> RleCases() {
         {"rle8_index_past_table_reads_black", 8, 2, 1,
          {2, 200, 0, 1},
          {{-2, -2}}},
+        {"rle8_delta_within_the_row", 8, 6, 1,
+         {1, 1, 0, 2, 3, 0, 2, 2, 0, 1},
+         {{1, -1, -1, -1, 2, 2}}},
+        {"rle8_delta_after_absolute_run_keeps_the_column", 8, 6, 2,
+         {0, 3, 1, 2, 3, 0, 0, 2, 1, 1, 1, 4, 0, 1},
+         {{-1, -1, -1, -1, 4, -1}, {1, 2, 3, -1, -1, -1}}},
+        {"rle8_end_of_line_after_clipped_run", 8, 2, 3,
+         {9, 1, 0, 0, 0, 0, 1, 2, 0, 1},
+         {{2, -1}, {-1, -1}, {1, 1}}},
+        {"rle8_delta_cut_by_the_end_of_data", 8, 3, 2,
+         {1, 5, 0, 2, 1},
+         {{-1, -1, -1}, {5, -1, -1}}},
         {"rle4_alternating_nibbles", 4, 5, 1,
          {5, 0x12, 0, 1},
          {{1, 2, 1, 2, 1}}},
@@ -579,6 +591,87 @@ TEST_P(BitmapRunLengthTest, DecodesAsTheFormatDefines) {
 
 INSTANTIATE_TEST_SUITE_P(RunLength, BitmapRunLengthTest, ::testing::ValuesIn(RleCases()),
                          [](const auto& info) { return info.param.name; });
+
+// The plain reading of the format, one pixel at a time into a cleared
+// raster; the reader must agree with it on any data, valid or not.
+std::vector<std::vector<int>> ReferenceRunLength(const std::vector<std::uint8_t>& d, bool nibbles, int w,
+                                                 int h) {
+    std::vector<std::vector<int>> rows(h, std::vector<int>(w, -1)); // top row first
+    long x = 0, row = 0;
+    std::size_t i = 0;
+    auto put = [&](long px, int index) {
+        if (px < w && row < h) rows[h - 1 - row][px] = index;
+    };
+    while (i + 1 < d.size() && row < h) {
+        const int count = d[i], value = d[i + 1];
+        i += 2;
+        if (count > 0) {
+            for (int k = 0; k < count; ++k) put(x + k, nibbles ? (k % 2 ? value & 15 : value >> 4) : value);
+            x += count;
+        } else if (value == 0) {
+            x = 0;
+            ++row;
+        } else if (value == 1) {
+            break;
+        } else if (value == 2) {
+            if (i + 1 >= d.size()) break;
+            x += d[i];
+            row += d[i + 1];
+            i += 2;
+        } else {
+            const std::size_t bytes = nibbles ? (value + 1) / 2 : value;
+            for (int k = 0; k < value; ++k) {
+                const std::size_t at = i + (nibbles ? k / 2 : k);
+                if (at >= d.size()) break;
+                put(x + k, nibbles ? (k % 2 ? d[at] & 15 : d[at] >> 4) : d[at]);
+            }
+            x += value;
+            i += std::min(d.size() - i, (bytes + 1) & ~std::size_t{1});
+        }
+    }
+    return rows;
+}
+
+TEST(BitmapFile, RunLengthAgreesWithThePlainReadingOnRandomData) {
+    std::uint32_t seed = 12345;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+    for (int trial = 0; trial < 2000; ++trial) {
+        const bool nibbles = trial % 2;
+        const int w = 1 + next() % 40, h = 1 + next() % 12;
+        std::vector<std::uint8_t> data;
+        const int ops = next() % 60;
+        for (int k = 0; k < ops; ++k) {
+            switch (next() % 8) {
+            case 0: data.insert(data.end(), {0, 0}); break;
+            case 1: data.insert(data.end(), {0, 2, std::uint8_t(next() % 9), std::uint8_t(next() % 3)}); break;
+            case 2: {
+                const int n = 3 + next() % 20;
+                data.insert(data.end(), {0, std::uint8_t(n)});
+                const int bytes = nibbles ? (n + 1) / 2 : n;
+                for (int b = 0; b < bytes + (bytes % 2); ++b) data.push_back(std::uint8_t(next() % 16));
+                break;
+            }
+            case 3: data.push_back(std::uint8_t(next())); break; // stray byte
+            default: data.insert(data.end(), {std::uint8_t(1 + next() % 30), std::uint8_t(next() % 16)});
+            }
+        }
+        if (next() % 2) data.insert(data.end(), {0, 1});
+        BitmapSpec s;
+        s.Width = w;
+        s.Height = h;
+        s.BitCount = nibbles ? 4 : 8;
+        s.Compression = nibbles ? BI_RLE4 : BI_RLE8;
+        s.Table = Palette(16);
+        s.Pixels = data;
+        const auto image = Decode(s);
+        const auto want = ReferenceRunLength(data, nibbles, w, h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                ASSERT_EQ(image->GetPixel(x, y), want[y][x] < 0 || want[y][x] >= 16 ? clBlack : s.Table[want[y][x]])
+                    << "trial " << trial << " at " << x << "," << y << " in " << w << "x" << h
+                    << " data " << [&] { std::string t; for (auto b : data) t += std::to_string(b) + ","; return t; }();
+    }
+}
 
 TEST(BitmapFile, RunLengthRoundTripOfTheTestWriter) {
     auto index = [](int x, int y) { return static_cast<std::uint8_t>(x < 20 ? 1 : (x * y) % 7); };
