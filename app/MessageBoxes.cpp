@@ -51,9 +51,13 @@ QRect ScreenArea() {
 
 } // namespace
 
-void ReportException(const Exception& e) { ShowErrorText(e.Message()); }
+void ReportException(const Exception& e) {
+    ShowErrorText(e.Message());
+}
 
-void ReportException(const std::exception& e) { ShowErrorText(e.what()); }
+void ReportException(const std::exception& e) {
+    ShowErrorText(e.what());
+}
 
 void ShowInfoMessage(const std::string& text) {
     const QString message = QString::fromUtf8(text);
@@ -72,8 +76,10 @@ void ShowInfoMessage(const std::string& text) {
     // the box up to the screen's width.
     const QFontMetrics metrics = label->fontMetrics();
     const int halfScreen = std::max(1, screen.width() / 2);
-    int width = metrics.boundingRect(QRect(0, 0, halfScreen, 1 << 20), Qt::TextWordWrap, message).width();
-    for (const QString& word : message.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts))
+    int width =
+        metrics.boundingRect(QRect(0, 0, halfScreen, 1 << 20), Qt::TextWordWrap, message).width();
+    for (const QString& word :
+         message.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts))
         width = std::max(width, metrics.horizontalAdvance(word) + 2);
     const int widest = std::max(halfScreen, screen.width() - 48);
     label->setFixedWidth(std::clamp(width, 1, widest));

@@ -88,11 +88,17 @@ public:
 
     // 0x00BBGGRR of pixel (x, y), or 0xFFFFFFFF outside the raster.
     TColor GetPixel(std::int32_t x, std::int32_t y) const {
-        if (static_cast<std::uint32_t>(x) >= rasterWidth_ ||
-            static_cast<std::uint32_t>(y) >= rasterHeight_)
+        // Every field is read before the first branch, so that a loop of
+        // reads can keep them in registers and drop the switch.
+        const std::uint32_t width = rasterWidth_;
+        const std::uint32_t height = rasterHeight_;
+        const int bitCount = format_.BitCount;
+        const std::uint8_t* data = pixels_.data();
+        const std::size_t stride = stride_;
+        if (static_cast<std::uint32_t>(x) >= width || static_cast<std::uint32_t>(y) >= height)
             return clNone;
-        const std::uint8_t* row = Row(y);
-        switch (format_.BitCount) {
+        const std::uint8_t* row = data + static_cast<std::size_t>(y) * stride;
+        switch (bitCount) {
         case 32:
             if (!masked_) {
                 const std::uint8_t* p = row + static_cast<std::size_t>(x) * 4;

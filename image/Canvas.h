@@ -40,7 +40,9 @@ public:
     bool HasContext() const { return hasContext_; }
 
     TColor ReadPixel(std::int32_t x, std::int32_t y) override {
-        hasContext_ = true;
+        // Stored only once: a store on every read would keep the compiler
+        // from holding the raster's fields in registers across a loop of reads.
+        if (!hasContext_) hasContext_ = true;
         return bitmap_.Image().GetPixel(x, y);
     }
 

@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
@@ -39,27 +41,107 @@ inline unsigned Dot(TImage& target, std::int32_t x, std::int32_t y) {
     return target.EnsureCanvas().ReadPixel(x, y) == clBlack ? 1u : 0u;
 }
 
-void AppendColumnOrder(std::vector<std::uint8_t>& out, TImage& target, std::int32_t width,
-                       std::int32_t bands) {
-    for (std::int32_t x = 0; x < width; ++x) {
-        for (std::int32_t b = 0; b < bands; ++b) {
-            const std::int32_t top = 8 * b;
-            unsigned byte = 0;
-            for (int i = 0; i < 8; ++i) byte |= Dot(target, x, top + i) << (7 - i);
-            out.push_back(static_cast<std::uint8_t>(byte));
+// Bits per pixel of the target's raster when EnsureCanvas will hand back an
+// existing canvas and ReadPixel will change nothing; 0 otherwise.
+inline int SettledBitCount(TImage& target) {
+    TGraphic* graphic = target.Picture().Graphic();
+    if (!graphic || graphic->Kind() != GraphicKind::Bitmap) return 0;
+    auto* bitmap = static_cast<TBitmap*>(graphic);
+    if (!bitmap->HasCanvas() || !bitmap->Canvas().HasContext()) return 0;
+    return bitmap->Image().BitCount();
+}
+
+[[noreturn]] void ThrowTargetChanged() {
+    throw EInvalidOperation("The target image changed while its logo was being read");
+}
+
+// The same dot, once the first byte has set up the canvas, for a raster of
+// kBits bits per pixel. The check repeats what EnsureCanvas and ReadPixel
+// look at, so the compiler drops the branches that would create a bitmap, a
+// canvas or a drawing context, and the other formats' cases, and sees that
+// nothing in the dot loop can change the picture, canvas or raster: a dot
+// then costs a bounds check and a load. Reading changes none of them, so the
+// throw is never reached.
+// kBits 0 is the plain path, for any other raster.
+template <int kBits> inline unsigned SettledDot(TImage& target, std::int32_t x, std::int32_t y) {
+    if constexpr (kBits != 0) {
+        if (SettledBitCount(target) != kBits) [[unlikely]]
+            ThrowTargetChanged();
+    }
+    return Dot(target, x, y);
+}
+
+// Bytes are gathered in a local buffer first: a store into the output could,
+// for all the compiler knows, change the image.
+constexpr std::int32_t kChunk = 128;
+
+// Lines are columns (models 0 to 2: bands of 8 dots top to bottom) or rows
+// (model 3: bands of 8 dots left to right). Fills bytes from line `line`,
+// band `band` on.
+template <bool kRows, int kBits>
+void EncodeSettled(std::uint8_t* out, TImage& target, std::int32_t line, std::int32_t band,
+                   std::int32_t lines, std::int32_t bands) {
+    std::uint8_t chunk[kChunk];
+    for (; line < lines; ++line, band = 0) {
+        std::uint8_t* lineOut =
+            out + static_cast<std::size_t>(line) * static_cast<std::size_t>(bands);
+        for (std::int32_t first = band; first < bands; first += kChunk) {
+            // Also before the loop, so that the fields are known on entry.
+            if constexpr (kBits != 0) {
+                if (SettledBitCount(target) != kBits) [[unlikely]]
+                    ThrowTargetChanged();
+            }
+            const std::int32_t count = std::min(kChunk, bands - first);
+            for (std::int32_t j = 0; j < count; ++j) {
+                const std::int32_t start = 8 * (first + j);
+                unsigned byte = 0;
+                for (std::int32_t i = 0; i < 8; ++i) { // dot i goes to bit 7 - i
+                    const unsigned dot = kRows ? SettledDot<kBits>(target, start + i, line)
+                                               : SettledDot<kBits>(target, line, start + i);
+                    byte = (byte << 1) | dot;
+                }
+                chunk[j] = static_cast<std::uint8_t>(byte);
+            }
+            std::memcpy(lineOut + first, chunk, static_cast<std::size_t>(count));
         }
     }
 }
 
-void AppendRowOrder(std::vector<std::uint8_t>& out, TImage& target, std::int32_t height,
-                    std::int32_t bands) {
-    for (std::int32_t y = 0; y < height; ++y) {
-        for (std::int32_t b = 0; b < bands; ++b) {
-            const std::int32_t left = 8 * b;
-            unsigned byte = 0;
-            for (int i = 0; i < 8; ++i) byte |= Dot(target, left + i, y) << (7 - i);
-            out.push_back(static_cast<std::uint8_t>(byte));
-        }
+// The pixel path (canvas, raster, format) is inlined whole into the loops.
+#if defined(__GNUC__)
+#define TLC_FLATTEN __attribute__((flatten))
+#else
+#define TLC_FLATTEN
+#endif
+
+template <bool kRows>
+TLC_FLATTEN void EncodeLines(std::uint8_t* out, TImage& target, std::int32_t lines,
+                             std::int32_t bands) {
+    if (lines <= 0 || bands <= 0) return;
+    // The first byte goes the plain way: its first dot may turn an empty
+    // picture into a bitmap, create the canvas, or be refused.
+    unsigned first = 0;
+    for (std::int32_t i = 0; i < 8; ++i)
+        first = (first << 1) | (kRows ? Dot(target, i, 0) : Dot(target, 0, i));
+    out[0] = static_cast<std::uint8_t>(first);
+
+    const std::int32_t line = bands > 1 ? 0 : 1;
+    const std::int32_t band = bands > 1 ? 1 : 0;
+    switch (SettledBitCount(target)) {
+    case 1:
+        return EncodeSettled<kRows, 1>(out, target, line, band, lines, bands);
+    case 4:
+        return EncodeSettled<kRows, 4>(out, target, line, band, lines, bands);
+    case 8:
+        return EncodeSettled<kRows, 8>(out, target, line, band, lines, bands);
+    case 16:
+        return EncodeSettled<kRows, 16>(out, target, line, band, lines, bands);
+    case 24:
+        return EncodeSettled<kRows, 24>(out, target, line, band, lines, bands);
+    case 32:
+        return EncodeSettled<kRows, 32>(out, target, line, band, lines, bands);
+    default:
+        return EncodeSettled<kRows, 0>(out, target, line, band, lines, bands);
     }
 }
 
@@ -85,10 +167,15 @@ std::vector<std::uint8_t> EncodeLogo(int modelIndex, const LogoGeometry& geometr
     const auto lo = [](std::int32_t v) { return static_cast<std::uint8_t>(v & 0xFF); };
     const auto hi = [](std::int32_t v) { return static_cast<std::uint8_t>((v >> 8) & 0xFF); };
 
+    // The loops take their bounds from the geometry with truncating division,
+    // so sizes that are not multiples of 8 still read only whole bands.
+    const bool rowOrder = modelIndex == 3;
+    const std::int32_t lines = rowOrder ? h : w;
+    const std::int32_t bands = rowOrder ? w / 8 : h / 8;
+    const std::size_t dotCount = static_cast<std::size_t>(lines) * static_cast<std::size_t>(bands);
+
     std::vector<std::uint8_t> out;
-    // Truncated loop bounds can give fewer dot bytes than w * h / 8 for sizes
-    // that are not multiples of 8; reserve the larger count.
-    out.reserve(2 + k + static_cast<std::size_t>(dotBytes));
+    out.reserve(2 + k + dotCount);
     out.push_back(static_cast<std::uint8_t>(length & 0xFF));
     out.push_back(static_cast<std::uint8_t>(length >> 8));
     switch (modelIndex) {
@@ -106,10 +193,12 @@ std::vector<std::uint8_t> EncodeLogo(int modelIndex, const LogoGeometry& geometr
         break;
     }
 
-    if (modelIndex == 3)
-        AppendRowOrder(out, target, h, w / 8);
+    const std::size_t headerEnd = out.size();
+    out.resize(headerEnd + dotCount);
+    if (rowOrder)
+        EncodeLines<true>(out.data() + headerEnd, target, lines, bands);
     else
-        AppendColumnOrder(out, target, w, h / 8);
+        EncodeLines<false>(out.data() + headerEnd, target, lines, bands);
     return out;
 }
 
@@ -171,13 +260,16 @@ bool LogoFileOps::Sync(int fd) {
     return true;
 }
 
-bool LogoFileOps::Close(int fd) { return ::close(fd) == 0; }
+bool LogoFileOps::Close(int fd) {
+    return ::close(fd) == 0;
+}
 
 bool LogoFileOps::Rename(const std::string& from, const std::string& to) {
     if (::rename(from.c_str(), to.c_str()) != 0) return false;
     // Make the new name itself durable; harmless where folders cannot be synced.
     const std::string folder = std::filesystem::path(to).parent_path().string();
-    const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int dir =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
@@ -185,7 +277,9 @@ bool LogoFileOps::Rename(const std::string& from, const std::string& to) {
     return true;
 }
 
-bool LogoFileOps::Remove(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool LogoFileOps::Remove(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
 
 LogoFileOps& DefaultLogoFileOps() {
     static LogoFileOps ops;

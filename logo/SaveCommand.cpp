@@ -6,15 +6,23 @@ namespace tlc {
 
 namespace {
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+bool IsSeparator(char c) {
+    return c == '\\' || c == '/';
+}
 
-bool IsDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsDriveLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
 
-bool HasDrive(const std::string& s) { return s.size() >= 2 && IsDriveLetter(s[0]) && s[1] == ':'; }
+bool HasDrive(const std::string& s) {
+    return s.size() >= 2 && IsDriveLetter(s[0]) && s[1] == ':';
+}
 
 } // namespace
 
-bool CanSaveLogo(int printerIndex) { return IsValidPrinterIndex(printerIndex); }
+bool CanSaveLogo(int printerIndex) {
+    return IsValidPrinterIndex(printerIndex);
+}
 
 std::string SaveInitialDir(const std::string& openDialogFileName) {
     const std::string& name = openDialogFileName;

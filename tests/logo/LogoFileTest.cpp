@@ -20,9 +20,8 @@ using test::ToHex;
 
 // Row 0, the diagonal from the top-left corner and the rightmost column black.
 void InstallWorkedExample(TImage& target) {
-    InstallRaster(target, 16, 8, [](int x, int y) {
-        return (y == 0 || x == y || x == 15) ? clBlack : clWhite;
-    });
+    InstallRaster(target, 16, 8,
+                  [](int x, int y) { return (y == 0 || x == y || x == 15) ? clBlack : clWhite; });
 }
 
 struct FileCase {
@@ -40,7 +39,8 @@ TEST(EncodeLogo, WorkedExampleForEachPrinter) {
     for (const FileCase& c : cases) {
         TImage target;
         InstallWorkedExample(target);
-        EXPECT_EQ(ToHex(EncodeLogo(c.model, {16, 8}, target)), ToHex(Hex(c.bytes))) << "model " << c.model;
+        EXPECT_EQ(ToHex(EncodeLogo(c.model, {16, 8}, target)), ToHex(Hex(c.bytes)))
+            << "model " << c.model;
     }
 }
 
@@ -72,11 +72,13 @@ TEST(EncodeLogo, RefreshWithoutPictureGivesTheBlankLogo) {
 
 TEST(EncodeLogo, ColumnOfTwoDotsIsByte0A) {
     TImage target;
-    InstallRaster(target, 8, 8, [](int x, int y) { return x == 0 && (y == 4 || y == 6) ? clBlack : clWhite; });
+    InstallRaster(target, 8, 8,
+                  [](int x, int y) { return x == 0 && (y == 4 || y == 6) ? clBlack : clWhite; });
     const std::vector<std::uint8_t> bytes = EncodeLogo(0, {8, 8}, target);
     ASSERT_EQ(bytes.size(), 2u + 7u + 8u);
     EXPECT_EQ(bytes[9], 0x0A);
-    for (std::size_t i = 10; i < bytes.size(); ++i) EXPECT_EQ(bytes[i], 0x00) << i;
+    for (std::size_t i = 10; i < bytes.size(); ++i)
+        EXPECT_EQ(bytes[i], 0x00) << i;
 }
 
 struct LargeCase {
@@ -95,11 +97,13 @@ TEST(EncodeLogo, LargestLogosKeepLittleEndianFields) {
     };
     for (const LargeCase& c : cases) {
         TImage target;
-        InstallRaster(target, c.geometry.Width, c.geometry.Height, [](int, int) { return clWhite; });
+        InstallRaster(target, c.geometry.Width, c.geometry.Height,
+                      [](int, int) { return clWhite; });
         const std::vector<std::uint8_t> bytes = EncodeLogo(c.model, c.geometry, target);
         const std::vector<std::uint8_t> prefix = Hex(c.prefix);
         ASSERT_EQ(bytes.size(), c.size) << c.model;
-        EXPECT_EQ(ToHex({bytes.begin(), bytes.begin() + static_cast<long>(prefix.size())}), ToHex(prefix));
+        EXPECT_EQ(ToHex({bytes.begin(), bytes.begin() + static_cast<long>(prefix.size())}),
+                  ToHex(prefix));
         // The length word counts every byte after it.
         EXPECT_EQ(bytes[0] | (bytes[1] << 8), static_cast<int>(c.size - 2));
     }
@@ -130,10 +134,33 @@ TEST(EncodeLogo, OnlyExactZeroIsBlack) {
     for (int bitCount : {32, 24}) {
         for (const ColourCase& c : cases) {
             TImage target;
-            InstallRaster(target, 8, 8, [&](int, int) { return c.colour; }, bitCount);
+            InstallRaster(
+                target, 8, 8, [&](int, int) { return c.colour; }, bitCount);
             const std::vector<std::uint8_t> bytes = EncodeLogo(3, {8, 8}, target);
-            EXPECT_EQ(bytes[10], c.black ? 0xFF : 0x00) << std::hex << c.colour << " at " << bitCount;
+            EXPECT_EQ(bytes[10], c.black ? 0xFF : 0x00)
+                << std::hex << c.colour << " at " << bitCount;
         }
+    }
+}
+
+TEST(EncodeLogo, EmptyTargetBecomesABlankBitmapAtTheFirstDot) {
+    struct EmptyCase {
+        std::int32_t controlWidth, controlHeight;
+        int model;
+    };
+    // A control of 105 x 105 gets a white raster; one of 0 x 0 a bitmap
+    // without raster, whose every read is outside. Either way all clear.
+    for (const EmptyCase& c :
+         {EmptyCase{105, 105, 0}, EmptyCase{105, 105, 3}, EmptyCase{0, 0, 1}, EmptyCase{4, 4, 3}}) {
+        TImage target;
+        target.SetBounds(0, 0, c.controlWidth, c.controlHeight);
+        const std::vector<std::uint8_t> bytes = EncodeLogo(c.model, {16, 16}, target);
+        ASSERT_EQ(bytes.size(), 2 + LogoHeaderLength(c.model) + 32);
+        for (std::size_t i = 2 + LogoHeaderLength(c.model); i < bytes.size(); ++i)
+            ASSERT_EQ(bytes[i], 0) << i;
+        ASSERT_NE(target.Picture().Graphic(), nullptr);
+        EXPECT_EQ(target.Picture().Graphic()->Kind(), GraphicKind::Bitmap);
+        EXPECT_EQ(target.Picture().Width(), c.controlWidth);
     }
 }
 
@@ -155,9 +182,17 @@ TEST(EncodeLogo, RefusesWhatNoConversionProduces) {
         LogoGeometry geometry;
     };
     const BadCase cases[] = {
-        {-1, {8, 8}},       {4, {8, 8}},        {0, {-8, 8}},       {0, {8, -8}},
-        {0, {608, 8}},      {1, {480, 208}},    {1, {488, 8}},      {3, {568, 928}},
-        {3, {576, 8}},      {2, {8, 2147483647}}, {0, {-2147483647 - 1, -8}},
+        {-1, {8, 8}},
+        {4, {8, 8}},
+        {0, {-8, 8}},
+        {0, {8, -8}},
+        {0, {608, 8}},
+        {1, {480, 208}},
+        {1, {488, 8}},
+        {3, {568, 928}},
+        {3, {576, 8}},
+        {2, {8, 2147483647}},
+        {0, {-2147483647 - 1, -8}},
     };
     for (const BadCase& c : cases) {
         EXPECT_THROW(EncodeLogo(c.model, c.geometry, target), EInvalidOperation)
@@ -180,11 +215,13 @@ TEST(EncodeLogo, MatchesDotMatrixForRandomPictures) {
         const int bitCount = kBitCounts[round % 5];
         const int w = 1 + static_cast<int>(random() % 90);
         const int h = 1 + static_cast<int>(random() % 90);
-        LogoGeometry g{static_cast<std::int32_t>(random() % 100), static_cast<std::int32_t>(random() % 100)};
+        LogoGeometry g{static_cast<std::int32_t>(random() % 100),
+                       static_cast<std::int32_t>(random() % 100)};
         g.Width = std::min(g.Width, limits.MaxWidth);
         g.Height = std::min(g.Height, limits.MaxArea / std::max(1, g.Width));
         std::vector<TColor> pixels(static_cast<std::size_t>(w * h));
-        for (TColor& p : pixels) p = random() % 3 == 0 ? clBlack : clWhite;
+        for (TColor& p : pixels)
+            p = random() % 3 == 0 ? clBlack : clWhite;
         TImage target;
         TRasterFormat f;
         f.Width = w;
@@ -199,7 +236,8 @@ TEST(EncodeLogo, MatchesDotMatrixForRandomPictures) {
         if (bitCount <= 8) f.ColourTable = {clWhite, clBlack};
         auto raster = TBitmapImage::Create(f);
         for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) raster->SetPixel(x, y, pixels[static_cast<std::size_t>(y * w + x)]);
+            for (int x = 0; x < w; ++x)
+                raster->SetPixel(x, y, pixels[static_cast<std::size_t>(y * w + x)]);
         auto bitmap = std::make_unique<TBitmap>();
         bitmap->SetImage(raster);
         target.Picture().Install(std::move(bitmap));
@@ -231,7 +269,8 @@ TEST(EncodeLogo, MatchesDotMatrixForRandomPictures) {
         EXPECT_EQ(ToHex({bytes.begin() + static_cast<long>(2 + k), bytes.end()}), ToHex(dots))
             << "round " << round << " model " << model << " " << g.Width << "x" << g.Height
             << " raster " << w << "x" << h << " at " << bitCount;
-        EXPECT_EQ(bytes[0] | (bytes[1] << 8), (g.Width * g.Height / 8 + static_cast<int>(k)) & 0xFFFF);
+        EXPECT_EQ(bytes[0] | (bytes[1] << 8),
+                  (g.Width * g.Height / 8 + static_cast<int>(k)) & 0xFFFF);
     }
 }
 

@@ -13,14 +13,16 @@
 namespace tlc::test {
 
 // Installs a 32-bit picture of w x h whose pixels come from colourAt(x, y).
-template <typename F> void InstallRaster(TImage& image, int w, int h, F colourAt, int bitCount = 32) {
+template <typename F>
+void InstallRaster(TImage& image, int w, int h, F colourAt, int bitCount = 32) {
     TRasterFormat f;
     f.Width = w;
     f.Height = h;
     f.BitCount = static_cast<std::uint16_t>(bitCount);
     auto raster = TBitmapImage::Create(f);
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) raster->SetPixel(x, y, colourAt(x, y));
+        for (int x = 0; x < w; ++x)
+            raster->SetPixel(x, y, colourAt(x, y));
     auto bitmap = std::make_unique<TBitmap>();
     bitmap->SetImage(raster);
     image.Picture().Install(std::move(bitmap));
@@ -39,7 +41,8 @@ inline std::vector<std::uint8_t> Hex(const std::string& text) {
     std::vector<std::uint8_t> out;
     std::istringstream in(text);
     unsigned v = 0;
-    while (in >> std::hex >> v) out.push_back(static_cast<std::uint8_t>(v));
+    while (in >> std::hex >> v)
+        out.push_back(static_cast<std::uint8_t>(v));
     return out;
 }
 

@@ -27,9 +27,8 @@ const char* const kExampleModel3 =
     "18 00 1B 23 01 1D 2A 01 02 01 FF FF 40 01 20 01 10 01 08 01 04 01 02 01 01 01";
 
 void InstallWorkedExample(TImage& target) {
-    InstallRaster(target, 16, 8, [](int x, int y) {
-        return (y == 0 || x == y || x == 15) ? clBlack : clWhite;
-    });
+    InstallRaster(target, 16, 8,
+                  [](int x, int y) { return (y == 0 || x == y || x == 15) ? clBlack : clWhite; });
 }
 
 std::vector<std::uint8_t> ReadAll(const fs::path& p) {
@@ -39,12 +38,14 @@ std::vector<std::uint8_t> ReadAll(const fs::path& p) {
 
 void WriteBytes(const fs::path& p, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 std::set<std::string> Listing(const fs::path& dir) {
     std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(dir))
+        names.insert(entry.path().filename().string());
     return names;
 }
 
@@ -99,7 +100,8 @@ TEST_F(LogoWriter, OverwritingALongerFileLeavesOnlyTheNewBytes) {
 
 TEST_F(LogoWriter, ByteOAStaysOneByte) {
     TImage target;
-    InstallRaster(target, 8, 8, [](int x, int y) { return x == 0 && (y == 4 || y == 6) ? clBlack : clWhite; });
+    InstallRaster(target, 8, 8,
+                  [](int x, int y) { return x == 0 && (y == 4 || y == 6) ? clBlack : clWhite; });
     const fs::path file = dir_ / "logo.rsc";
     ASSERT_TRUE(WriteLogoFile(file.string(), 0, {8, 8}, target));
     EXPECT_EQ(ToHex(ReadAll(file)), "0F 00 1C 71 01 01 00 01 00 0A 00 00 00 00 00 00 00");
@@ -124,9 +126,9 @@ TEST_F(LogoWriter, UncreatablePathsGiveTheMessageWithoutReadingPixels) {
     WriteBytes(dir_ / "plain.txt", oldBytes_);
     fs::create_directory(dir_ / "folder.rsc");
     const std::string paths[] = {
-        (dir_ / "missing" / "logo.rsc").string(),     // folder does not exist
-        (dir_ / "plain.txt" / "logo.rsc").string(),   // "folder" is a file
-        (dir_ / "folder.rsc").string(),               // a folder, not a file
+        (dir_ / "missing" / "logo.rsc").string(),   // folder does not exist
+        (dir_ / "plain.txt" / "logo.rsc").string(), // "folder" is a file
+        (dir_ / "folder.rsc").string(),             // a folder, not a file
         (dir_ / "missing" / "deeper" / "logo.rsc").string(),
         "",
     };
@@ -233,7 +235,8 @@ private:
 TEST_F(LogoWriter, FailingStepReportsAndKeepsTheOldFile) {
     const fs::path file = dir_ / "logo.rsc";
     const fs::path fresh = dir_ / "fresh.rsc";
-    for (Step step : {Step::Probe, Step::Create, Step::Write, Step::Sync, Step::Close, Step::Rename}) {
+    for (Step step :
+         {Step::Probe, Step::Create, Step::Write, Step::Sync, Step::Close, Step::Rename}) {
         const int s = static_cast<int>(step);
         WriteBytes(file, oldBytes_);
         // Before the temporary file exists no pixel may be read: an icon

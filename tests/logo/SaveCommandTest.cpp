@@ -35,7 +35,8 @@ TEST(SaveInitialDir, FolderOfTheLastPicture) {
         {"1:\\logo.bmp", "1:"}, // not a drive letter: only a folder "1:"
         {"a:b/c.bmp", "a:b"},
     };
-    for (const Case& c : cases) EXPECT_EQ(SaveInitialDir(c.fileName), c.folder) << c.fileName;
+    for (const Case& c : cases)
+        EXPECT_EQ(SaveInitialDir(c.fileName), c.folder) << c.fileName;
 }
 
 class SaveCommand : public ::testing::Test {
@@ -56,12 +57,13 @@ TEST_F(SaveCommand, InvalidPrinterIndexDoesNothingAtAll) {
     for (int index : {-1, 4, 5, -2147483647 - 1, 2147483647}) {
         EXPECT_FALSE(CanSaveLogo(index));
         int dialogs = 0;
-        const auto result = RunSaveCommand(index, "D:\\a.bmp",
-                                           [&](const std::string&) -> std::optional<std::string> {
-                                               ++dialogs;
-                                               return (dir_ / "logo.rsc").string();
-                                           },
-                                           {8, 8}, target_);
+        const auto result = RunSaveCommand(
+            index, "D:\\a.bmp",
+            [&](const std::string&) -> std::optional<std::string> {
+                ++dialogs;
+                return (dir_ / "logo.rsc").string();
+            },
+            {8, 8}, target_);
         EXPECT_FALSE(result.has_value()) << index;
         EXPECT_EQ(dialogs, 0) << index;
     }
@@ -69,8 +71,8 @@ TEST_F(SaveCommand, InvalidPrinterIndexDoesNothingAtAll) {
 }
 
 TEST_F(SaveCommand, CancelledDialogWritesNothing) {
-    const auto result = RunSaveCommand(0, "", [](const std::string&) { return std::nullopt; }, {8, 8},
-                                       target_);
+    const auto result = RunSaveCommand(
+        0, "", [](const std::string&) { return std::nullopt; }, {8, 8}, target_);
     EXPECT_FALSE(result.has_value());
     EXPECT_TRUE(fs::is_empty(dir_));
 }
@@ -80,12 +82,13 @@ TEST_F(SaveCommand, OffersThePictureFolderThenWrites) {
         EXPECT_TRUE(CanSaveLogo(index));
         const std::string picture = (dir_ / "shop.bmp").string();
         std::string offered;
-        const auto result = RunSaveCommand(index, picture,
-                                           [&](const std::string& initialDir) -> std::optional<std::string> {
-                                               offered = initialDir;
-                                               return (dir_ / "logo.rsc").string();
-                                           },
-                                           {8, 8}, target_);
+        const auto result = RunSaveCommand(
+            index, picture,
+            [&](const std::string& initialDir) -> std::optional<std::string> {
+                offered = initialDir;
+                return (dir_ / "logo.rsc").string();
+            },
+            {8, 8}, target_);
         ASSERT_TRUE(result.has_value());
         EXPECT_TRUE(result->Written) << result->Message;
         EXPECT_EQ(offered, dir_.string());
@@ -95,8 +98,8 @@ TEST_F(SaveCommand, OffersThePictureFolderThenWrites) {
 
 TEST_F(SaveCommand, UncreatableFileComesBackAsMessage) {
     const std::string path = (dir_ / "none" / "logo.rsc").string();
-    const auto result = RunSaveCommand(1, "", [&](const std::string&) { return std::optional(path); },
-                                       {8, 8}, target_);
+    const auto result = RunSaveCommand(
+        1, "", [&](const std::string&) { return std::optional(path); }, {8, 8}, target_);
     ASSERT_TRUE(result.has_value());
     EXPECT_FALSE(result->Written);
     EXPECT_EQ(result->Message, "Unable to create the file " + path);
