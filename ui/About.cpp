@@ -80,7 +80,7 @@ void TfmAbout::setVisible(bool visible) {
                              : parentWidget() ? parentWidget()->window()
                                               : nullptr;
         if (reference) {
-            move(CentredOver(reference->frameGeometry(), frameGeometry().size()));
+            move(FirstPlacement(*reference, size()));
             placed_ = true;
         }
     }

@@ -148,7 +148,7 @@ void TfmHelp::setVisible(bool visible) {
                              : parentWidget() ? parentWidget()->window()
                                               : nullptr;
         if (reference) {
-            move(CentredOver(reference->frameGeometry(), frameGeometry().size()));
+            move(FirstPlacement(*reference, size()));
             placed_ = true;
         }
     }
