@@ -26,7 +26,7 @@ public:
     // Shown when the executable's version record cannot be read.
     static constexpr const char* VersionUnavailableCaption = "Version information not available";
     // The address the link opens (its text shows the host name).
-    static constexpr const char* LinkAddress = "https://www.tillora-pos.example/logo-converter/";
+    static constexpr const char* LinkAddress = "https://www.tillora.example/logo-converter/";
 
     // Reads the record from the running executable's file.
     explicit TfmAbout(QWidget* parent = nullptr);

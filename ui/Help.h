@@ -17,7 +17,7 @@ class TfmHelp : public QWidget {
     Q_OBJECT
 public:
     // The maker's web host name, shown at the end of the help text.
-    static constexpr const char* HostName = "www.tillora-pos.example";
+    static constexpr const char* HostName = "tillora.example";
 
     explicit TfmHelp(QWidget* parent = nullptr);
     ~TfmHelp() override;
