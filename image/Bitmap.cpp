@@ -44,7 +44,7 @@ TBitmapImage::Channel TBitmapImage::MakeChannel(std::uint32_t mask) {
     return ch;
 }
 
-std::shared_ptr<TBitmapImage> TBitmapImage::Create(const TRasterFormat& format) {
+std::shared_ptr<TBitmapImage> TBitmapImage::Prepare(const TRasterFormat& format) {
     const int bpp = format.BitCount;
     if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
         throw EInvalidGraphic("Bitmap image is not valid");
@@ -83,14 +83,36 @@ std::shared_ptr<TBitmapImage> TBitmapImage::Create(const TRasterFormat& format) 
         if (image->stride_ == 0 ||
             image->stride_ > kMaxRasterBytes / static_cast<std::size_t>(absHeight))
             throw EOutOfResources();
-        try {
-            image->pixels_.assign(image->stride_ * static_cast<std::size_t>(absHeight), 0);
-        } catch (const std::bad_alloc&) {
-            throw EOutOfResources();
-        }
         image->rasterWidth_ = static_cast<std::uint32_t>(f.Width);
         image->rasterHeight_ = static_cast<std::uint32_t>(absHeight);
     }
+    return image;
+}
+
+std::size_t TBitmapImage::CheckedRasterBytes(const TRasterFormat& format) {
+    auto image = Prepare(format);
+    return image->stride_ * image->rasterHeight_;
+}
+
+std::shared_ptr<TBitmapImage> TBitmapImage::Create(const TRasterFormat& format) {
+    auto image = Prepare(format);
+    const std::size_t bytes = image->stride_ * image->rasterHeight_;
+    if (bytes > 0) {
+        try {
+            image->pixels_.assign(bytes, 0);
+        } catch (const std::bad_alloc&) {
+            throw EOutOfResources();
+        }
+    }
+    return image;
+}
+
+std::shared_ptr<TBitmapImage> TBitmapImage::Adopt(const TRasterFormat& format,
+                                                  std::vector<std::uint8_t> pixels) {
+    auto image = Prepare(format);
+    if (pixels.size() != image->stride_ * image->rasterHeight_)
+        throw EInvalidGraphic("Bitmap image is not valid");
+    image->pixels_ = std::move(pixels);
     return image;
 }
 

@@ -42,6 +42,14 @@ public:
     // for an unusable format and EOutOfResources above kMaxRasterBytes or when
     // memory runs out.
     static std::shared_ptr<TBitmapImage> Create(const TRasterFormat& format);
+    // A raster of the given format holding `pixels` (rows top first, each
+    // Stride() bytes), with the checks of Create. Lets a reader build the bytes
+    // once instead of clearing memory it overwrites at once.
+    static std::shared_ptr<TBitmapImage> Adopt(const TRasterFormat& format,
+                                               std::vector<std::uint8_t> pixels);
+    // Row stride and byte count Create would give `format`, after its checks
+    // (EInvalidGraphic, EOutOfResources above kMaxRasterBytes).
+    static std::size_t CheckedRasterBytes(const TRasterFormat& format);
     // A raster in the display's format (32 bits, no table), all white.
     static std::shared_ptr<TBitmapImage> CreateBlank(std::int32_t width, std::int32_t height);
     // Only a recorded size, without raster.
@@ -73,6 +81,9 @@ public:
     std::uint32_t ClrImportant = 0;
     bool CoreHeader = false;
     std::vector<std::uint8_t> FileCopy; // run-length files only, until the first change
+    // How the file stored the pixels (a run-length file becomes a 32-bit raster).
+    std::uint16_t FileBitCount = 0;
+    std::uint32_t FileCompression = BI_RGB;
     bool HasPalette = false;
 
     // 0x00BBGGRR of pixel (x, y), or 0xFFFFFFFF outside the raster.
@@ -194,6 +205,7 @@ private:
         p[2] = static_cast<std::uint8_t>(v >> 16);
         p[3] = static_cast<std::uint8_t>(v >> 24);
     }
+    static std::shared_ptr<TBitmapImage> Prepare(const TRasterFormat& format);
     TColor TableColour(unsigned index) const {
         return index < format_.ColourTable.size() ? format_.ColourTable[index] : clBlack;
     }

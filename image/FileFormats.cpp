@@ -1,0 +1,87 @@
+#include "image/FileFormats.h"
+
+namespace tlc {
+
+namespace {
+
+bool Inherits(GraphicKind kind, GraphicClass graphicClass) {
+    switch (graphicClass) {
+    case GraphicClass::Graphic:
+        return true;
+    case GraphicClass::Bitmap:
+        return kind == GraphicKind::Bitmap;
+    case GraphicClass::Icon:
+        return kind == GraphicKind::Icon;
+    case GraphicClass::Metafile:
+        return kind == GraphicKind::Metafile;
+    }
+    return false;
+}
+
+GraphicClass ClassOf(GraphicKind kind) {
+    switch (kind) {
+    case GraphicKind::Bitmap:
+        return GraphicClass::Bitmap;
+    case GraphicKind::Icon:
+        return GraphicClass::Icon;
+    case GraphicKind::Metafile:
+        return GraphicClass::Metafile;
+    }
+    return GraphicClass::Graphic;
+}
+
+} // namespace
+
+std::string LowerCaseExtension(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+TFileFormatsList::TFileFormatsList() {
+    // The open dialog's lists rely on this order.
+    Add("wmf", "Metafiles", GraphicKind::Metafile);
+    Add("emf", "Enhanced Metafiles", GraphicKind::Metafile);
+    Add("ico", "Icons", GraphicKind::Icon);
+    Add("bmp", "Bitmaps", GraphicKind::Bitmap);
+}
+
+const TFileFormatsList& TFileFormatsList::Instance() {
+    static const TFileFormatsList list;
+    return list;
+}
+
+void TFileFormatsList::Add(std::string extension, std::string description, GraphicKind kind) {
+    entries_.push_back({LowerCaseExtension(std::move(extension)), std::move(description), kind, 0});
+}
+
+std::optional<GraphicKind> TFileFormatsList::FindByExtension(const std::string& extension) const {
+    const std::string lower = LowerCaseExtension(extension);
+    for (auto it = entries_.rbegin(); it != entries_.rend(); ++it)
+        if (it->Extension == lower) return it->Kind;
+    return std::nullopt;
+}
+
+FileFilter TFileFormatsList::BuildFilter(GraphicClass graphicClass) const {
+    FileFilter result;
+    int taken = 0;
+    for (auto it = entries_.rbegin(); it != entries_.rend(); ++it) {
+        if (!Inherits(it->Kind, graphicClass) || it->Extension.empty()) continue;
+        if (taken > 0) {
+            result.Filter += '|';
+            result.Masks += ';';
+        }
+        result.Filter += it->Description + " (*." + it->Extension + ")|*." + it->Extension;
+        result.Masks += "*." + it->Extension;
+        ++taken;
+    }
+    if (taken > 1)
+        result.Filter = "All (" + result.Masks + ")|" + result.Masks + "|" + result.Filter;
+    return result;
+}
+
+FileFilter TFileFormatsList::BuildFilter(GraphicKind kind) const {
+    return BuildFilter(ClassOf(kind));
+}
+
+} // namespace tlc
