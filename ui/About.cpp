@@ -40,7 +40,9 @@ TfmAbout::TfmAbout(QWidget* parent, VersionSource versionSource)
     FormCreate();
 }
 
-TfmAbout::~TfmAbout() { delete ui; }
+TfmAbout::~TfmAbout() {
+    delete ui;
+}
 
 void TfmAbout::FormCreate() {
     std::optional<FixedFileInfo> fixed;
@@ -52,11 +54,17 @@ void TfmAbout::FormCreate() {
     ui->cpVersionString->adjustSize();
 }
 
-QString TfmAbout::VersionCaption() const { return ui->cpVersionString->text(); }
+QString TfmAbout::VersionCaption() const {
+    return ui->cpVersionString->text();
+}
 
-TLinkLabel* TfmAbout::LinkLabel() const { return ui->LMDSimpleLabel1; }
+TLinkLabel* TfmAbout::LinkLabel() const {
+    return ui->LMDSimpleLabel1;
+}
 
-void TfmAbout::Button1Click() { done(1); }
+void TfmAbout::Button1Click() {
+    done(1);
+}
 
 void TfmAbout::LoadLogo() {
     QImage logo(QStringLiteral(":/about/AboutLogo.bmp"));
@@ -76,7 +84,7 @@ void TfmAbout::LoadLogo() {
 
 void TfmAbout::setVisible(bool visible) {
     if (visible && !placed_) {
-        QWidget* reference = mainWindow_ ? mainWindow_
+        QWidget* reference = mainWindow_      ? mainWindow_
                              : parentWidget() ? parentWidget()->window()
                                               : nullptr;
         if (reference) {

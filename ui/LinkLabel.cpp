@@ -5,7 +5,9 @@
 
 namespace tlc {
 
-QColor ToQColor(TColor color) { return QColor(RedOf(color), GreenOf(color), BlueOf(color)); }
+QColor ToQColor(TColor color) {
+    return QColor(RedOf(color), GreenOf(color), BlueOf(color));
+}
 
 TLinkLabel::TLinkLabel(QWidget* parent) : QLabel(parent) {
     setCursor(Qt::PointingHandCursor);
@@ -17,13 +19,17 @@ TLinkLabel::TLinkLabel(QWidget* parent) : QLabel(parent) {
     ApplyColor();
 }
 
-void TLinkLabel::SetOpener(UrlOpener opener) { opener_ = std::move(opener); }
+void TLinkLabel::SetOpener(UrlOpener opener) {
+    opener_ = std::move(opener);
+}
 
 QString TLinkLabel::LinkTarget(const QString& url, const QString& text) {
     // Trim as the shell expects: every character up to the blank counts as blank.
     qsizetype first = 0, last = url.size();
-    while (first < last && url[first].unicode() <= ' ') ++first;
-    while (last > first && url[last - 1].unicode() <= ' ') --last;
+    while (first < last && url[first].unicode() <= ' ')
+        ++first;
+    while (last > first && url[last - 1].unicode() <= ' ')
+        --last;
     if (last > first) return url;
     return text.contains(QLatin1Char('@')) ? QStringLiteral("mailto:") + text : text;
 }

@@ -44,16 +44,12 @@ private slots:
         QTest::newRow("unreadable")
             << TfmAbout::VersionSource([] { return std::optional<std::vector<std::uint8_t>>(); })
             << unavailable;
-        QTest::newRow("garbage bytes")
-            << TfmAbout::VersionSource([] {
-                   return std::optional<std::vector<std::uint8_t>>(std::vector<std::uint8_t>(
-                       100, 0xCD));
-               })
-            << unavailable;
-        QTest::newRow("empty record")
-            << TfmAbout::VersionSource(
-                   [] { return std::optional<std::vector<std::uint8_t>>(std::vector<std::uint8_t>{}); })
-            << unavailable;
+        QTest::newRow("garbage bytes") << TfmAbout::VersionSource([] {
+            return std::optional<std::vector<std::uint8_t>>(std::vector<std::uint8_t>(100, 0xCD));
+        }) << unavailable;
+        QTest::newRow("empty record") << TfmAbout::VersionSource([] {
+            return std::optional<std::vector<std::uint8_t>>(std::vector<std::uint8_t>{});
+        }) << unavailable;
         QTest::newRow("no source") << TfmAbout::VersionSource() << unavailable;
     }
     void caption() {
@@ -182,8 +178,7 @@ private slots:
             QTest::keyClick(modal, Qt::Key_Return);
         });
         about.ShowModal();
-        QCOMPARE(firstPos,
-                 CentredOver(mainWindow.frameGeometry(), about.frameGeometry().size()));
+        QCOMPARE(firstPos, CentredOver(mainWindow.frameGeometry(), about.frameGeometry().size()));
         // The main window moving later does not pull the box back to its centre.
         mainWindow.move(300, 200);
         WhenModal([&](QWidget* modal) {
@@ -199,13 +194,13 @@ private slots:
         QTest::addColumn<QSize>("own");
         QTest::addColumn<QPoint>("expected");
         QTest::newRow("even") << QRect(100, 100, 400, 300) << QSize(200, 100) << QPoint(200, 200);
-        QTest::newRow("odd difference") << QRect(0, 0, 300, 301) << QSize(295, 264)
-                                        << QPoint(2, 18);
+        QTest::newRow("odd difference")
+            << QRect(0, 0, 300, 301) << QSize(295, 264) << QPoint(2, 18);
         // Wider than the main window: negative half truncated toward zero.
-        QTest::newRow("negative odd") << QRect(10, 10, 100, 50) << QSize(295, 264)
-                                      << QPoint(10 - 97, 10 - 107);
-        QTest::newRow("off screen kept") << QRect(-500, -400, 600, 500) << QSize(295, 264)
-                                         << QPoint(-500 + 152, -400 + 118);
+        QTest::newRow("negative odd")
+            << QRect(10, 10, 100, 50) << QSize(295, 264) << QPoint(10 - 97, 10 - 107);
+        QTest::newRow("off screen kept")
+            << QRect(-500, -400, 600, 500) << QSize(295, 264) << QPoint(-500 + 152, -400 + 118);
     }
     void centringTruncatesHalves() {
         QFETCH(QRect, mainFrame);
@@ -287,15 +282,21 @@ private slots:
         QTest::addColumn<QString>("url");
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("target");
-        QTest::newRow("address as stored")
-            << " https://a.example/x " << "a.example" << " https://a.example/x ";
-        QTest::newRow("blank address, mail text")
-            << "" << "sales@tillora.example" << "mailto:sales@tillora.example";
-        QTest::newRow("blanks and control characters count as blank")
-            << " \t\r\n\x01 " << "info@a.example" << "mailto:info@a.example";
-        QTest::newRow("blank address, host text") << "   " << "www.a.example" << "www.a.example";
-        QTest::newRow("address wins over mail text")
-            << "https://b.example" << "x@b.example" << "https://b.example";
+        QTest::newRow("address as stored") << " https://a.example/x "
+                                           << "a.example"
+                                           << " https://a.example/x ";
+        QTest::newRow("blank address, mail text") << ""
+                                                  << "sales@tillora.example"
+                                                  << "mailto:sales@tillora.example";
+        QTest::newRow("blanks and control characters count as blank") << " \t\r\n\x01 "
+                                                                      << "info@a.example"
+                                                                      << "mailto:info@a.example";
+        QTest::newRow("blank address, host text") << "   "
+                                                  << "www.a.example"
+                                                  << "www.a.example";
+        QTest::newRow("address wins over mail text") << "https://b.example"
+                                                     << "x@b.example"
+                                                     << "https://b.example";
     }
     void linkTarget() {
         QFETCH(QString, url);

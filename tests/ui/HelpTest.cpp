@@ -13,7 +13,9 @@ using namespace tlc;
 
 namespace {
 
-QPlainTextEdit* Memo(TfmHelp& help) { return help.findChild<QPlainTextEdit*>("Memo1"); }
+QPlainTextEdit* Memo(TfmHelp& help) {
+    return help.findChild<QPlainTextEdit*>("Memo1");
+}
 
 QString Line(TfmHelp& help, int number) {
     return Memo(help)->document()->findBlockByNumber(number - 1).text();
@@ -28,7 +30,7 @@ private slots:
         TfmHelp help;
         QCOMPARE(help.windowTitle(), QStringLiteral("Help"));
         QVERIFY(help.isWindow());
-        QVERIFY(!help.isVisible()); // created hidden
+        QVERIFY(!help.isVisible());             // created hidden
         QCOMPARE(help.size(), QSize(496, 482)); // client area of a 504 x 516 window
         QPlainTextEdit* memo = Memo(help);
         QVERIFY(memo);

@@ -32,7 +32,9 @@ struct Windows {
     }
 };
 
-QPlainTextEdit* Memo(TfmHelp& help) { return help.findChild<QPlainTextEdit*>("Memo1"); }
+QPlainTextEdit* Memo(TfmHelp& help) {
+    return help.findChild<QPlainTextEdit*>("Memo1");
+}
 
 int VisibleHelpWindows() {
     int n = 0;
@@ -120,8 +122,7 @@ private slots:
         });
         w.main->About1Click();
         QVERIFY(modal);
-        QCOMPARE(shownAt,
-                 CentredOver(w.main->frameGeometry(), w.about->frameGeometry().size()));
+        QCOMPARE(shownAt, CentredOver(w.main->frameGeometry(), w.about->frameGeometry().size()));
         QVERIFY(!w.about->isVisible());
     }
 
@@ -133,7 +134,8 @@ private slots:
         QVERIFY(fixed);
         QCOMPARE(QString::fromStdString(VersionCaption(*fixed)),
                  QStringLiteral(TLC_EXPECTED_CAPTION));
-        QCOMPARE(QueryVersionString(*record, "InternalName"), std::optional<std::string>("Logo Converter"));
+        QCOMPARE(QueryVersionString(*record, "InternalName"),
+                 std::optional<std::string>("Logo Converter"));
     }
 };
 
