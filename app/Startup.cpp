@@ -112,6 +112,9 @@ int RunConverter(int& argc, char** argv) {
             fmAbout = about.get();
             help = std::make_unique<TfmHelp>();
             fmHelp = help.get();
+            // Both are first shown centred over the main window.
+            fmAbout->SetMainWindow(fmMain);
+            fmHelp->SetMainWindow(fmMain);
             fmMain->SetAboutWindow(fmAbout);
             fmMain->SetHelpWindow(fmHelp);
             hooks = std::make_unique<ScriptHooks>(*fmMain);

@@ -56,8 +56,7 @@ std::optional<std::vector<std::uint8_t>> ReadElfSection(const ReadAtFn& readAt,
     const bool is64 = eh[4] == ElfClass64;
     if (!is64 && eh[4] != ElfClass32) return std::nullopt;
     if (eh[5] != ElfDataLsb && eh[5] != ElfDataMsb) return std::nullopt;
-    if (is64 && (fileSize < 64 || !readAt(52, std::span(eh).subspan(52, 12))))
-        return std::nullopt;
+    if (is64 && (fileSize < 64 || !readAt(52, std::span(eh).subspan(52, 12)))) return std::nullopt;
     const Decoder d{eh[5] == ElfDataMsb};
 
     const std::uint64_t shoff = is64 ? d.Get(&eh[0x28], 8) : d.Get(&eh[0x20], 4);
@@ -98,15 +97,13 @@ std::optional<std::vector<std::uint8_t>> ReadElfSection(const ReadAtFn& readAt,
 
     const auto nameIs = [&](std::uint32_t nameOffset) {
         if (nameOffset >= names->Size) return false;
-        const std::uint64_t room = std::min<std::uint64_t>(names->Size - nameOffset,
-                                                          MaxNameLength);
+        const std::uint64_t room = std::min<std::uint64_t>(names->Size - nameOffset, MaxNameLength);
         if (room < name.size() + 1) return false;
         std::vector<std::uint8_t> text(name.size() + 1);
         if (!readAt(names->Offset + nameOffset, text)) return false;
-        return text.back() == 0 && std::equal(name.begin(), name.end(), text.begin(),
-                                              [](char a, std::uint8_t b) {
-                                                  return static_cast<std::uint8_t>(a) == b;
-                                              });
+        return text.back() == 0 &&
+               std::equal(name.begin(), name.end(), text.begin(),
+                          [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
     };
 
     for (std::uint64_t i = 1; i < shnum; ++i) {
@@ -122,9 +119,8 @@ std::optional<std::vector<std::uint8_t>> ReadElfSection(const ReadAtFn& readAt,
     return std::nullopt;
 }
 
-std::optional<std::vector<std::uint8_t>> ReadElfSection(std::span<const std::uint8_t> image,
-                                                        std::string_view name,
-                                                        std::size_t maxSize) {
+std::optional<std::vector<std::uint8_t>>
+ReadElfSection(std::span<const std::uint8_t> image, std::string_view name, std::size_t maxSize) {
     const ReadAtFn readAt = [image](std::uint64_t offset, std::span<std::uint8_t> out) {
         if (!Inside(offset, out.size(), image.size())) return false;
         std::copy_n(image.begin() + static_cast<std::ptrdiff_t>(offset), out.size(), out.begin());
@@ -133,9 +129,8 @@ std::optional<std::vector<std::uint8_t>> ReadElfSection(std::span<const std::uin
     return ReadElfSection(readAt, image.size(), name, maxSize);
 }
 
-std::optional<std::vector<std::uint8_t>> ReadElfSectionFromFile(const std::string& path,
-                                                                std::string_view name,
-                                                                std::size_t maxSize) {
+std::optional<std::vector<std::uint8_t>>
+ReadElfSectionFromFile(const std::string& path, std::string_view name, std::size_t maxSize) {
     std::ifstream file(path, std::ios::binary | std::ios::ate);
     if (!file) return std::nullopt;
     const std::streamoff end = file.tellg();

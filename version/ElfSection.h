@@ -25,16 +25,13 @@ using ReadAtFn = std::function<bool(std::uint64_t offset, std::span<std::uint8_t
 // header points outside the file. Never reads more than `maxSize` section bytes.
 std::optional<std::vector<std::uint8_t>> ReadElfSection(const ReadAtFn& readAt,
                                                         std::uint64_t fileSize,
-                                                        std::string_view name,
-                                                        std::size_t maxSize);
+                                                        std::string_view name, std::size_t maxSize);
 
 std::optional<std::vector<std::uint8_t>> ReadElfSection(std::span<const std::uint8_t> image,
-                                                        std::string_view name,
-                                                        std::size_t maxSize);
+                                                        std::string_view name, std::size_t maxSize);
 
-std::optional<std::vector<std::uint8_t>> ReadElfSectionFromFile(const std::string& path,
-                                                                std::string_view name,
-                                                                std::size_t maxSize);
+std::optional<std::vector<std::uint8_t>>
+ReadElfSectionFromFile(const std::string& path, std::string_view name, std::size_t maxSize);
 
 // The version record of the running executable (/proc/self/exe), or nothing.
 std::optional<std::vector<std::uint8_t>> ReadOwnVersionRecord();

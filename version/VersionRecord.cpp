@@ -9,7 +9,9 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-constexpr std::size_t Align4(std::size_t n) { return (n + 3) & ~std::size_t{3}; }
+constexpr std::size_t Align4(std::size_t n) {
+    return (n + 3) & ~std::size_t{3};
+}
 
 void PutU16(Bytes& out, std::size_t at, std::uint16_t v) {
     out[at] = static_cast<std::uint8_t>(v & 0xFF);
@@ -22,16 +24,19 @@ void AppendU16(Bytes& out, std::uint16_t v) {
 }
 
 void AppendU32(Bytes& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>((v >> (8 * i)) & 0xFF));
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<std::uint8_t>((v >> (8 * i)) & 0xFF));
 }
 
 void AppendWide(Bytes& out, std::string_view text) {
-    for (char c : text) AppendU16(out, static_cast<unsigned char>(c));
+    for (char c : text)
+        AppendU16(out, static_cast<unsigned char>(c));
     AppendU16(out, 0);
 }
 
 void PadTo4(Bytes& out) {
-    while (out.size() % 4 != 0) out.push_back(0);
+    while (out.size() % 4 != 0)
+        out.push_back(0);
 }
 
 // Writes one block header and key; returns the block's start for FinishBlock.
@@ -77,8 +82,7 @@ std::uint32_t GetU32(std::span<const std::uint8_t> b, std::size_t at) {
 }
 
 // Reads the block at `at`, which must end at or before `limit`.
-std::optional<Block> ReadBlock(std::span<const std::uint8_t> b, std::size_t at,
-                               std::size_t limit) {
+std::optional<Block> ReadBlock(std::span<const std::uint8_t> b, std::size_t at, std::size_t limit) {
     if (limit > b.size() || at > limit || limit - at < 6) return std::nullopt;
     const std::size_t length = GetU16(b, at);
     if (length < 6 || length > limit - at) return std::nullopt;
@@ -135,9 +139,8 @@ std::optional<Block> FirstChild(std::span<const std::uint8_t> b, const Block& pa
 
 } // namespace
 
-VersionResource MakeProgramVersion(std::uint16_t major, std::uint16_t minor,
-                                   std::uint16_t release, std::uint16_t build,
-                                   std::string companyName) {
+VersionResource MakeProgramVersion(std::uint16_t major, std::uint16_t minor, std::uint16_t release,
+                                   std::uint16_t build, std::string companyName) {
     VersionResource r;
     r.Fixed.Signature = FixedFileInfoSignature;
     r.Fixed.StrucVersion = FixedFileInfoStrucVersion;
@@ -180,8 +183,7 @@ std::vector<std::uint8_t> EncodeVersionRecord(const VersionResource& resource) {
     const std::size_t table =
         BeginBlock(out, HexTableKey(resource.Language, resource.CodePage), 0, 1);
     for (const auto& [key, value] : resource.Strings) {
-        const std::size_t s =
-            BeginBlock(out, key, static_cast<std::uint16_t>(value.size() + 1), 1);
+        const std::size_t s = BeginBlock(out, key, static_cast<std::uint16_t>(value.size() + 1), 1);
         AppendWide(out, value);
         FinishBlock(out, s);
     }
@@ -203,9 +205,10 @@ std::optional<FixedFileInfo> QueryFixedFileInfo(std::span<const std::uint8_t> re
     const auto root = ReadRoot(record);
     if (!root || root->Type != 0 || root->ValueSize < FixedFileInfoSize) return std::nullopt;
     std::uint32_t v[13];
-    for (std::size_t i = 0; i < 13; ++i) v[i] = GetU32(record, root->ValueBegin + 4 * i);
+    for (std::size_t i = 0; i < 13; ++i)
+        v[i] = GetU32(record, root->ValueBegin + 4 * i);
     if (v[0] != FixedFileInfoSignature) return std::nullopt;
-    return FixedFileInfo{v[0], v[1], v[2], v[3], v[4],  v[5], v[6],
+    return FixedFileInfo{v[0], v[1], v[2], v[3],  v[4],  v[5], v[6],
                          v[7], v[8], v[9], v[10], v[11], v[12]};
 }
 

@@ -53,9 +53,8 @@ constexpr std::uint32_t VersionHigh(std::uint16_t major, std::uint16_t minor) {
 
 // The record this program carries: file version major.minor.release.build,
 // product version major.minor.0.0.
-VersionResource MakeProgramVersion(std::uint16_t major, std::uint16_t minor,
-                                   std::uint16_t release, std::uint16_t build,
-                                   std::string companyName);
+VersionResource MakeProgramVersion(std::uint16_t major, std::uint16_t minor, std::uint16_t release,
+                                   std::uint16_t build, std::string companyName);
 
 // Serialises in the VS_VERSIONINFO block layout (VS_VERSION_INFO root,
 // StringFileInfo with one table, VarFileInfo with its Translation).

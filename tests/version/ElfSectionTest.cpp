@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <unistd.h>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 namespace tlc {
 namespace {
@@ -40,8 +40,12 @@ struct ElfImage {
     std::size_t ShEntSizeField() const { return Is64 ? 0x3A : 0x2E; }
     std::size_t ShNumField() const { return Is64 ? 0x3C : 0x30; }
     std::size_t ShStrNdxField() const { return Is64 ? 0x3E : 0x32; }
-    std::size_t OffsetField(std::size_t index) const { return HeaderAt(index) + (Is64 ? 0x18 : 0x10); }
-    std::size_t SizeField(std::size_t index) const { return HeaderAt(index) + (Is64 ? 0x20 : 0x14); }
+    std::size_t OffsetField(std::size_t index) const {
+        return HeaderAt(index) + (Is64 ? 0x18 : 0x10);
+    }
+    std::size_t SizeField(std::size_t index) const {
+        return HeaderAt(index) + (Is64 ? 0x20 : 0x14);
+    }
     int Word() const { return Is64 ? 8 : 4; }
 
     static ElfImage Make(const std::vector<Section>& sections, bool is64 = true,
@@ -64,11 +68,13 @@ struct ElfImage {
             strtab.push_back(0);
         }
         const std::size_t strtabName = strtab.size();
-        for (char c : std::string(".shstrtab")) strtab.push_back(static_cast<std::uint8_t>(c));
+        for (char c : std::string(".shstrtab"))
+            strtab.push_back(static_cast<std::uint8_t>(c));
         strtab.push_back(0);
         const std::size_t strtabAt = e.Bytes_.size();
         e.Bytes_.insert(e.Bytes_.end(), strtab.begin(), strtab.end());
-        while (e.Bytes_.size() % 8) e.Bytes_.push_back(0);
+        while (e.Bytes_.size() % 8)
+            e.Bytes_.push_back(0);
 
         const std::size_t count = sections.size() + 2; // null, ..., .shstrtab
         e.ShOff = e.Bytes_.size();
@@ -196,7 +202,8 @@ TEST(ElfSection, NameOffsetsOutsideTheNameTableAreSkipped) {
     e.Put(e.HeaderAt(3), 0xFFFFFF, 4);
     EXPECT_FALSE(Find(e));
     auto f = ElfImage::Make(TypicalSections());
-    const std::size_t strtabSize = std::string("\0.text\0.tlc_versionx\0.tlc_version\0.data\0.shstrtab\0", 51).size();
+    const std::size_t strtabSize =
+        std::string("\0.text\0.tlc_versionx\0.tlc_version\0.data\0.shstrtab\0", 51).size();
     f.Put(f.HeaderAt(3), strtabSize - 1, 4);
     EXPECT_FALSE(Find(f));
 }
@@ -233,8 +240,8 @@ TEST(ElfSection, FilesThatAreNotElfOrAbsent) {
 
 TEST(ElfSection, ReadsFromAFileOnDisk) {
     const auto e = ElfImage::Make(TypicalSections(), false, true);
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("tlc_elf_" + std::to_string(::getpid()) + ".o");
+    const auto path =
+        std::filesystem::temp_directory_path() / ("tlc_elf_" + std::to_string(::getpid()) + ".o");
     {
         std::ofstream out(path, std::ios::binary);
         out.write(reinterpret_cast<const char*>(e.Bytes_.data()),

@@ -1,5 +1,5 @@
-#include "version/ElfSection.h"
 #include "version/VersionRecord.h"
+#include "version/ElfSection.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,9 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes ProgramRecord() { return EncodeVersionRecord(MakeProgramVersion(1, 0, 0, 3, "Acme")); }
+Bytes ProgramRecord() {
+    return EncodeVersionRecord(MakeProgramVersion(1, 0, 0, 3, "Acme"));
+}
 
 void PutU16(Bytes& b, std::size_t at, std::uint16_t v) {
     b[at] = static_cast<std::uint8_t>(v & 0xFF);
