@@ -16,6 +16,8 @@
 #include "image/Image.h"
 #include "logo/Conversion.h"
 #include "resources/Glyphs.h"
+#include "ui/About.h"
+#include "ui/Help.h"
 #include "ui/ImageView.h"
 #include "ui/PictureFilter.h"
 #include "ui/PrinterCombo.h"
@@ -259,6 +261,10 @@ void TfmMain::edBlueThresholdChange() { CorrectThreshold(*ui->edBlueThreshold); 
 
 void TfmMain::About1Click() {
     if (!about_) return;
+    if (auto* about = qobject_cast<TfmAbout*>(about_.data())) {
+        about->ShowModal();
+        return;
+    }
     if (auto* dialog = qobject_cast<QDialog*>(about_.data())) {
         dialog->exec();
         return;
@@ -269,6 +275,10 @@ void TfmMain::About1Click() {
 
 void TfmMain::Help2Click() {
     if (!help_) return;
+    if (auto* help = qobject_cast<TfmHelp*>(help_.data())) {
+        help->ShowHelp();
+        return;
+    }
     help_->show();
     help_->raise();
     help_->activateWindow();
