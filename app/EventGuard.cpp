@@ -1,8 +1,8 @@
 #include "app/EventGuard.h"
 
 #include <cstdlib>
-#include <string>
 #include <exception>
+#include <string>
 #include <typeinfo>
 
 #include <QCoreApplication>

@@ -10,8 +10,7 @@ namespace tlc {
 void HandleEventException();
 
 // Runs `handler` under the event guard.
-template <typename F>
-void RunGuarded(F&& handler) {
+template <typename F> void RunGuarded(F&& handler) {
     try {
         handler();
     } catch (...) {

@@ -33,16 +33,18 @@ void BM_RefreshToPainted(benchmark::State& state) {
     tlc::TfmMain window;
     InstallPicture(window.SourceImage(), 600, 600, static_cast<int>(state.range(0)));
     window.show();
-    QTest::qWaitForWindowExposed(&window);
+    if (!QTest::qWaitForWindowExposed(&window)) {
+        state.SkipWithError("the window was never shown");
+        return;
+    }
     auto* refresh = window.findChild<QPushButton*>(QStringLiteral("btRefresh"));
     for (auto _ : state) {
         refresh->click();
         // Deliver the paint the last rows asked for.
         QCoreApplication::processEvents();
     }
-    state.counters["dots/s"] =
-        benchmark::Counter(600.0 * 600.0 * static_cast<double>(state.iterations()),
-                           benchmark::Counter::kIsRate);
+    state.counters["dots/s"] = benchmark::Counter(
+        600.0 * 600.0 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     if (window.Geometry.Width != 600 || window.Geometry.Height != 600)
         state.SkipWithError("target is not 600 x 600");
 }

@@ -13,7 +13,9 @@ TImageView::TImageView(QWidget* parent) : QWidget(parent) {
     model_.SetView(this);
 }
 
-TImageView::~TImageView() { model_.SetView(nullptr); }
+TImageView::~TImageView() {
+    model_.SetView(nullptr);
+}
 
 void TImageView::AdoptFormBounds() {
     const QRect g = geometry();
@@ -42,7 +44,8 @@ QImage RasterToQImage(const TBitmapImage& raster, const QRect& part) {
             // The common formats straight from the row bytes.
             const int bpp = f.BitCount / 8;
             const std::uint8_t* p = raster.Row(sy) + static_cast<std::size_t>(part.left()) * bpp;
-            for (int x = 0; x < part.width(); ++x, p += bpp) line[x] = qRgb(p[2], p[1], p[0]);
+            for (int x = 0; x < part.width(); ++x, p += bpp)
+                line[x] = qRgb(p[2], p[1], p[0]);
             continue;
         }
         for (int x = 0; x < part.width(); ++x) {
@@ -104,8 +107,7 @@ void TImageView::PaintIcon(QPainter& painter, const QRect& dest) {
             if (i > 0 && !reader.jumpToImage(i)) break;
             QImage candidate = reader.read();
             if (candidate.isNull()) continue;
-            if (iconImage_.isNull() ||
-                candidate.size() == QSize(content.Width, content.Height))
+            if (iconImage_.isNull() || candidate.size() == QSize(content.Width, content.Height))
                 iconImage_ = candidate;
             if (candidate.size() == QSize(content.Width, content.Height)) break;
         }

@@ -43,9 +43,8 @@ QFont PixelFont(const QString& family, int pixels, bool italic) {
 // before it could unwind through the toolkit.
 template <typename Signal, typename Sender>
 void ConnectGuarded(Sender* sender, Signal signal, TfmMain* window, void (TfmMain::*handler)()) {
-    QObject::connect(sender, signal, window, [window, handler] {
-        RunGuarded([&] { (window->*handler)(); });
-    });
+    QObject::connect(sender, signal, window,
+                     [window, handler] { RunGuarded([&] { (window->*handler)(); }); });
 }
 
 } // namespace
@@ -64,8 +63,8 @@ void TfmMain::SetUpControls() {
     // Where the bitmap font is missing, a metric-compatible face keeps the
     // captions inside their laid-out labels.
     QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                               {QStringLiteral("Microsoft Sans Serif"), QStringLiteral("Liberation Sans"),
-                                QStringLiteral("Arial")});
+                               {QStringLiteral("Microsoft Sans Serif"),
+                                QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
     setFont(PixelFont(QStringLiteral("MS Sans Serif"), 11, false));
     const QFont buttonFont = PixelFont(QStringLiteral("Arial"), 19, true);
     for (QWidget* w : {static_cast<QWidget*>(ui->btLoad), static_cast<QWidget*>(ui->btSave),
@@ -158,22 +157,33 @@ void TfmMain::FillPrinterModels() {
     PrinterModels = BuildPrinterModels();
     TPrinterCombo* list = ui->cbTargetPrinterType;
     list->clear();
-    for (const PrinterModel& model : PrinterModels) list->addItem(QString::fromStdString(model.Name));
+    for (const PrinterModel& model : PrinterModels)
+        list->addItem(QString::fromStdString(model.Name));
     list->SetItemIndex(0);
     Geometry = LogoGeometry{0, 0};
 }
 
-void TfmMain::FormCreate() { openPictureDialog_->setDirectory(QDir::currentPath()); }
+void TfmMain::FormCreate() {
+    openPictureDialog_->setDirectory(QDir::currentPath());
+}
 
-TImage& TfmMain::SourceImage() { return ui->imgSourceImage->Model(); }
-TImage& TfmMain::TargetImage() { return ui->imgTargetImage->Model(); }
-TPrinterCombo& TfmMain::PrinterList() { return *ui->cbTargetPrinterType; }
+TImage& TfmMain::SourceImage() {
+    return ui->imgSourceImage->Model();
+}
+TImage& TfmMain::TargetImage() {
+    return ui->imgTargetImage->Model();
+}
+TPrinterCombo& TfmMain::PrinterList() {
+    return *ui->cbTargetPrinterType;
+}
 
 QList<QAction*> TfmMain::MenuActions() const {
     return {ui->Openbitmap1, ui->Saverscfile1, ui->Exit1, ui->Help2, ui->About1};
 }
 
-void TfmMain::SetAboutWindow(QWidget* about) { about_ = about; }
+void TfmMain::SetAboutWindow(QWidget* about) {
+    about_ = about;
+}
 
 void TfmMain::SetHelpWindow(QWidget* help) {
     help_ = help;
@@ -235,9 +245,13 @@ void TfmMain::WriteLogoFile(const std::string& path) {
     if (!result) ShowInfoMessage(result.Message);
 }
 
-void TfmMain::btRefreshClick() { ConvertImage(); }
+void TfmMain::btRefreshClick() {
+    ConvertImage();
+}
 
-void TfmMain::btCloseClick() { close(); }
+void TfmMain::btCloseClick() {
+    close();
+}
 
 void TfmMain::cbTargetPrinterTypeChange() {
     repaint();
@@ -255,9 +269,15 @@ void TfmMain::CorrectThreshold(QLineEdit& edit) {
     }
 }
 
-void TfmMain::edRedThresholdChange() { CorrectThreshold(*ui->edRedThreshold); }
-void TfmMain::edGreenThresholdChange() { CorrectThreshold(*ui->edGreenThreshold); }
-void TfmMain::edBlueThresholdChange() { CorrectThreshold(*ui->edBlueThreshold); }
+void TfmMain::edRedThresholdChange() {
+    CorrectThreshold(*ui->edRedThreshold);
+}
+void TfmMain::edGreenThresholdChange() {
+    CorrectThreshold(*ui->edGreenThreshold);
+}
+void TfmMain::edBlueThresholdChange() {
+    CorrectThreshold(*ui->edBlueThreshold);
+}
 
 void TfmMain::About1Click() {
     if (!about_) return;

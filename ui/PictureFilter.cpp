@@ -14,7 +14,8 @@ QStringList QtNameFilters(const std::string& filter) {
         static const QRegularExpression trailingGroup(QStringLiteral("\\s*\\([^()]*\\)$"));
         description.remove(trailingGroup);
         QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
-        for (QString& p : patterns) p = p.trimmed();
+        for (QString& p : patterns)
+            p = p.trimmed();
         if (patterns.isEmpty()) continue;
         result << description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) +
                       QLatin1Char(')');

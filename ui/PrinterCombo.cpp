@@ -10,7 +10,8 @@ namespace {
 
 class FixedHeightDelegate : public QStyledItemDelegate {
 public:
-    FixedHeightDelegate(int height, QObject* parent) : QStyledItemDelegate(parent), height_(height) {}
+    FixedHeightDelegate(int height, QObject* parent)
+        : QStyledItemDelegate(parent), height_(height) {}
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         QSize size = QStyledItemDelegate::sizeHint(option, index);
         size.setHeight(height_);
@@ -103,11 +104,9 @@ bool TPrinterCombo::eventFilter(QObject* watched, QEvent* event) {
         Backspace();
         return true;
     }
-    if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab ||
-        key->key() == Qt::Key_Escape)
+    if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab || key->key() == Qt::Key_Escape)
         return false;
-    if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
-        return false;
+    if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
     const QString typed = key->text();
     if (typed.size() != 1 || !typed.at(0).isPrint()) return false;
     return TypeAhead(typed);

@@ -51,7 +51,9 @@ Seen* WatchForBox() {
     return seen;
 }
 
-void StopWatching() { test::DropPendingAnswers(); }
+void StopWatching() {
+    test::DropPendingAnswers();
+}
 
 } // namespace
 
@@ -67,8 +69,8 @@ private slots:
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("text");
         QTest::newRow("EAbort is silent") << 0 << QString() << QString();
-        QTest::newRow("Exception to the error box")
-            << 1 << QString::fromUtf8(kApplicationTitle) << QStringLiteral("Cannot open file x.bmp.");
+        QTest::newRow("Exception to the error box") << 1 << QString::fromUtf8(kApplicationTitle)
+                                                    << QStringLiteral("Cannot open file x.bmp.");
         QTest::newRow("message ending in ) unchanged")
             << 2 << QString::fromUtf8(kApplicationTitle)
             << QStringLiteral("Unknown picture file extension (.jpg)");
@@ -81,10 +83,14 @@ private slots:
         QFETCH(QString, text);
         auto thrower = [kind] {
             switch (kind) {
-            case 0: throw EAbort();
-            case 1: throw EFOpenError("Cannot open file x.bmp");
-            case 2: throw EInvalidGraphic("Unknown picture file extension (.jpg)");
-            default: throw std::runtime_error("outside the family");
+            case 0:
+                throw EAbort();
+            case 1:
+                throw EFOpenError("Cannot open file x.bmp");
+            case 2:
+                throw EInvalidGraphic("Unknown picture file extension (.jpg)");
+            default:
+                throw std::runtime_error("outside the family");
             }
         };
 

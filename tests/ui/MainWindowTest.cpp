@@ -17,8 +17,8 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "UiTestSupport.h"
@@ -78,10 +78,11 @@ private:
     // A picture 20 x 12: left half black, right half white, a red middle row.
     QString WriteSamplePicture(const QString& name) {
         const QString path = Path(name);
-        const bool ok = test::WriteFile(path, test::Bitmap24(20, 12, [](int x, int y) -> std::uint32_t {
-            if (y == 6) return 0xFF0000;
-            return x < 10 ? 0x000000 : 0xFFFFFF;
-        }));
+        const bool ok =
+            test::WriteFile(path, test::Bitmap24(20, 12, [](int x, int y) -> std::uint32_t {
+                                if (y == 6) return 0xFF0000;
+                                return x < 10 ? 0x000000 : 0xFFFFFF;
+                            }));
         if (!ok) qFatal("cannot write the sample picture");
         return path;
     }
@@ -145,7 +146,8 @@ private slots:
                                 << QString::fromLatin1(hint);
         };
         row("btLoad", "ClientArea", {0, 456, 125, 65}, "Load a bitmap ready for conversion");
-        row("btSave", "ClientArea", {346, 456, 125, 65}, "Save this image as an Tillora resource file");
+        row("btSave", "ClientArea", {346, 456, 125, 65},
+            "Save this image as an Tillora resource file");
         row("btClose", "ClientArea", {549, 456, 125, 65}, "");
         row("GroupBox1", "ClientArea", {0, 0, 385, 81}, "");
         row("cbTargetPrinterType", "GroupBox1", {8, 32, 369, 31},
@@ -155,13 +157,16 @@ private slots:
         row("Label2", "GroupBox2", {69, 24, 29, 13}, "");
         row("Label3", "GroupBox2", {126, 23, 21, 13}, "");
         row("edRedThreshold", "GroupBox2", {12, 40, 33, 21},
-            "All colours where red has a lower value than this (RGB) will be added to the target image");
+            "All colours where red has a lower value than this (RGB) will be added to the target "
+            "image");
         row("UpDown1", "GroupBox2", {45, 40, 16, 21}, "");
         row("edGreenThreshold", "GroupBox2", {68, 40, 33, 21},
-            "All colours where green has a lower value than this (RGB) will be added to the target image");
+            "All colours where green has a lower value than this (RGB) will be added to the target "
+            "image");
         row("UpDown2", "GroupBox2", {101, 40, 16, 21}, "");
         row("edBlueThreshold", "GroupBox2", {124, 40, 33, 21},
-            "All colours where blue has a lower value than this (RGB) will be added to the target image");
+            "All colours where blue has a lower value than this (RGB) will be added to the target "
+            "image");
         row("UpDown3", "GroupBox2", {157, 40, 16, 21}, "");
         row("btRefresh", "GroupBox2", {184, 34, 88, 39},
             "Refresh the target image with the new threshold values");
@@ -190,7 +195,8 @@ private slots:
         QCOMPARE(Control<QPushButton>("btClose")->text(), QStringLiteral("&Close"));
         QCOMPARE(Control<QPushButton>("btRefresh")->text(), QStringLiteral("&Refresh"));
         QCOMPARE(Control<QGroupBox>("GroupBox1")->title(), QStringLiteral("Target Printer"));
-        QCOMPARE(Control<QGroupBox>("GroupBox2")->title(), QStringLiteral("Colour Threshold Values"));
+        QCOMPARE(Control<QGroupBox>("GroupBox2")->title(),
+                 QStringLiteral("Colour Threshold Values"));
         const QFont buttonFont = Control<QPushButton>("btLoad")->font();
         QCOMPARE(buttonFont.family(), QStringLiteral("Arial"));
         QCOMPARE(buttonFont.pixelSize(), 19);
@@ -202,9 +208,10 @@ private slots:
         QVERIFY(Control<QPushButton>("btRefresh")->icon().isNull());
 
         ShowActive();
-        const char* order[] = {"btLoad", "btSave", "btClose", "cbTargetPrinterType",
-                               "edRedThreshold", "edGreenThreshold", "edBlueThreshold",
-                               "btRefresh", "btLoad"};
+        const char* order[] = {
+            "btLoad",         "btSave",           "btClose",         "cbTargetPrinterType",
+            "edRedThreshold", "edGreenThreshold", "edBlueThreshold", "btRefresh",
+            "btLoad"};
         Control<QPushButton>("btLoad")->setFocus();
         for (std::size_t i = 1; i < std::size(order); ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
@@ -237,7 +244,8 @@ private slots:
         QCOMPARE(file->actions().size(), 4);
         QVERIFY(file->actions()[2]->isSeparator());
         QCOMPARE(file->actions()[2]->objectName(), QStringLiteral("N1"));
-        QCOMPARE(window->findChild<QMenu*>(QStringLiteral("Help1"))->title(), QStringLiteral("&Help"));
+        QCOMPARE(window->findChild<QMenu*>(QStringLiteral("Help1"))->title(),
+                 QStringLiteral("&Help"));
         QVERIFY(window->findChild<QMenuBar*>(QStringLiteral("MainMenu1")));
     }
 
@@ -245,21 +253,36 @@ private slots:
     void thresholdCorrection_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("cleared") << "" << "0";
-        QTest::newRow("blanks alone") << "   " << "0";
-        QTest::newRow("letters") << "abc" << "0";
-        QTest::newRow("negative") << "-5" << "0";
-        QTest::newRow("run of zeros") << "000" << "0";
-        QTest::newRow("above range") << "300" << "255";
-        QTest::newRow("just above") << "256" << "255";
-        QTest::newRow("upper limit") << "255" << "255";
-        QTest::newRow("leading zeros stay") << "007" << "007";
-        QTest::newRow("leading blanks stay") << "  12" << "  12";
-        QTest::newRow("hex stays") << "$FF" << "$FF";
-        QTest::newRow("hex above range") << "0x100" << "255";
-        QTest::newRow("trailing blank is not a number") << "12 " << "0";
-        QTest::newRow("hex all ones is -1") << "$FFFFFFFF" << "0";
-        QTest::newRow("beyond 32 bits") << "99999999999" << "0";
+        QTest::newRow("cleared") << ""
+                                 << "0";
+        QTest::newRow("blanks alone") << "   "
+                                      << "0";
+        QTest::newRow("letters") << "abc"
+                                 << "0";
+        QTest::newRow("negative") << "-5"
+                                  << "0";
+        QTest::newRow("run of zeros") << "000"
+                                      << "0";
+        QTest::newRow("above range") << "300"
+                                     << "255";
+        QTest::newRow("just above") << "256"
+                                    << "255";
+        QTest::newRow("upper limit") << "255"
+                                     << "255";
+        QTest::newRow("leading zeros stay") << "007"
+                                            << "007";
+        QTest::newRow("leading blanks stay") << "  12"
+                                             << "  12";
+        QTest::newRow("hex stays") << "$FF"
+                                   << "$FF";
+        QTest::newRow("hex above range") << "0x100"
+                                         << "255";
+        QTest::newRow("trailing blank is not a number") << "12 "
+                                                        << "0";
+        QTest::newRow("hex all ones is -1") << "$FFFFFFFF"
+                                            << "0";
+        QTest::newRow("beyond 32 bits") << "99999999999"
+                                        << "0";
     }
     void thresholdCorrection() {
         QFETCH(QString, typed);
@@ -319,7 +342,8 @@ private slots:
             int changes = 0;
             auto c = connect(edit, &QLineEdit::textChanged, this, [&] { ++changes; });
             const QPoint where(upDown->width() / 2, direction > 0 ? 3 : upDown->height() - 3);
-            for (int i = 0; i < clicks; ++i) QTest::mouseClick(upDown, Qt::LeftButton, {}, where);
+            for (int i = 0; i < clicks; ++i)
+                QTest::mouseClick(upDown, Qt::LeftButton, {}, where);
             disconnect(c);
             QCOMPARE(edit->text(), expected);
             QVERIFY(changes >= 1);
@@ -443,7 +467,8 @@ private slots:
         const QString picture = WriteSamplePicture(QStringLiteral("sample.bmp"));
         const QStringList filters = window->OpenPictureDialog().nameFilters();
         QVERIFY(!filters.isEmpty());
-        QVERIFY2(filters.first().startsWith(QStringLiteral("All (*.bmp")), qPrintable(filters.first()));
+        QVERIFY2(filters.first().startsWith(QStringLiteral("All (*.bmp")),
+                 qPrintable(filters.first()));
 
         LoadThroughDialog(picture);
         QCOMPARE(window->SourceImage().Picture().Width(), 20);
@@ -491,11 +516,32 @@ private slots:
 
     void cancelledLoadChangesNothing() {
         ShowActive();
-        WhenModal([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+        // The operator picks the second filter, then cancels.
+        QString second;
+        WhenModal([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(dialog);
+            second = dialog->nameFilters().value(1);
+            dialog->selectNameFilter(second);
+            dialog->reject();
+        });
         QTest::keyClick(window.get(), Qt::Key_O, Qt::ControlModifier);
+        QVERIFY(!second.isEmpty());
         QVERIFY(window->SourceImage().Picture().Graphic() == nullptr);
         QVERIFY(window->TargetImage().Picture().Graphic() == nullptr);
         QCOMPARE(window->Geometry, (LogoGeometry{0, 0}));
+
+        // The next run offers the filter last used.
+        QString offered;
+        WhenModal([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            offered = dialog->selectedNameFilter();
+            dialog->reject();
+        });
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        window->findChild<QAction*>(QStringLiteral("Openbitmap1"))->trigger();
+        QCOMPARE(offered, second);
     }
 
     void badFileThroughLoadKeepsThePicture() {
@@ -604,11 +650,12 @@ private slots:
         const QStringList filters = QtNameFilters(
             "All (*.bmp;*.ico;*.emf;*.wmf)|*.bmp;*.ico;*.emf;*.wmf|Bitmaps (*.bmp)|*.bmp|Icons "
             "(*.ico)|*.ico");
-        QCOMPARE(filters, (QStringList{QStringLiteral("All (*.bmp *.ico *.emf *.wmf)"),
-                                       QStringLiteral("Bitmaps (*.bmp)"),
-                                       QStringLiteral("Icons (*.ico)")}));
+        QCOMPARE(filters,
+                 (QStringList{QStringLiteral("All (*.bmp *.ico *.emf *.wmf)"),
+                              QStringLiteral("Bitmaps (*.bmp)"), QStringLiteral("Icons (*.ico)")}));
         QVERIFY(QtNameFilters("").isEmpty());
-        QCOMPARE(QtNameFilters("Odd|*.x;;*.y|Dangling"), QStringList{QStringLiteral("Odd (*.x *.y)")});
+        QCOMPARE(QtNameFilters("Odd|*.x;;*.y|Dangling"),
+                 QStringList{QStringLiteral("Odd (*.x *.y)")});
     }
 };
 

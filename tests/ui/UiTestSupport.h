@@ -48,7 +48,8 @@ inline QByteArray Bitmap24(int w, int h, const std::function<std::uint32_t(int, 
         out.append(char((v >> 8) & 0xFF));
     };
     auto u32 = [&out](std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) out.append(char((v >> (8 * i)) & 0xFF));
+        for (int i = 0; i < 4; ++i)
+            out.append(char((v >> (8 * i)) & 0xFF));
     };
     out.append("BM");
     u32(54 + imageSize);
@@ -72,7 +73,8 @@ inline QByteArray Bitmap24(int w, int h, const std::function<std::uint32_t(int, 
             out.append(char((c >> 8) & 0xFF));
             out.append(char((c >> 16) & 0xFF));
         }
-        for (int p = w * 3; p < stride; ++p) out.append('\0');
+        for (int p = w * 3; p < stride; ++p)
+            out.append('\0');
     }
     return out;
 }
