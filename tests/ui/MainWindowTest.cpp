@@ -20,6 +20,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolTip>
 
 #include "UiTestSupport.h"
 #include "app/AppTitle.h"
@@ -644,6 +645,45 @@ private slots:
             QCOMPARE(content->size(), QSize(view->width() - 4, view->height() - 6));
             QCOMPARE(area->horizontalScrollBar()->minimum(), 0);
         }
+    }
+
+    // The hint that shows over a control: its own, else the nearest
+    // enclosing control's; none where nothing above has one.
+    void hintsInheritedFromEnclosingControls_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("source image") << "imgSourceImage"
+                                      << "Shows the image that has been loaded";
+        QTest::newRow("target image")
+            << "imgTargetImage"
+            << "Shows the image as it will appear on the top of the receipt";
+        QTest::newRow("own hint") << "btLoad"
+                                  << "Load a bitmap ready for conversion";
+        QTest::newRow("close button") << "btClose"
+                                      << "";
+        QTest::newRow("label") << "Label1"
+                               << "";
+        QTest::newRow("up-down") << "UpDown2"
+                                 << "";
+    }
+    void hintsInheritedFromEnclosingControls() {
+        QFETCH(QString, control);
+        QFETCH(QString, shown);
+        ShowActive();
+        QToolTip::hideText();
+        auto* w = window->findChild<QWidget*>(control);
+        QVERIFY(w);
+        const QPoint at(2, 2);
+        QHelpEvent help(QEvent::ToolTip, at, w->mapToGlobal(at));
+        QApplication::sendEvent(w, &help);
+        if (shown.isEmpty()) {
+            QTest::qWait(50);
+            QVERIFY(!QToolTip::isVisible());
+        } else {
+            QTRY_VERIFY(QToolTip::isVisible());
+            QCOMPARE(QToolTip::text(), shown);
+        }
+        QToolTip::hideText();
     }
 
     void nameFiltersInQtForm() {
