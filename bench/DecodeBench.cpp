@@ -29,7 +29,8 @@ constexpr int kHeight = 3000;
 std::uint8_t LogoIndex(int x, int y) {
     if (y >= 2400 && y < 2700 && x >= 400 && x < 3600) {
         const unsigned h = static_cast<unsigned>(x * 2654435761u ^ y * 40503u);
-        return static_cast<std::uint8_t>(((x / 3 + y / 5) % 7 == 0 || (h >> 28) == 0) ? 200 + (h >> 29) : 0);
+        return static_cast<std::uint8_t>(
+            ((x / 3 + y / 5) % 7 == 0 || (h >> 28) == 0) ? 200 + (h >> 29) : 0);
     }
     const int dx = x - 2000, dy = y - 1200;
     const int r2 = dx * dx + dy * dy;
@@ -40,7 +41,8 @@ std::uint8_t LogoIndex(int x, int y) {
 
 std::vector<TColor> Palette() {
     std::vector<TColor> table(256);
-    for (int i = 0; i < 256; ++i) table[i] = RGB(i * 5 % 256, 255 - i, i * 11 % 256);
+    for (int i = 0; i < 256; ++i)
+        table[i] = RGB(i * 5 % 256, 255 - i, i * 11 % 256);
     table[0] = RGB(255, 255, 255);
     return table;
 }
@@ -67,7 +69,8 @@ const Files& TestFiles() {
 
         s.BitCount = 8;
         s.Table = table;
-        s.Pixels = test::PackRows(kWidth, kHeight, 8, false, [](int x, int y) { return LogoIndex(x, y); });
+        s.Pixels =
+            test::PackRows(kWidth, kHeight, 8, false, [](int x, int y) { return LogoIndex(x, y); });
         f.pal8 = test::WriteBitmap(s);
 
         s.Compression = BI_RLE8;
@@ -99,12 +102,24 @@ void Qt(benchmark::State& state, const std::vector<std::uint8_t>& file) {
     state.SetItemsProcessed(state.iterations() * kWidth * kHeight);
 }
 
-void BM_Decode24(benchmark::State& s) { Ours(s, TestFiles().rgb24); }
-void BM_Qt24(benchmark::State& s) { Qt(s, TestFiles().rgb24); }
-void BM_Decode8(benchmark::State& s) { Ours(s, TestFiles().pal8); }
-void BM_Qt8(benchmark::State& s) { Qt(s, TestFiles().pal8); }
-void BM_DecodeRle8(benchmark::State& s) { Ours(s, TestFiles().rle8); }
-void BM_QtRle8(benchmark::State& s) { Qt(s, TestFiles().rle8); }
+void BM_Decode24(benchmark::State& s) {
+    Ours(s, TestFiles().rgb24);
+}
+void BM_Qt24(benchmark::State& s) {
+    Qt(s, TestFiles().rgb24);
+}
+void BM_Decode8(benchmark::State& s) {
+    Ours(s, TestFiles().pal8);
+}
+void BM_Qt8(benchmark::State& s) {
+    Qt(s, TestFiles().pal8);
+}
+void BM_DecodeRle8(benchmark::State& s) {
+    Ours(s, TestFiles().rle8);
+}
+void BM_QtRle8(benchmark::State& s) {
+    Qt(s, TestFiles().rle8);
+}
 
 // The floor: the 24-bit pixel bytes copied into memory just obtained (as a
 // decoder must), and into memory already in use.

@@ -18,8 +18,12 @@ constexpr std::size_t kFileHeaderSize = 14;
 constexpr std::uint32_t kCoreHeaderSize = 12;
 constexpr std::uint32_t kInfoHeaderSize = 40;
 
-[[noreturn]] void NotValid() { throw EInvalidGraphic("Bitmap image is not valid"); }
-[[noreturn]] void ReadError() { throw EReadError("Stream read error"); }
+[[noreturn]] void NotValid() {
+    throw EInvalidGraphic("Bitmap image is not valid");
+}
+[[noreturn]] void ReadError() {
+    throw EReadError("Stream read error");
+}
 
 // The information header, or a core header widened to it.
 struct InfoHeader {
@@ -158,7 +162,9 @@ private:
             if (count > 0) {
                 const std::int64_t end = std::min<std::int64_t>(x + count, width_);
                 if (!nibbles_) {
-                    if (x < end) Fill(out + x * 4, static_cast<std::size_t>(end - x), palette_[value].data());
+                    if (x < end)
+                        Fill(out + x * 4, static_cast<std::size_t>(end - x),
+                             palette_[value].data());
                 } else {
                     const unsigned hi = value >> 4, lo = value & 0x0F;
                     for (std::int64_t px = x; px < end; ++px)
@@ -176,8 +182,10 @@ private:
             }
             const std::size_t used = nibbles_ ? (value + 1) / 2 : value;
             const std::size_t available = std::min(used, n - i);
-            const std::size_t given = std::min<std::size_t>(value, nibbles_ ? available * 2 : available);
-            const std::int64_t end = std::min<std::int64_t>(x + static_cast<std::int64_t>(given), width_);
+            const std::size_t given =
+                std::min<std::size_t>(value, nibbles_ ? available * 2 : available);
+            const std::int64_t end =
+                std::min<std::int64_t>(x + static_cast<std::int64_t>(given), width_);
             const std::uint8_t* src = data_.data() + i;
             for (std::int64_t px = x; px < end; ++px) {
                 const std::int64_t k = px - x;
@@ -257,7 +265,8 @@ std::shared_ptr<TBitmapImage> DecodeBitmapFile(std::span<const std::uint8_t> byt
     if (h.size == kInfoHeaderSize && (h.bitCount == 16 || h.bitCount == 32) &&
         h.compression == BI_BITFIELDS) {
         if (total - pos < 12) ReadError();
-        for (int k = 0; k < 3; ++k) h.masks[k] = LoadLE32(&bytes[pos + 4 * k]);
+        for (int k = 0; k < 3; ++k)
+            h.masks[k] = LoadLE32(&bytes[pos + 4 * k]);
         pos += 12;
     }
 
@@ -352,7 +361,8 @@ std::shared_ptr<TBitmapImage> DecodeBitmapFile(std::span<const std::uint8_t> byt
     } else {
         format.BitCount = 32;
         const std::size_t imageSize =
-            h.sizeImage != 0 ? h.sizeImage : RowStride(h.width, h.bitCount) * static_cast<std::size_t>(absHeight);
+            h.sizeImage != 0 ? h.sizeImage
+                             : RowStride(h.width, h.bitCount) * static_cast<std::size_t>(absHeight);
         const std::size_t n = std::min(imageSize, remaining);
         TBitmapImage::CheckedRasterBytes(format);
         const PaletteBGRX palette = MakePalette(table);

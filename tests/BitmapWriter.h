@@ -19,29 +19,31 @@ inline void PutLE16(std::vector<std::uint8_t>& out, std::uint32_t v) {
     out.push_back(static_cast<std::uint8_t>(v >> 8));
 }
 inline void PutLE32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int k = 0; k < 4; ++k) out.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
+    for (int k = 0; k < 4; ++k)
+        out.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
 }
 inline void SetLE32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t v) {
-    for (int k = 0; k < 4; ++k) out[at + k] = static_cast<std::uint8_t>(v >> (8 * k));
+    for (int k = 0; k < 4; ++k)
+        out[at + k] = static_cast<std::uint8_t>(v >> (8 * k));
 }
 
 struct BitmapSpec {
     std::int32_t Width = 4;
-    std::int32_t Height = 2;          // negative: rows stored top row first
-    std::uint32_t HeaderSize = 40;    // 12 (core), 40, 52, 56, 108, 124, or anything to test
+    std::int32_t Height = 2;       // negative: rows stored top row first
+    std::uint32_t HeaderSize = 40; // 12 (core), 40, 52, 56, 108, 124, or anything to test
     std::uint16_t Planes = 1;
     std::uint16_t BitCount = 24;
     std::uint32_t Compression = BI_RGB;
     std::optional<std::uint32_t> SizeImage; // default: the pixel bytes written
     std::int32_t XPelsPerMeter = 2835;
     std::int32_t YPelsPerMeter = 2835;
-    std::optional<std::uint32_t> ClrUsed;   // default: the table's size (0 for core)
+    std::optional<std::uint32_t> ClrUsed; // default: the table's size (0 for core)
     std::uint32_t ClrImportant = 0;
-    std::vector<std::uint32_t> Masks;       // written after a 40-byte header, or inside a longer one
-    std::vector<TColor> Table;              // written as given
-    std::size_t Gap = 0;                    // bytes of 0xEE between table and pixels
+    std::vector<std::uint32_t> Masks; // written after a 40-byte header, or inside a longer one
+    std::vector<TColor> Table;        // written as given
+    std::size_t Gap = 0;              // bytes of 0xEE between table and pixels
     std::optional<std::uint32_t> PixelOffset; // default: where the pixels are
-    std::vector<std::uint8_t> Pixels;       // file order, rows padded
+    std::vector<std::uint8_t> Pixels;         // file order, rows padded
     char Signature[2] = {'B', 'M'};
 };
 
@@ -76,9 +78,11 @@ inline std::vector<std::uint8_t> WriteBitmap(const BitmapSpec& s) {
             const std::size_t written = std::min<std::size_t>(s.HeaderSize, 4096);
             for (std::size_t k = 0; k < s.Masks.size() && out.size() - start < written; ++k)
                 PutLE32(out, s.Masks[k]);
-            while (out.size() - start < written) out.push_back(0);
+            while (out.size() - start < written)
+                out.push_back(0);
         } else {
-            for (std::uint32_t m : s.Masks) PutLE32(out, m);
+            for (std::uint32_t m : s.Masks)
+                PutLE32(out, m);
         }
     }
     for (TColor c : s.Table) {
@@ -100,7 +104,8 @@ inline std::vector<std::uint8_t> WriteBitmap(const BitmapSpec& s) {
 inline std::vector<std::uint8_t> PackRows(std::int32_t width, std::int32_t height, int bitCount,
                                           bool topDown,
                                           const std::function<std::uint32_t(int, int)>& value) {
-    const std::size_t stride = ((static_cast<std::size_t>(width) * bitCount + 31) & ~std::size_t{31}) / 8;
+    const std::size_t stride =
+        ((static_cast<std::size_t>(width) * bitCount + 31) & ~std::size_t{31}) / 8;
     std::vector<std::uint8_t> out(stride * static_cast<std::size_t>(height), 0);
     for (int fileRow = 0; fileRow < height; ++fileRow) {
         const int y = topDown ? fileRow : height - 1 - fileRow;
@@ -122,12 +127,13 @@ inline std::vector<std::uint8_t> PackRows(std::int32_t width, std::int32_t heigh
                 row[2 * x + 1] = static_cast<std::uint8_t>(v >> 8);
                 break;
             case 24:
-                row[3 * x] = static_cast<std::uint8_t>(v);          // blue
-                row[3 * x + 1] = static_cast<std::uint8_t>(v >> 8); // green
+                row[3 * x] = static_cast<std::uint8_t>(v);           // blue
+                row[3 * x + 1] = static_cast<std::uint8_t>(v >> 8);  // green
                 row[3 * x + 2] = static_cast<std::uint8_t>(v >> 16); // red
                 break;
             default:
-                for (int k = 0; k < 4; ++k) row[4 * x + k] = static_cast<std::uint8_t>(v >> (8 * k));
+                for (int k = 0; k < 4; ++k)
+                    row[4 * x + k] = static_cast<std::uint8_t>(v >> (8 * k));
             }
         }
     }
@@ -143,11 +149,13 @@ inline std::vector<std::uint8_t> EncodeRle8(std::int32_t width, std::int32_t hei
     std::vector<std::uint8_t> row(static_cast<std::size_t>(width));
     for (int fileRow = 0; fileRow < height; ++fileRow) {
         const int y = height - 1 - fileRow;
-        for (int x = 0; x < width; ++x) row[x] = index(x, y);
+        for (int x = 0; x < width; ++x)
+            row[x] = index(x, y);
         int x = 0;
         while (x < width) {
             int run = 1;
-            while (x + run < width && run < 255 && row[x + run] == row[x]) ++run;
+            while (x + run < width && run < 255 && row[x + run] == row[x])
+                ++run;
             if (run >= 2) {
                 out.push_back(static_cast<std::uint8_t>(run));
                 out.push_back(row[x]);

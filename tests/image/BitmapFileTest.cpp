@@ -22,7 +22,8 @@ std::shared_ptr<TBitmapImage> Decode(const BitmapSpec& spec) {
 
 std::vector<TColor> Palette(int n) {
     std::vector<TColor> t;
-    for (int i = 0; i < n; ++i) t.push_back(RGB(i * 7 % 256, 255 - i, i * 13 % 256));
+    for (int i = 0; i < n; ++i)
+        t.push_back(RGB(i * 7 % 256, 255 - i, i * 13 % 256));
     return t;
 }
 
@@ -44,69 +45,126 @@ struct LayoutCase {
     int channelBits = 8;
 };
 
-void PrintTo(const LayoutCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const LayoutCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const std::vector<TColor> kTable16 = Palette(16);
 const std::vector<TColor> kTable256 = Palette(256);
 
-int Index(int x, int y, int n) { return (x * 3 + y * 5) % n; }
-int Chan(int x, int y, int k) { return (x * 37 + y * 91 + k * 53) % 256; }
+int Index(int x, int y, int n) {
+    return (x * 3 + y * 5) % n;
+}
+int Chan(int x, int y, int k) {
+    return (x * 37 + y * 91 + k * 53) % 256;
+}
 
 std::vector<LayoutCase> LayoutCases() {
     std::vector<LayoutCase> cases;
     for (std::uint32_t header : {12u, 40u, 108u, 124u}) {
         const std::string h = std::to_string(header);
-        cases.push_back({"pal1_h" + h, header, 1, BI_RGB, {}, 2,
+        cases.push_back({"pal1_h" + h,
+                         header,
+                         1,
+                         BI_RGB,
+                         {},
+                         2,
                          [](int x, int y) { return std::uint32_t((x + y) % 2); },
                          [](int x, int y) { return (x + y) % 2 ? clWhite : clBlack; }});
-        cases.push_back({"pal4_h" + h, header, 4, BI_RGB, {}, 16,
+        cases.push_back({"pal4_h" + h,
+                         header,
+                         4,
+                         BI_RGB,
+                         {},
+                         16,
                          [](int x, int y) { return std::uint32_t(Index(x, y, 16)); },
                          [](int x, int y) { return kTable16[Index(x, y, 16)]; }});
-        cases.push_back({"pal8_h" + h, header, 8, BI_RGB, {}, 256,
+        cases.push_back({"pal8_h" + h,
+                         header,
+                         8,
+                         BI_RGB,
+                         {},
+                         256,
                          [](int x, int y) { return std::uint32_t(Index(x, y, 256)); },
                          [](int x, int y) { return kTable256[Index(x, y, 256)]; }});
-        cases.push_back({"rgb24_h" + h, header, 24, BI_RGB, {}, 0,
-                         [](int x, int y) {
-                             return std::uint32_t(Chan(x, y, 0) << 16 | Chan(x, y, 1) << 8 | Chan(x, y, 2));
-                         },
-                         [](int x, int y) { return RGB(Chan(x, y, 0), Chan(x, y, 1), Chan(x, y, 2)); }});
+        cases.push_back(
+            {"rgb24_h" + h,
+             header,
+             24,
+             BI_RGB,
+             {},
+             0,
+             [](int x, int y) {
+                 return std::uint32_t(Chan(x, y, 0) << 16 | Chan(x, y, 1) << 8 | Chan(x, y, 2));
+             },
+             [](int x, int y) { return RGB(Chan(x, y, 0), Chan(x, y, 1), Chan(x, y, 2)); }});
     }
     // 16 bits without masks: 5-5-5, red highest; the top bit is ignored.
-    cases.push_back({"rgb16_555", 40, 16, BI_RGB, {}, 0,
+    cases.push_back({"rgb16_555",
+                     40,
+                     16,
+                     BI_RGB,
+                     {},
+                     0,
                      [](int x, int y) {
                          return std::uint32_t(0x8000 | (Chan(x, y, 0) >> 3) << 10 |
                                               (Chan(x, y, 1) >> 3) << 5 | (Chan(x, y, 2) >> 3));
                      },
-                     [](int x, int y) { return RGB(Chan(x, y, 0), Chan(x, y, 1), Chan(x, y, 2)); }, 5});
+                     [](int x, int y) { return RGB(Chan(x, y, 0), Chan(x, y, 1), Chan(x, y, 2)); },
+                     5});
     for (std::uint32_t header : {40u, 56u, 108u, 124u}) {
         const std::string h = std::to_string(header);
-        cases.push_back({"rgb16_565_h" + h, header, 16, BI_BITFIELDS, {0xF800, 0x07E0, 0x001F}, 0,
-                         [](int x, int y) {
-                             return std::uint32_t((Chan(x, y, 0) >> 3) << 11 | (Chan(x, y, 1) >> 3) << 6 |
-                                                  (Chan(x, y, 2) >> 3));
-                         },
-                         [](int x, int y) { return RGB(Chan(x, y, 0), Chan(x, y, 1), Chan(x, y, 2)); }, 5});
+        cases.push_back(
+            {"rgb16_565_h" + h,
+             header,
+             16,
+             BI_BITFIELDS,
+             {0xF800, 0x07E0, 0x001F},
+             0,
+             [](int x, int y) {
+                 return std::uint32_t((Chan(x, y, 0) >> 3) << 11 | (Chan(x, y, 1) >> 3) << 6 |
+                                      (Chan(x, y, 2) >> 3));
+             },
+             [](int x, int y) { return RGB(Chan(x, y, 0), Chan(x, y, 1), Chan(x, y, 2)); },
+             5});
         // 8-8-8 in an unusual order: red lowest, blue in the top byte.
-        cases.push_back({"rgb32_bgr_high_h" + h, header, 32, BI_BITFIELDS, {0x000000FF, 0x0000FF00, 0xFF000000},
-                         0,
-                         [](int x, int y) {
-                             return std::uint32_t(Chan(x, y, 2)) << 24 | Chan(x, y, 1) << 8 | Chan(x, y, 0);
-                         },
-                         [](int x, int y) { return RGB(Chan(x, y, 0), Chan(x, y, 1), Chan(x, y, 2)); }});
+        cases.push_back(
+            {"rgb32_bgr_high_h" + h,
+             header,
+             32,
+             BI_BITFIELDS,
+             {0x000000FF, 0x0000FF00, 0xFF000000},
+             0,
+             [](int x, int y) {
+                 return std::uint32_t(Chan(x, y, 2)) << 24 | Chan(x, y, 1) << 8 | Chan(x, y, 0);
+             },
+             [](int x, int y) { return RGB(Chan(x, y, 0), Chan(x, y, 1), Chan(x, y, 2)); }});
     }
-    cases.push_back({"rgb32_plain_fourth_byte_ignored", 40, 32, BI_RGB, {}, 0,
-                     [](int x, int y) {
-                         return std::uint32_t(0xAB000000u | Chan(x, y, 0) << 16 | Chan(x, y, 1) << 8 |
-                                              Chan(x, y, 2));
-                     },
-                     [](int x, int y) { return RGB(Chan(x, y, 0), Chan(x, y, 1), Chan(x, y, 2)); }});
+    cases.push_back(
+        {"rgb32_plain_fourth_byte_ignored",
+         40,
+         32,
+         BI_RGB,
+         {},
+         0,
+         [](int x, int y) {
+             return std::uint32_t(0xAB000000u | Chan(x, y, 0) << 16 | Chan(x, y, 1) << 8 |
+                                  Chan(x, y, 2));
+         },
+         [](int x, int y) { return RGB(Chan(x, y, 0), Chan(x, y, 1), Chan(x, y, 2)); }});
     // A version 5 header whose mask slots hold junk: without compression 3
     // they are not used.
-    cases.push_back({"rgb32_plain_v5_junk_masks", 124, 32, BI_RGB, {0x73524742, 1, 2}, 0,
-                     [](int x, int y) {
-                         return std::uint32_t(Chan(x, y, 0) << 16 | Chan(x, y, 1) << 8 | Chan(x, y, 2));
-                     },
-                     [](int x, int y) { return RGB(Chan(x, y, 0), Chan(x, y, 1), Chan(x, y, 2)); }});
+    cases.push_back(
+        {"rgb32_plain_v5_junk_masks",
+         124,
+         32,
+         BI_RGB,
+         {0x73524742, 1, 2},
+         0,
+         [](int x, int y) {
+             return std::uint32_t(Chan(x, y, 0) << 16 | Chan(x, y, 1) << 8 | Chan(x, y, 2));
+         },
+         [](int x, int y) { return RGB(Chan(x, y, 0), Chan(x, y, 1), Chan(x, y, 2)); }});
     return cases;
 }
 
@@ -150,11 +208,11 @@ TEST_P(BitmapLayoutTest, EveryPixelReadsAsWritten) {
     const TColor mask = RGB(keep, keep, keep);
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x)
-            ASSERT_EQ(image->GetPixel(x, y) & mask, c.colour(x, y) & mask) << "at " << x << "," << y;
+            ASSERT_EQ(image->GetPixel(x, y) & mask, c.colour(x, y) & mask)
+                << "at " << x << "," << y;
 }
 
-INSTANTIATE_TEST_SUITE_P(Layouts, BitmapLayoutTest,
-                         ::testing::ValuesIn(LayoutsInBothOrders()),
+INSTANTIATE_TEST_SUITE_P(Layouts, BitmapLayoutTest, ::testing::ValuesIn(LayoutsInBothOrders()),
                          [](const auto& info) {
                              return std::get<0>(info.param).name +
                                     (std::get<1>(info.param) ? "_topdown" : "_bottomup");
@@ -171,7 +229,9 @@ struct BadCase {
     Fails expected;
 };
 
-void PrintTo(const BadCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const BadCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 BitmapSpec Small24() {
     BitmapSpec s;
@@ -193,28 +253,74 @@ std::function<std::vector<std::uint8_t>()> With(std::function<void(BitmapSpec&)>
 std::vector<BadCase> BadCases() {
     return {
         {"ten_bytes", [] { return std::vector<std::uint8_t>(10, 'B'); }, Fails::ReadError},
-        {"thirteen_bytes", [] { auto b = WriteBitmap(Small24()); b.resize(13); return b; }, Fails::ReadError},
-        {"file_header_only", [] { auto b = WriteBitmap(Small24()); b.resize(14); return b; }, Fails::ReadError},
-        {"signature_MB", With([](BitmapSpec& s) { s.Signature[0] = 'M'; s.Signature[1] = 'B'; }),
+        {"thirteen_bytes",
+         [] {
+             auto b = WriteBitmap(Small24());
+             b.resize(13);
+             return b;
+         },
+         Fails::ReadError},
+        {"file_header_only",
+         [] {
+             auto b = WriteBitmap(Small24());
+             b.resize(14);
+             return b;
+         },
+         Fails::ReadError},
+        {"signature_MB", With([](BitmapSpec& s) {
+             s.Signature[0] = 'M';
+             s.Signature[1] = 'B';
+         }),
          Fails::NotValid},
-        {"signature_BA_bitmap_array", With([](BitmapSpec& s) { s.Signature[1] = 'A'; }), Fails::NotValid},
+        {"signature_BA_bitmap_array", With([](BitmapSpec& s) { s.Signature[1] = 'A'; }),
+         Fails::NotValid},
         {"planes_0", With([](BitmapSpec& s) { s.Planes = 0; }), Fails::NotValid},
         {"planes_2", With([](BitmapSpec& s) { s.Planes = 2; }), Fails::NotValid},
-        {"core_planes_3", With([](BitmapSpec& s) { s.HeaderSize = 12; s.Planes = 3; }), Fails::NotValid},
-        {"core_header_cut", [] { BitmapSpec s = Small24(); s.HeaderSize = 12; auto b = WriteBitmap(s); b.resize(22); return b; },
+        {"core_planes_3", With([](BitmapSpec& s) {
+             s.HeaderSize = 12;
+             s.Planes = 3;
+         }),
+         Fails::NotValid},
+        {"core_header_cut",
+         [] {
+             BitmapSpec s = Small24();
+             s.HeaderSize = 12;
+             auto b = WriteBitmap(s);
+             b.resize(22);
+             return b;
+         },
          Fails::ReadError},
-        {"info_header_cut", [] { auto b = WriteBitmap(Small24()); b.resize(40); return b; }, Fails::NotValid},
+        {"info_header_cut",
+         [] {
+             auto b = WriteBitmap(Small24());
+             b.resize(40);
+             return b;
+         },
+         Fails::NotValid},
         {"header_size_16", With([](BitmapSpec& s) { s.HeaderSize = 16; }), Fails::NotValid},
         {"header_size_64", With([](BitmapSpec& s) { s.HeaderSize = 64; }), Fails::NotValid},
-        {"header_size_huge", With([](BitmapSpec& s) { s.HeaderSize = 0xFFFFFFF0u; }), Fails::NotValid},
-        {"bits_2", With([](BitmapSpec& s) { s.BitCount = 2; s.Table = Palette(4); }), Fails::NotValid},
+        {"header_size_huge", With([](BitmapSpec& s) { s.HeaderSize = 0xFFFFFFF0u; }),
+         Fails::NotValid},
+        {"bits_2", With([](BitmapSpec& s) {
+             s.BitCount = 2;
+             s.Table = Palette(4);
+         }),
+         Fails::NotValid},
         {"bits_0", With([](BitmapSpec& s) { s.BitCount = 0; }), Fails::NotValid},
         {"bits_64", With([](BitmapSpec& s) { s.BitCount = 64; }), Fails::NotValid},
         {"bits_30000", With([](BitmapSpec& s) { s.BitCount = 30000; }), Fails::NotValid},
-        {"colours_257", With([](BitmapSpec& s) { s.BitCount = 8; s.Table = Palette(257); }), Fails::NotValid},
-        {"colours_0x80000010", With([](BitmapSpec& s) { s.BitCount = 8; s.ClrUsed = 0x80000010u; }),
+        {"colours_257", With([](BitmapSpec& s) {
+             s.BitCount = 8;
+             s.Table = Palette(257);
+         }),
          Fails::NotValid},
-        {"colour_table_cut", [] {
+        {"colours_0x80000010", With([](BitmapSpec& s) {
+             s.BitCount = 8;
+             s.ClrUsed = 0x80000010u;
+         }),
+         Fails::NotValid},
+        {"colour_table_cut",
+         [] {
              BitmapSpec s = Small24();
              s.BitCount = 8;
              s.Table = Palette(256);
@@ -222,40 +328,77 @@ std::vector<BadCase> BadCases() {
              auto b = WriteBitmap(s);
              b.resize(b.size() - 5);
              return b;
-         }, Fails::ReadError},
-        {"colours_used_past_end", With([](BitmapSpec& s) { s.BitCount = 8; s.Table = Palette(4); s.ClrUsed = 200; s.Pixels.clear(); }),
+         },
          Fails::ReadError},
-        {"core_table_cut", [] {
+        {"colours_used_past_end", With([](BitmapSpec& s) {
+             s.BitCount = 8;
+             s.Table = Palette(4);
+             s.ClrUsed = 200;
+             s.Pixels.clear();
+         }),
+         Fails::ReadError},
+        {"core_table_cut",
+         [] {
              BitmapSpec s = Small24();
              s.HeaderSize = 12;
              s.BitCount = 8;
              s.Table = Palette(100); // a core header always reads 256 entries
              s.Pixels.clear();
              return WriteBitmap(s);
-         }, Fails::ReadError},
-        {"mask_block_cut", [] {
+         },
+         Fails::ReadError},
+        {"mask_block_cut",
+         [] {
              BitmapSpec s = Small24();
              s.BitCount = 16;
              s.Compression = BI_BITFIELDS;
              s.Masks = {0xF800, 0x07E0};
              s.Pixels.clear();
              return WriteBitmap(s);
-         }, Fails::ReadError},
-        {"masks_overlap", With([](BitmapSpec& s) { s.BitCount = 32; s.Compression = BI_BITFIELDS; s.Masks = {0xFF00, 0xFFF0, 0xFF}; }),
+         },
+         Fails::ReadError},
+        {"masks_overlap", With([](BitmapSpec& s) {
+             s.BitCount = 32;
+             s.Compression = BI_BITFIELDS;
+             s.Masks = {0xFF00, 0xFFF0, 0xFF};
+         }),
          Fails::NotValid},
-        {"masks_zero_blue", With([](BitmapSpec& s) { s.BitCount = 16; s.Compression = BI_BITFIELDS; s.Masks = {0xFF00, 0xFF, 0}; }),
+        {"masks_zero_blue", With([](BitmapSpec& s) {
+             s.BitCount = 16;
+             s.Compression = BI_BITFIELDS;
+             s.Masks = {0xFF00, 0xFF, 0};
+         }),
          Fails::NotValid},
-        {"masks_with_gaps", With([](BitmapSpec& s) { s.BitCount = 32; s.Compression = BI_BITFIELDS; s.Masks = {0xF0F0, 0xF0000, 0xF}; }),
+        {"masks_with_gaps", With([](BitmapSpec& s) {
+             s.BitCount = 32;
+             s.Compression = BI_BITFIELDS;
+             s.Masks = {0xF0F0, 0xF0000, 0xF};
+         }),
          Fails::NotValid},
-        {"bitfields_on_24_bits", With([](BitmapSpec& s) { s.Compression = BI_BITFIELDS; }), Fails::NotValid},
+        {"bitfields_on_24_bits", With([](BitmapSpec& s) { s.Compression = BI_BITFIELDS; }),
+         Fails::NotValid},
         {"compression_4_jpeg", With([](BitmapSpec& s) { s.Compression = 4; }), Fails::NotValid},
         {"compression_5_png", With([](BitmapSpec& s) { s.Compression = 5; }), Fails::NotValid},
-        {"compression_garbage", With([](BitmapSpec& s) { s.Compression = 0x98FFFFC7u; }), Fails::NotValid},
-        {"rle8_on_4_bits", With([](BitmapSpec& s) { s.BitCount = 4; s.Table = Palette(16); s.Compression = BI_RLE8; }),
+        {"compression_garbage", With([](BitmapSpec& s) { s.Compression = 0x98FFFFC7u; }),
          Fails::NotValid},
-        {"rle4_on_8_bits", With([](BitmapSpec& s) { s.BitCount = 8; s.Table = Palette(16); s.Compression = BI_RLE4; }),
+        {"rle8_on_4_bits", With([](BitmapSpec& s) {
+             s.BitCount = 4;
+             s.Table = Palette(16);
+             s.Compression = BI_RLE8;
+         }),
          Fails::NotValid},
-        {"rle8_top_down", With([](BitmapSpec& s) { s.BitCount = 8; s.Table = Palette(16); s.Compression = BI_RLE8; s.Height = -2; }),
+        {"rle4_on_8_bits", With([](BitmapSpec& s) {
+             s.BitCount = 8;
+             s.Table = Palette(16);
+             s.Compression = BI_RLE4;
+         }),
+         Fails::NotValid},
+        {"rle8_top_down", With([](BitmapSpec& s) {
+             s.BitCount = 8;
+             s.Table = Palette(16);
+             s.Compression = BI_RLE8;
+             s.Height = -2;
+         }),
          Fails::NotValid},
         {"width_0", With([](BitmapSpec& s) { s.Width = 0; }), Fails::NotValid},
         {"width_negative", With([](BitmapSpec& s) { s.Width = -127; }), Fails::NotValid},
@@ -263,12 +406,27 @@ std::vector<BadCase> BadCases() {
         {"height_int_min", With([](BitmapSpec& s) { s.Height = INT32_MIN; }), Fails::NotValid},
         // Above the raster cap: refused before anything is allocated.
         {"width_int_max", With([](BitmapSpec& s) { s.Width = INT32_MAX; }), Fails::OutOfResources},
-        {"height_int_max", With([](BitmapSpec& s) { s.Height = INT32_MAX; }), Fails::OutOfResources},
-        {"3000000_by_2000000", With([](BitmapSpec& s) { s.Width = 3000000; s.Height = 2000000; }),
+        {"height_int_max", With([](BitmapSpec& s) { s.Height = INT32_MAX; }),
          Fails::OutOfResources},
-        {"one_over_the_cap", With([](BitmapSpec& s) { s.BitCount = 8; s.Table = Palette(2); s.Width = 65536; s.Height = 4097; }),
+        {"3000000_by_2000000", With([](BitmapSpec& s) {
+             s.Width = 3000000;
+             s.Height = 2000000;
+         }),
          Fails::OutOfResources},
-        {"rle_raster_over_the_cap", With([](BitmapSpec& s) { s.BitCount = 4; s.Table = Palette(16); s.Compression = BI_RLE4; s.Width = 131168; s.Height = 4096; }),
+        {"one_over_the_cap", With([](BitmapSpec& s) {
+             s.BitCount = 8;
+             s.Table = Palette(2);
+             s.Width = 65536;
+             s.Height = 4097;
+         }),
+         Fails::OutOfResources},
+        {"rle_raster_over_the_cap", With([](BitmapSpec& s) {
+             s.BitCount = 4;
+             s.Table = Palette(16);
+             s.Compression = BI_RLE4;
+             s.Width = 131168;
+             s.Height = 4096;
+         }),
          Fails::OutOfResources},
     };
 }
@@ -335,15 +493,17 @@ TEST(BitmapFile, TopDownAndBottomUpReadTheSame) {
         BitmapSpec s;
         s.Width = 100;
         s.Height = topDown ? -50 : 50;
-        s.Pixels = PackRows(100, 50, 24, topDown,
-                            [](int x, int y) { return std::uint32_t(x * 2 << 16 | y * 5 << 8 | (x ^ y)); });
+        s.Pixels = PackRows(100, 50, 24, topDown, [](int x, int y) {
+            return std::uint32_t(x * 2 << 16 | y * 5 << 8 | (x ^ y));
+        });
         return Decode(s);
     };
     const auto up = make(false), down = make(true);
     EXPECT_EQ(up->Height(), 50);
     EXPECT_EQ(down->Height(), -50) << "the stored order stays in the description";
     for (int y = 0; y < 50; ++y)
-        for (int x = 0; x < 100; ++x) ASSERT_EQ(up->GetPixel(x, y), down->GetPixel(x, y));
+        for (int x = 0; x < 100; ++x)
+            ASSERT_EQ(up->GetPixel(x, y), down->GetPixel(x, y));
     EXPECT_EQ(up->GetPixel(3, 0), RGB(6, 0, 3));
 }
 
@@ -503,59 +663,87 @@ struct RleCase {
     std::vector<std::vector<int>> rows;
 };
 
-void PrintTo(const RleCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RleCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 std::vector<RleCase> RleCases() {
     return {
-        {"rle8_encoded_runs_and_end_of_line", 8, 5, 2,
+        {"rle8_encoded_runs_and_end_of_line",
+         8,
+         5,
+         2,
          {3, 1, 2, 2, 0, 0, /* row 2 */ 5, 4, 0, 1},
          {{4, 4, 4, 4, 4}, {1, 1, 1, 2, 2}}},
-        {"rle8_absolute_run_odd_length_padded", 8, 5, 1,
+        {"rle8_absolute_run_odd_length_padded",
+         8,
+         5,
+         1,
          {0, 3, 5, 6, 7, 0 /* pad */, 2, 1, 0, 1},
          {{5, 6, 7, 1, 1}}},
-        {"rle8_early_end_of_bitmap_leaves_zero", 8, 3, 2,
+        {"rle8_early_end_of_bitmap_leaves_zero",
+         8,
+         3,
+         2,
          {2, 3, 0, 1, 9, 9},
          {{-1, -1, -1}, {3, 3, -1}}},
-        {"rle8_delta_skips_right_and_up", 8, 4, 3,
+        {"rle8_delta_skips_right_and_up",
+         8,
+         4,
+         3,
          {1, 2, 0, 2, 2, 1, 1, 3, 0, 1},
          {{-1, -1, -1, -1}, {-1, -1, -1, 3}, {2, -1, -1, -1}}},
-        {"rle8_run_past_row_end_is_clipped", 8, 3, 2,
+        {"rle8_run_past_row_end_is_clipped",
+         8,
+         3,
+         2,
          {200, 1, 0, 0, 1, 2, 0, 1},
          {{2, -1, -1}, {1, 1, 1}}},
-        {"rle8_absolute_past_row_end_is_clipped", 8, 2, 1,
-         {0, 4, 1, 2, 3, 4, 0, 1},
-         {{1, 2}}},
-        {"rle8_delta_past_the_top_ends_decoding", 8, 2, 2,
+        {"rle8_absolute_past_row_end_is_clipped", 8, 2, 1, {0, 4, 1, 2, 3, 4, 0, 1}, {{1, 2}}},
+        {"rle8_delta_past_the_top_ends_decoding",
+         8,
+         2,
+         2,
          {0, 2, 0, 200, 1, 1, 0, 1},
          {{-1, -1}, {-1, -1}}},
-        {"rle8_data_without_end_marker", 8, 2, 2,
-         {2, 1, 0, 0, 1, 2},
-         {{2, -1}, {1, 1}}},
-        {"rle8_absolute_cut_by_the_end_of_data", 8, 4, 1,
-         {0, 4, 1, 2},
-         {{1, 2, -1, -1}}},
-        {"rle8_index_past_table_reads_black", 8, 2, 1,
-         {2, 200, 0, 1},
-         {{-2, -2}}},
-        {"rle8_delta_within_the_row", 8, 6, 1,
+        {"rle8_data_without_end_marker", 8, 2, 2, {2, 1, 0, 0, 1, 2}, {{2, -1}, {1, 1}}},
+        {"rle8_absolute_cut_by_the_end_of_data", 8, 4, 1, {0, 4, 1, 2}, {{1, 2, -1, -1}}},
+        {"rle8_index_past_table_reads_black", 8, 2, 1, {2, 200, 0, 1}, {{-2, -2}}},
+        {"rle8_delta_within_the_row",
+         8,
+         6,
+         1,
          {1, 1, 0, 2, 3, 0, 2, 2, 0, 1},
          {{1, -1, -1, -1, 2, 2}}},
-        {"rle8_delta_after_absolute_run_keeps_the_column", 8, 6, 2,
+        {"rle8_delta_after_absolute_run_keeps_the_column",
+         8,
+         6,
+         2,
          {0, 3, 1, 2, 3, 0, 0, 2, 1, 1, 1, 4, 0, 1},
          {{-1, -1, -1, -1, 4, -1}, {1, 2, 3, -1, -1, -1}}},
-        {"rle8_end_of_line_after_clipped_run", 8, 2, 3,
+        {"rle8_end_of_line_after_clipped_run",
+         8,
+         2,
+         3,
          {9, 1, 0, 0, 0, 0, 1, 2, 0, 1},
          {{2, -1}, {-1, -1}, {1, 1}}},
-        {"rle8_delta_cut_by_the_end_of_data", 8, 3, 2,
+        {"rle8_delta_cut_by_the_end_of_data",
+         8,
+         3,
+         2,
          {1, 5, 0, 2, 1},
          {{-1, -1, -1}, {5, -1, -1}}},
-        {"rle4_alternating_nibbles", 4, 5, 1,
-         {5, 0x12, 0, 1},
-         {{1, 2, 1, 2, 1}}},
-        {"rle4_absolute_odd_count_padded_to_words", 4, 6, 1,
+        {"rle4_alternating_nibbles", 4, 5, 1, {5, 0x12, 0, 1}, {{1, 2, 1, 2, 1}}},
+        {"rle4_absolute_odd_count_padded_to_words",
+         4,
+         6,
+         1,
          {0, 3, 0x34, 0x50, 3, 0x77, 0, 1},
          {{3, 4, 5, 7, 7, 7}}},
-        {"rle4_absolute_five_nibbles", 4, 6, 1,
+        {"rle4_absolute_five_nibbles",
+         4,
+         6,
+         1,
          {0, 5, 0x12, 0x34, 0x50, 0 /* pad */, 1, 0x66, 0, 1},
          {{1, 2, 3, 4, 5, 6}}},
     };
@@ -594,8 +782,8 @@ INSTANTIATE_TEST_SUITE_P(RunLength, BitmapRunLengthTest, ::testing::ValuesIn(Rle
 
 // The plain reading of the format, one pixel at a time into a cleared
 // raster; the reader must agree with it on any data, valid or not.
-std::vector<std::vector<int>> ReferenceRunLength(const std::vector<std::uint8_t>& d, bool nibbles, int w,
-                                                 int h) {
+std::vector<std::vector<int>> ReferenceRunLength(const std::vector<std::uint8_t>& d, bool nibbles,
+                                                 int w, int h) {
     std::vector<std::vector<int>> rows(h, std::vector<int>(w, -1)); // top row first
     long x = 0, row = 0;
     std::size_t i = 0;
@@ -606,7 +794,8 @@ std::vector<std::vector<int>> ReferenceRunLength(const std::vector<std::uint8_t>
         const int count = d[i], value = d[i + 1];
         i += 2;
         if (count > 0) {
-            for (int k = 0; k < count; ++k) put(x + k, nibbles ? (k % 2 ? value & 15 : value >> 4) : value);
+            for (int k = 0; k < count; ++k)
+                put(x + k, nibbles ? (k % 2 ? value & 15 : value >> 4) : value);
             x += count;
         } else if (value == 0) {
             x = 0;
@@ -642,17 +831,25 @@ TEST(BitmapFile, RunLengthAgreesWithThePlainReadingOnRandomData) {
         const int ops = next() % 60;
         for (int k = 0; k < ops; ++k) {
             switch (next() % 8) {
-            case 0: data.insert(data.end(), {0, 0}); break;
-            case 1: data.insert(data.end(), {0, 2, std::uint8_t(next() % 9), std::uint8_t(next() % 3)}); break;
+            case 0:
+                data.insert(data.end(), {0, 0});
+                break;
+            case 1:
+                data.insert(data.end(), {0, 2, std::uint8_t(next() % 9), std::uint8_t(next() % 3)});
+                break;
             case 2: {
                 const int n = 3 + next() % 20;
                 data.insert(data.end(), {0, std::uint8_t(n)});
                 const int bytes = nibbles ? (n + 1) / 2 : n;
-                for (int b = 0; b < bytes + (bytes % 2); ++b) data.push_back(std::uint8_t(next() % 16));
+                for (int b = 0; b < bytes + (bytes % 2); ++b)
+                    data.push_back(std::uint8_t(next() % 16));
                 break;
             }
-            case 3: data.push_back(std::uint8_t(next())); break; // stray byte
-            default: data.insert(data.end(), {std::uint8_t(1 + next() % 30), std::uint8_t(next() % 16)});
+            case 3:
+                data.push_back(std::uint8_t(next()));
+                break; // stray byte
+            default:
+                data.insert(data.end(), {std::uint8_t(1 + next() % 30), std::uint8_t(next() % 16)});
             }
         }
         if (next() % 2) data.insert(data.end(), {0, 1});
@@ -667,9 +864,15 @@ TEST(BitmapFile, RunLengthAgreesWithThePlainReadingOnRandomData) {
         const auto want = ReferenceRunLength(data, nibbles, w, h);
         for (int y = 0; y < h; ++y)
             for (int x = 0; x < w; ++x)
-                ASSERT_EQ(image->GetPixel(x, y), want[y][x] < 0 || want[y][x] >= 16 ? clBlack : s.Table[want[y][x]])
+                ASSERT_EQ(image->GetPixel(x, y),
+                          want[y][x] < 0 || want[y][x] >= 16 ? clBlack : s.Table[want[y][x]])
                     << "trial " << trial << " at " << x << "," << y << " in " << w << "x" << h
-                    << " data " << [&] { std::string t; for (auto b : data) t += std::to_string(b) + ","; return t; }();
+                    << " data " << [&] {
+                           std::string t;
+                           for (auto b : data)
+                               t += std::to_string(b) + ",";
+                           return t;
+                       }();
     }
 }
 
@@ -684,7 +887,8 @@ TEST(BitmapFile, RunLengthRoundTripOfTheTestWriter) {
     s.Pixels = test::EncodeRle8(61, 9, index);
     const auto image = Decode(s);
     for (int y = 0; y < 9; ++y)
-        for (int x = 0; x < 61; ++x) ASSERT_EQ(image->GetPixel(x, y), s.Table[index(x, y)]);
+        for (int x = 0; x < 61; ++x)
+            ASSERT_EQ(image->GetPixel(x, y), s.Table[index(x, y)]);
 }
 
 } // namespace

@@ -46,14 +46,16 @@ void CheckFolder(const std::string& reader, const std::vector<std::string>& mess
             decode(bytes);
             ADD_FAILURE() << "loaded";
         } catch (const Exception& e) {
-            EXPECT_NE(std::find(messages.begin(), messages.end(), e.Message()), messages.end()) << e.what();
+            EXPECT_NE(std::find(messages.begin(), messages.end(), e.Message()), messages.end())
+                << e.what();
         }
     }
     ::testing::Test::RecordProperty("cases", cases);
 }
 
 TEST(FuzzRegression, Bitmaps) {
-    CheckFolder("bitmap", {"Stream read error", "Bitmap image is not valid", "Out of system resources"},
+    CheckFolder("bitmap",
+                {"Stream read error", "Bitmap image is not valid", "Out of system resources"},
                 [](const std::vector<std::uint8_t>& b) { DecodeBitmapFile(b); });
 }
 

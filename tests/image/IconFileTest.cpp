@@ -20,7 +20,8 @@ std::vector<std::uint8_t> IconFile(std::uint16_t type, const std::vector<Entry>&
     std::vector<std::uint8_t> out;
     test::PutLE16(out, 0);
     test::PutLE16(out, type);
-    test::PutLE16(out, static_cast<std::uint32_t>(declared == ~std::size_t{0} ? entries.size() : declared));
+    test::PutLE16(
+        out, static_cast<std::uint32_t>(declared == ~std::size_t{0} ? entries.size() : declared));
     for (const Entry& e : entries) {
         out.push_back(e.width);
         out.push_back(e.height);
@@ -66,7 +67,9 @@ struct ChoiceCase {
     std::int32_t width, height;
 };
 
-void PrintTo(const ChoiceCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ChoiceCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class IconChoiceTest : public ::testing::TestWithParam<ChoiceCase> {};
 
@@ -86,12 +89,48 @@ INSTANTIATE_TEST_SUITE_P(
     Choice, IconChoiceTest,
     ::testing::Values(
         ChoiceCase{"single_16", 1, {{16, 16, 0, 8}}, kAsWritten, 0, 16, 16},
-        ChoiceCase{"nearest_to_32_wins", 1, {{16, 16, 0, 8}, {48, 48, 0, 8}, {32, 32, 0, 8}}, kAsWritten, 2, 32, 32},
-        ChoiceCase{"tie_goes_to_deeper_colour", 1, {{32, 32, 16, 4}, {32, 32, 0, 32}, {32, 32, 0, 8}}, kAsWritten, 1, 32, 32},
-        ChoiceCase{"tie_same_depth_first_wins", 1, {{48, 48, 0, 8}, {48, 48, 0, 8}}, kAsWritten, 0, 48, 48},
-        ChoiceCase{"depth_the_display_cannot_show_skipped", 1, {{32, 32, 0, 12336}, {16, 16, 0, 4}}, kAsWritten, 1, 16, 16},
-        ChoiceCase{"no_showable_image_gives_standard_size", 1, {{60, 255, 0, 156}}, kAsWritten, -1, 32, 32},
-        ChoiceCase{"zero_byte_means_256_and_shows_at_standard_size", 1, {{0, 0, 0, 24}}, kAsWritten, 0, 32, 32},
+        ChoiceCase{"nearest_to_32_wins",
+                   1,
+                   {{16, 16, 0, 8}, {48, 48, 0, 8}, {32, 32, 0, 8}},
+                   kAsWritten,
+                   2,
+                   32,
+                   32},
+        ChoiceCase{"tie_goes_to_deeper_colour",
+                   1,
+                   {{32, 32, 16, 4}, {32, 32, 0, 32}, {32, 32, 0, 8}},
+                   kAsWritten,
+                   1,
+                   32,
+                   32},
+        ChoiceCase{"tie_same_depth_first_wins",
+                   1,
+                   {{48, 48, 0, 8}, {48, 48, 0, 8}},
+                   kAsWritten,
+                   0,
+                   48,
+                   48},
+        ChoiceCase{"depth_the_display_cannot_show_skipped",
+                   1,
+                   {{32, 32, 0, 12336}, {16, 16, 0, 4}},
+                   kAsWritten,
+                   1,
+                   16,
+                   16},
+        ChoiceCase{"no_showable_image_gives_standard_size",
+                   1,
+                   {{60, 255, 0, 156}},
+                   kAsWritten,
+                   -1,
+                   32,
+                   32},
+        ChoiceCase{"zero_byte_means_256_and_shows_at_standard_size",
+                   1,
+                   {{0, 0, 0, 24}},
+                   kAsWritten,
+                   0,
+                   32,
+                   32},
         ChoiceCase{"zero_width_byte_alone", 1, {{0, 16, 0, 8}}, kAsWritten, 0, 32, 32},
         ChoiceCase{"nonsquare_entry", 1, {{16, 32, 0, 8}}, kAsWritten, 0, 16, 32},
         ChoiceCase{"depth_from_colour_count", 1, {{32, 32, 16, 0}}, kAsWritten, 0, 32, 32},

@@ -25,7 +25,8 @@ std::vector<std::uint8_t> Enhanced(Frame frame, std::uint32_t headerSize = 108, 
     std::vector<std::uint8_t> out;
     PutLE32(out, 1);
     PutLE32(out, headerSize);
-    for (int k = 0; k < 4; ++k) PutLE32(out, 0); // bounds
+    for (int k = 0; k < 4; ++k)
+        PutLE32(out, 0); // bounds
     PutLE32(out, static_cast<std::uint32_t>(frame.left));
     PutLE32(out, static_cast<std::uint32_t>(frame.top));
     PutLE32(out, static_cast<std::uint32_t>(frame.right));
@@ -33,7 +34,8 @@ std::vector<std::uint8_t> Enhanced(Frame frame, std::uint32_t headerSize = 108, 
     PutLE32(out, 0x464D4520);
     PutLE32(out, 0x10000);
     PutLE32(out, 0); // total size, set below
-    while (out.size() < headerSize) out.push_back(0);
+    while (out.size() < headerSize)
+        out.push_back(0);
     for (int k = 0; k < extra; ++k) {
         PutLE32(out, 27); // move-to
         PutLE32(out, 16);
@@ -43,14 +45,16 @@ std::vector<std::uint8_t> Enhanced(Frame frame, std::uint32_t headerSize = 108, 
     if (endRecord) {
         PutLE32(out, 14);
         PutLE32(out, 20);
-        for (int k = 0; k < 3; ++k) PutLE32(out, 0);
+        for (int k = 0; k < 3; ++k)
+            PutLE32(out, 0);
     }
     SetLE32(out, 48, static_cast<std::uint32_t>(out.size()));
     return out;
 }
 
 std::vector<std::uint8_t> Placeable(std::int16_t left, std::int16_t top, std::int16_t right,
-                                    std::int16_t bottom, std::uint16_t inch, bool endRecord = true) {
+                                    std::int16_t bottom, std::uint16_t inch,
+                                    bool endRecord = true) {
     std::vector<std::uint8_t> out;
     PutLE32(out, 0x9AC6CDD7);
     PutLE16(out, 0);
@@ -61,7 +65,8 @@ std::vector<std::uint8_t> Placeable(std::int16_t left, std::int16_t top, std::in
     PutLE16(out, inch);
     PutLE32(out, 0);
     std::uint16_t sum = 0;
-    for (std::size_t k = 0; k < 20; k += 2) sum ^= static_cast<std::uint16_t>(out[k] | out[k + 1] << 8);
+    for (std::size_t k = 0; k < 20; k += 2)
+        sum ^= static_cast<std::uint16_t>(out[k] | out[k + 1] << 8);
     PutLE16(out, sum);
     // Windows metafile header, one record, the end record.
     PutLE16(out, 1);
@@ -82,8 +87,7 @@ std::vector<std::uint8_t> Placeable(std::int16_t left, std::int16_t top, std::in
     return out;
 }
 
-template <class E>
-void ExpectFailure(const std::vector<std::uint8_t>& bytes, const char* message) {
+template <class E> void ExpectFailure(const std::vector<std::uint8_t>& bytes, const char* message) {
     try {
         DecodeMetafileFile(bytes);
         FAIL() << "loaded";
@@ -184,7 +188,8 @@ TEST(MetafileFile, WindowsMetafilesThatAreRefused) {
     ExpectFailure<EInvalidGraphic>(bytes, notValid);
     // Without the placeable header.
     bytes = Placeable(0, 0, 100, 100, 1440);
-    ExpectFailure<EInvalidGraphic>(std::vector<std::uint8_t>(bytes.begin() + 22, bytes.end()), notValid);
+    ExpectFailure<EInvalidGraphic>(std::vector<std::uint8_t>(bytes.begin() + 22, bytes.end()),
+                                   notValid);
     ExpectFailure<EInvalidGraphic>(Placeable(0, 0, 100, 100, 1440, false), notValid);
     bytes = Placeable(0, 0, 100, 100, 1440);
     bytes[22 + 18] = 0; // a record of size 0
@@ -194,7 +199,8 @@ TEST(MetafileFile, WindowsMetafilesThatAreRefused) {
     bytes[22 + 2] = 10; // header size not 9 words
     ExpectFailure<EInvalidGraphic>(bytes, notValid);
     ExpectFailure<EInvalidGraphic>({}, notValid);
-    ExpectFailure<EInvalidGraphic>(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 21), notValid);
+    ExpectFailure<EInvalidGraphic>(std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + 21),
+                                   notValid);
     // An enhanced signature with only 100 bytes is not taken as enhanced.
     auto small = Enhanced({0, 0, 10, 10}, 100, 0, false);
     small.resize(100);

@@ -43,12 +43,13 @@ TEST(FileFormats, FindByExtensionIgnoresLetterCase) {
         const char* extension;
         std::optional<GraphicKind> kind;
     };
-    for (const Row& r : {Row{"bmp", GraphicKind::Bitmap}, Row{"BMP", GraphicKind::Bitmap},
-                         Row{"Bmp", GraphicKind::Bitmap}, Row{"ico", GraphicKind::Icon},
-                         Row{"ICO", GraphicKind::Icon}, Row{"wmf", GraphicKind::Metafile},
-                         Row{"EMF", GraphicKind::Metafile}, Row{"", std::nullopt}, Row{"jpg", std::nullopt},
-                         Row{"cur", std::nullopt}, Row{".bmp", std::nullopt}, Row{"bmp ", std::nullopt},
-                         Row{"bm", std::nullopt}})
+    for (const Row& r :
+         {Row{"bmp", GraphicKind::Bitmap}, Row{"BMP", GraphicKind::Bitmap},
+          Row{"Bmp", GraphicKind::Bitmap}, Row{"ico", GraphicKind::Icon},
+          Row{"ICO", GraphicKind::Icon}, Row{"wmf", GraphicKind::Metafile},
+          Row{"EMF", GraphicKind::Metafile}, Row{"", std::nullopt}, Row{"jpg", std::nullopt},
+          Row{"cur", std::nullopt}, Row{".bmp", std::nullopt}, Row{"bmp ", std::nullopt},
+          Row{"bm", std::nullopt}})
         EXPECT_EQ(TFileFormatsList::Instance().FindByExtension(r.extension), r.kind) << r.extension;
 }
 
@@ -66,8 +67,9 @@ TEST(FileFormats, FilterTexts) {
     EXPECT_EQ(list.BuildFilter(GraphicKind::Bitmap).Filter, bitmaps.Filter);
 
     const FileFilter metafiles = list.BuildFilter(GraphicKind::Metafile);
-    EXPECT_EQ(metafiles.Filter,
-              "All (*.emf;*.wmf)|*.emf;*.wmf|Enhanced Metafiles (*.emf)|*.emf|Metafiles (*.wmf)|*.wmf");
+    EXPECT_EQ(
+        metafiles.Filter,
+        "All (*.emf;*.wmf)|*.emf;*.wmf|Enhanced Metafiles (*.emf)|*.emf|Metafiles (*.wmf)|*.wmf");
     EXPECT_EQ(list.BuildFilter(GraphicClass::Icon).Filter, "Icons (*.ico)|*.ico");
 }
 
@@ -90,8 +92,8 @@ class LoadFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
-               ("tlc_load_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+               ("tlc_load_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(dir_);
         image_.SetAutoSize(true);
     }
@@ -100,7 +102,8 @@ protected:
     std::string Write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
         const fs::path path = dir_ / name;
         std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
         return path.string();
     }
 
@@ -108,13 +111,13 @@ protected:
         test::BitmapSpec s;
         s.Width = w;
         s.Height = h;
-        s.Pixels = test::PackRows(w, h, 24, false, [](int x, int y) { return std::uint32_t(x + y); });
+        s.Pixels =
+            test::PackRows(w, h, 24, false, [](int x, int y) { return std::uint32_t(x + y); });
         return test::WriteBitmap(s);
     }
 
     // Loads `path` expecting `E` with `message`; the picture must not change.
-    template <class E>
-    void ExpectRefused(const std::string& path, const std::string& message) {
+    template <class E> void ExpectRefused(const std::string& path, const std::string& message) {
         const TGraphic* before = image_.Picture().Graphic();
         const int invalidations = view_.invalidations;
         try {
@@ -156,16 +159,20 @@ TEST_F(LoadFileTest, UnknownExtensionsNameTheExtensionAsWritten) {
     image_.Picture().LoadFile(Write("first.bmp", Bitmap(5, 5)));
     ExpectRefused<EInvalidGraphic>("C:\\pictures.old\\logo", "Unknown picture file extension (.)");
     ExpectRefused<EInvalidGraphic>((dir_ / "logo.").string(), "Unknown picture file extension (.)");
-    ExpectRefused<EInvalidGraphic>(Write("logo.jpg", Bitmap(2, 2)), "Unknown picture file extension (.jpg)");
-    ExpectRefused<EInvalidGraphic>(Write("logo.JPeG", Bitmap(2, 2)), "Unknown picture file extension (.JPeG)");
-    ExpectRefused<EInvalidGraphic>(Write("arrow.cur", {0, 0, 2, 0, 0, 0}), "Unknown picture file extension (.cur)");
+    ExpectRefused<EInvalidGraphic>(Write("logo.jpg", Bitmap(2, 2)),
+                                   "Unknown picture file extension (.jpg)");
+    ExpectRefused<EInvalidGraphic>(Write("logo.JPeG", Bitmap(2, 2)),
+                                   "Unknown picture file extension (.JPeG)");
+    ExpectRefused<EInvalidGraphic>(Write("arrow.cur", {0, 0, 2, 0, 0, 0}),
+                                   "Unknown picture file extension (.cur)");
 }
 
 TEST_F(LoadFileTest, FilesThatCannotBeOpened) {
     const std::string missing = (dir_ / "missing.bmp").string();
     ExpectRefused<EFOpenError>(missing, "Cannot open file " + missing);
     fs::create_directories(dir_ / "folder.bmp");
-    ExpectRefused<EFOpenError>((dir_ / "folder.bmp").string(), "Cannot open file " + (dir_ / "folder.bmp").string());
+    ExpectRefused<EFOpenError>((dir_ / "folder.bmp").string(),
+                               "Cannot open file " + (dir_ / "folder.bmp").string());
 }
 
 TEST_F(LoadFileTest, FailedLoadKeepsThePreviousPicture) {
@@ -175,18 +182,21 @@ TEST_F(LoadFileTest, FailedLoadKeepsThePreviousPicture) {
     bad[0] = 'M';
     bad[1] = 'B';
     ExpectRefused<EInvalidGraphic>(Write("bad.bmp", bad), "Bitmap image is not valid");
-    ExpectRefused<EReadError>(Write("short.bmp", std::vector<std::uint8_t>(10, 'B')), "Stream read error");
+    ExpectRefused<EReadError>(Write("short.bmp", std::vector<std::uint8_t>(10, 'B')),
+                              "Stream read error");
     ExpectRefused<EReadError>(Write("short.ico", {0, 0, 1}), "Stream read error");
-    ExpectRefused<EInvalidGraphic>(Write("cursor.ico", {0, 0, 2, 0, 1, 0}), "Icon image is not valid");
-    ExpectRefused<EInvalidGraphic>(Write("plain.wmf", {1, 0, 9, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}),
-                                   "Metafile is not valid");
+    ExpectRefused<EInvalidGraphic>(Write("cursor.ico", {0, 0, 2, 0, 1, 0}),
+                                   "Icon image is not valid");
+    ExpectRefused<EInvalidGraphic>(
+        Write("plain.wmf", {1, 0, 9, 0, 0, 3, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}),
+        "Metafile is not valid");
     EXPECT_EQ(image_.Picture().Graphic(), good);
     EXPECT_EQ(image_.Picture().Width(), 9);
 }
 
 TEST_F(LoadFileTest, IconsAndMetafilesLoadButCannotBeConverted) {
-    const std::vector<std::uint8_t> icon = {0, 0, 1, 0, 1, 0, 16, 24, 0, 0, 1, 0, 8, 0,
-                                            40, 0, 0, 0, 22, 0, 0, 0};
+    const std::vector<std::uint8_t> icon = {0, 0, 1, 0,  1, 0, 16, 24, 0, 0, 1,
+                                            0, 8, 0, 40, 0, 0, 0,  22, 0, 0, 0};
     image_.Picture().LoadFile(Write("shop.ICO", icon));
     ASSERT_EQ(image_.Picture().Graphic()->Kind(), GraphicKind::Icon);
     EXPECT_EQ(image_.Picture().Width(), 16);
@@ -206,12 +216,14 @@ TEST_F(LoadFileTest, EnhancedMetafileNamedWmfLoadsAsEnhanced) {
     auto put = [&](std::uint32_t v) { test::PutLE32(emf, v); };
     put(1);
     put(88);
-    for (int k = 0; k < 4; ++k) put(0);
+    for (int k = 0; k < 4; ++k)
+        put(0);
     put(0), put(0), put(2540), put(1270); // frame: 25.4 mm x 12.7 mm
     put(0x464D4520);
     put(0x10000);
     put(88 + 20);
-    while (emf.size() < 88) emf.push_back(0);
+    while (emf.size() < 88)
+        emf.push_back(0);
     put(14), put(20), put(0), put(0), put(0);
     image_.Picture().LoadFile(Write("drawing.wmf", emf));
     const auto* metafile = dynamic_cast<const TMetafile*>(image_.Picture().Graphic());

@@ -59,9 +59,9 @@ std::vector<Row> Manifest(const fs::path& root) {
 }
 
 bool IsSystemMessage(const std::string& m) {
-    return m == "Stream read error" || m == "Bitmap image is not valid" || m == "Out of system resources" ||
-           m == "Icon image is not valid" || m == "Metafile is not valid" ||
-           m.rfind("Unknown picture file extension (.", 0) == 0;
+    return m == "Stream read error" || m == "Bitmap image is not valid" ||
+           m == "Out of system resources" || m == "Icon image is not valid" ||
+           m == "Metafile is not valid" || m.rfind("Unknown picture file extension (.", 0) == 0;
 }
 
 // A stand-in graphic that a failed load must leave in place.
@@ -111,7 +111,8 @@ void CheckKind(const std::string& kind, int minimumRows) {
     TPicture picture;
     int rows = 0, loaded = 0;
     for (const Row& row : Manifest(root)) {
-        if (row.kind != kind && !(kind == "metafile" && (row.kind == "emf" || row.kind == "wmf"))) continue;
+        if (row.kind != kind && !(kind == "metafile" && (row.kind == "emf" || row.kind == "wmf")))
+            continue;
         ++rows;
         if (CheckRow(root, row, picture) == Outcome::Loaded) ++loaded;
     }
@@ -119,9 +120,15 @@ void CheckKind(const std::string& kind, int minimumRows) {
     ::testing::Test::RecordProperty("loaded", loaded);
 }
 
-TEST(TestdataAcceptance, BitmapsLoadOrFailAsListed) { CheckKind("bmp", 140); }
-TEST(TestdataAcceptance, IconsLoadOrFailAsListed) { CheckKind("ico", 40); }
-TEST(TestdataAcceptance, MetafilesLoadOrFailAsListed) { CheckKind("metafile", 55); }
+TEST(TestdataAcceptance, BitmapsLoadOrFailAsListed) {
+    CheckKind("bmp", 140);
+}
+TEST(TestdataAcceptance, IconsLoadOrFailAsListed) {
+    CheckKind("ico", 40);
+}
+TEST(TestdataAcceptance, MetafilesLoadOrFailAsListed) {
+    CheckKind("metafile", 55);
+}
 
 TEST(TestdataAcceptance, EveryGoodBitmapLoadsAndBadOnesAreListed) {
     REQUIRE_TESTDATA(root);
@@ -136,7 +143,8 @@ TEST(TestdataAcceptance, EveryGoodBitmapLoadsAndBadOnesAreListed) {
     EXPECT_EQ(good, 27);
     // Everything in bad/ and questionable/ is covered by the manifest rows.
     std::vector<std::string> listed;
-    for (const Row& row : Manifest(root)) listed.push_back(row.path);
+    for (const Row& row : Manifest(root))
+        listed.push_back(row.path);
     for (const char* folder : {"bad", "questionable"})
         for (const auto& entry : fs::directory_iterator(root / "bmp" / folder)) {
             if (entry.path().extension() != ".bmp") continue;
@@ -191,12 +199,14 @@ TEST(TestdataAcceptance, PixelsMatchTheReferences) {
                 const std::uint8_t* p = &rgb[(static_cast<std::size_t>(y) * w + x) * 3];
                 const TColor c = image.GetPixel(x, y);
                 const TColor want = RGB(p[0], p[1], p[2]);
-                const bool same = (static_cast<std::uint32_t>(RedOf(c)) & keep[0]) == (p[0] & keep[0]) &&
-                                  (static_cast<std::uint32_t>(GreenOf(c)) & keep[1]) == (p[1] & keep[1]) &&
-                                  (static_cast<std::uint32_t>(BlueOf(c)) & keep[2]) == (p[2] & keep[2]);
+                const bool same =
+                    (static_cast<std::uint32_t>(RedOf(c)) & keep[0]) == (p[0] & keep[0]) &&
+                    (static_cast<std::uint32_t>(GreenOf(c)) & keep[1]) == (p[1] & keep[1]) &&
+                    (static_cast<std::uint32_t>(BlueOf(c)) & keep[2]) == (p[2] & keep[2]);
                 if (!same) {
                     ++mismatches;
-                    ADD_FAILURE() << "pixel " << x << "," << y << ": " << std::hex << c << " want " << want;
+                    ADD_FAILURE() << "pixel " << x << "," << y << ": " << std::hex << c << " want "
+                                  << want;
                 }
             }
         ++compared;
