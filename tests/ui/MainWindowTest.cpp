@@ -10,6 +10,7 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QImageWriter>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -586,6 +587,44 @@ private slots:
         QCOMPARE(window->SourceImage().Picture().Width(), 20);
         QCOMPARE(window->Geometry, (LogoGeometry{24, 16}));
         QCOMPARE(window->TargetImage().EnsureCanvas().ReadPixel(2, 2), targetBefore);
+    }
+
+    // An icon loads and shows, then the conversion refuses it: the error box
+    // comes from the guard, the geometry already holds the icon's fitted size.
+    void iconLoadsButDoesNotConvert() {
+        QImage blue(16, 16, QImage::Format_ARGB32);
+        blue.fill(qRgb(0, 0, 255));
+        const QString path = Path(QStringLiteral("small.ico"));
+        QImageWriter writer(path, "ico");
+        if (!writer.canWrite()) QSKIP("no ico writer in this Qt");
+        QVERIFY(writer.write(blue));
+        ShowActive();
+
+        QString boxText;
+        WhenModal([&](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(dialog);
+            WhenModal(
+                [&](QWidget* box) {
+                    boxText = qobject_cast<QMessageBox*>(box)->text();
+                    box->close();
+                },
+                dialog);
+            TypeFileName(dialog, path);
+        });
+        QTest::mouseClick(Control<QPushButton>("btLoad"), Qt::LeftButton);
+        QCOMPARE(boxText, QStringLiteral("Can only modify an image if it contains a bitmap."));
+        QCOMPARE(window->SourceImage().Picture().Graphic()->Kind(), GraphicKind::Icon);
+        QCOMPARE(window->Geometry, (LogoGeometry{24, 24}));
+        QVERIFY(window->isVisible());
+        // The program carries on: Refresh raises the same error again, once.
+        int boxes = 0;
+        WhenModal([&](QWidget* box) {
+            ++boxes;
+            box->close();
+        });
+        QTest::mouseClick(Control<QPushButton>("btRefresh"), Qt::LeftButton);
+        QCOMPARE(boxes, 1);
     }
 
     void ctrlXInThresholdBoxCloses() {
