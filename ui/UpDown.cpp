@@ -12,6 +12,10 @@ namespace tlc {
 
 TUpDown::TUpDown(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::NoFocus);
+    connect(&repeat_, &QTimer::timeout, this, [this] {
+        repeat_.setInterval(100);
+        if (pressed_ != 0) Step(pressed_);
+    });
 }
 
 void TUpDown::SetAssociate(QLineEdit* edit) {
@@ -66,9 +70,11 @@ void TUpDown::mousePressEvent(QMouseEvent* event) {
     pressed_ = event->position().y() < height() / 2 ? 1 : -1;
     update();
     Step(pressed_);
+    repeat_.start(400);
 }
 
 void TUpDown::mouseReleaseEvent(QMouseEvent*) {
+    repeat_.stop();
     pressed_ = 0;
     update();
 }

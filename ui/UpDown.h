@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <QTimer>
 #include <QWidget>
 
 #include <QLineEdit>
@@ -41,6 +42,7 @@ private:
     int max_ = 100;
     int position_ = 0;
     int pressed_ = 0; // +1 upper arrow held, -1 lower, 0 none
+    QTimer repeat_;   // an arrow held down keeps stepping
 };
 
 } // namespace tlc

@@ -358,6 +358,20 @@ private slots:
         }
     }
 
+    void upDownHeldKeepsStepping() {
+        ShowActive();
+        auto* upDown = Control<TUpDown>("UpDown3");
+        QLineEdit* edit = Edit("edBlueThreshold");
+        QTest::mousePress(upDown, Qt::LeftButton, {}, QPoint(upDown->width() / 2, 3));
+        QCOMPARE(edit->text(), QStringLiteral("129"));
+        QTest::qWait(800);
+        QTest::mouseRelease(upDown, Qt::LeftButton, {}, QPoint(upDown->width() / 2, 3));
+        const int afterRelease = edit->text().toInt();
+        QVERIFY2(afterRelease > 129, qPrintable(edit->text()));
+        QTest::qWait(300);
+        QCOMPARE(edit->text().toInt(), afterRelease);
+    }
+
     void thresholdChangeConvertsNothingUntilRefresh() {
         ShowActive();
         QTest::mouseClick(Control<QPushButton>("btRefresh"), Qt::LeftButton);
