@@ -90,6 +90,12 @@ int RunStartup(const std::function<void()>& createWindows, const std::function<v
 }
 
 int RunConverter(int& argc, char** argv) {
+    // Without any display Qt would abort; say why and end normally instead.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        std::fprintf(stderr, "%s: no display to show the windows on.\n", kApplicationTitle);
+        return 0;
+    }
     // The command line is not read; Qt gets an empty one.
     int qtArgc = argc > 0 ? 1 : 0;
     TApplication app(qtArgc, argv);

@@ -2,6 +2,7 @@
 // a handler or the start-up throws, and that the program carries on.
 
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QTest>
 
@@ -153,6 +154,30 @@ private slots:
         QVERIFY(seen->shown);
         QCOMPARE(seen->title, QString::fromUtf8(kApplicationTitle));
         QCOMPARE(seen->text, text);
+    }
+
+    // The built program: shows its main window, closes, exit code 0; and
+    // with no display at all it still ends with 0.
+    void programRunsAndEndsWithZero() {
+        QProcess run;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("TLC_STARTUP_PROBE"), QStringLiteral("1"));
+        run.setProcessEnvironment(env);
+        run.start(QStringLiteral(TLC_CONVERTER_EXE), {QStringLiteral("--ignored-argument")});
+        QVERIFY(run.waitForFinished(20000));
+        QCOMPARE(run.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(run.exitCode(), 0);
+        QVERIFY(run.readAllStandardOutput().startsWith("shown "));
+
+        QProcess bare;
+        QProcessEnvironment none;
+        none.insert(QStringLiteral("PATH"), env.value(QStringLiteral("PATH")));
+        bare.setProcessEnvironment(none);
+        bare.start(QStringLiteral(TLC_CONVERTER_EXE), {});
+        QVERIFY(bare.waitForFinished(20000));
+        QCOMPARE(bare.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(bare.exitCode(), 0);
     }
 
     void startUpWithoutFailureShowsNothing() {
