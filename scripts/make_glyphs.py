@@ -28,6 +28,40 @@ def write_bmp(path, width, height, pixel):
         f.write(header + info + data)
 
 
+# The 16 colours of the standard palette; the icon images use only these.
+VGA16 = [(0, 0, 0), (128, 0, 0), (0, 128, 0), (128, 128, 0), (0, 0, 128), (128, 0, 128),
+         (0, 128, 128), (192, 192, 192), (128, 128, 128), (255, 0, 0), (0, 255, 0),
+         (255, 255, 0), (0, 0, 255), (255, 0, 255), (0, 255, 255), (255, 255, 255)]
+
+
+def write_indexed_bmp(path, width, height, bits, palette, pixel):
+    """A bitmap with a colour table (4 or 8 bits), each pixel's index looked up."""
+    entries = 1 << bits
+    table = list(palette) + [(0, 0, 0)] * (entries - len(palette))
+    stride = ((width * bits + 31) // 32) * 4
+    rows = []
+    for y in range(height - 1, -1, -1):
+        indices = [table.index(pixel(x, y)) for x in range(width)]
+        row = bytearray()
+        if bits == 8:
+            row += bytes(indices)
+        else:
+            for i in range(0, width, 2):
+                hi = indices[i]
+                lo = indices[i + 1] if i + 1 < width else 0
+                row.append((hi << 4) | lo)
+        row += b"\0" * (stride - len(row))
+        rows.append(bytes(row))
+    data = b"".join(rows)
+    colours = b"".join(bytes((b, g, r, 0)) for r, g, b in table)
+    offset = 54 + len(colours)
+    header = struct.pack("<2sIHHI", b"BM", offset + len(data), 0, 0, offset)
+    info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, bits, 0, len(data), 3780, 3780,
+                       entries, 0)
+    with open(path, "wb") as f:
+        f.write(header + info + colours + data)
+
+
 def inside(x, y, box):
     x0, y0, x1, y1 = box
     return x0 <= x <= x1 and y0 <= y <= y1
@@ -105,8 +139,9 @@ def main():
     write_bmp(os.path.join(out, "load.bmp"), 47, 48, load_glyph)
     write_bmp(os.path.join(out, "save.bmp"), 47, 47, save_glyph)
     write_bmp(os.path.join(out, "close.bmp"), 15, 17, close_glyph)
-    write_bmp(os.path.join(out, "icon32.bmp"), 32, 32, icon_image(32))
-    write_bmp(os.path.join(out, "icon48.bmp"), 48, 48, icon_image(48))
+    # Application icon: 32 x 32 in 16 colours, 48 x 48 in 256 colours.
+    write_indexed_bmp(os.path.join(out, "icon32.bmp"), 32, 32, 4, VGA16, icon_image(32))
+    write_indexed_bmp(os.path.join(out, "icon48.bmp"), 48, 48, 8, VGA16, icon_image(48))
 
 
 if __name__ == "__main__":

@@ -29,6 +29,7 @@
 #include "app/MessageBoxes.h"
 #include "image/Image.h"
 #include "logo/LogoFile.h"
+#include "resources/Glyphs.h"
 #include "ui/ImageView.h"
 #include "ui/Main.h"
 #include "ui/PictureFilter.h"
@@ -222,6 +223,34 @@ private slots:
             if (qobject_cast<QComboBox*>(focus->parentWidget())) focus = focus->parentWidget();
             QCOMPARE(focus->objectName(), QString::fromLatin1(order[i]));
         }
+    }
+
+    void buttonPicturesAndIcon() {
+        const struct {
+            const char* path;
+            QSize size;
+            QRgb key;
+        } glyphs[] = {{":/glyphs/load.bmp", {47, 48}, qRgb(255, 0, 255)},
+                      {":/glyphs/save.bmp", {47, 47}, qRgb(255, 0, 255)},
+                      {":/glyphs/close.bmp", {15, 17}, qRgb(255, 255, 255)}};
+        for (const auto& g : glyphs) {
+            const QImage file(QString::fromLatin1(g.path));
+            QCOMPARE(file.size(), g.size);
+            QCOMPARE(file.pixel(0, g.size.height() - 1), g.key);
+            const QImage shown = TransparentGlyph(QString::fromLatin1(g.path)).toImage();
+            int clear = 0, keyed = 0;
+            for (int y = 0; y < file.height(); ++y)
+                for (int x = 0; x < file.width(); ++x) {
+                    keyed += file.pixel(x, y) == g.key;
+                    clear += qAlpha(shown.pixel(x, y)) == 0;
+                }
+            // Exactly the pixels of the corner's colour are transparent.
+            QCOMPARE(clear, keyed);
+            QVERIFY(keyed > 0 && keyed < file.width() * file.height());
+        }
+        const QList<QSize> sizes = ApplicationIcon().availableSizes();
+        QVERIFY(sizes.contains(QSize(32, 32)));
+        QVERIFY(sizes.contains(QSize(48, 48)));
     }
 
     void menuCaptionsAndShortcuts() {
