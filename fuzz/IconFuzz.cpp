@@ -8,7 +8,8 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     try {
         auto image = tlc::DecodeIconFile({data, size});
-        if (image->Width <= 0 || image->Height <= 0 || image->Bytes.size() != size) __builtin_trap();
+        if (image->Width <= 0 || image->Height <= 0 || image->Bytes.size() != size)
+            __builtin_trap();
     } catch (const tlc::Exception&) {
     }
     return 0;

@@ -18,8 +18,12 @@ constexpr std::size_t kFileHeaderSize = 14;
 constexpr std::uint32_t kCoreHeaderSize = 12;
 constexpr std::uint32_t kInfoHeaderSize = 40;
 
-[[noreturn]] void NotValid() { throw EInvalidGraphic("Bitmap image is not valid"); }
-[[noreturn]] void ReadError() { throw EReadError("Stream read error"); }
+[[noreturn]] void NotValid() {
+    throw EInvalidGraphic("Bitmap image is not valid");
+}
+[[noreturn]] void ReadError() {
+    throw EReadError("Stream read error");
+}
 
 // The information header, or a core header widened to it.
 struct InfoHeader {
@@ -62,79 +66,154 @@ PaletteBGRX MakePalette(const std::vector<TColor>& table) {
     return palette;
 }
 
-// Decodes 8-bit (nibbles == false) or 4-bit run-length data into a zeroed
-// 32-bit raster of the file's size, bottom row first as the format requires.
-// Runs past the end of a row are clipped, moves past the raster end the
-// decoding, and data that ends early leaves the rest 0. Every step takes at
-// least two input bytes, so the loop ends with the data.
-void DecodeRunLength(std::span<const std::uint8_t> data, bool nibbles, const PaletteBGRX& palette,
-                     TBitmapImage& raster) {
-    const std::int64_t width = raster.Width();
-    const std::int64_t height = raster.AbsHeight();
-    const std::size_t n = data.size();
-    std::int64_t x = 0;
-    std::int64_t row = 0; // 0 = bottom row
-    std::size_t i = 0;
+// Run-length data as the format defines it: pairs of (count, index) for
+// encoded runs, and escapes (0, 0) end of line, (0, 1) end of bitmap,
+// (0, 2, dx, dy) move right and up, (0, n, ...) n pixels given one by one,
+// padded to 16 bits. Rows run bottom row first. Runs past the end of a row are
+// clipped, a move past the last row ends the picture, and data that ends
+// early leaves the rest 0. Every step takes at least two bytes, so decoding
+// ends with the data.
+class RunLengthDecoder {
+public:
+    RunLengthDecoder(std::span<const std::uint8_t> data, bool nibbles, const PaletteBGRX& palette,
+                     std::int64_t width, std::int64_t height)
+        : data_(data), nibbles_(nibbles), palette_(palette), width_(width), height_(height) {}
 
-    auto put = [&](std::uint8_t* rowBytes, std::int64_t px, unsigned index) {
-        std::memcpy(rowBytes + px * 4, palette[index].data(), 4);
+    // The 32-bit raster, rows top row first. Each row is written once, in
+    // order, so the raster is never cleared as a whole: rows the data never
+    // enters are zeros, appended as one block.
+    std::vector<std::uint8_t> Decode() {
+        const std::size_t rowBytes = static_cast<std::size_t>(width_) * 4;
+        const std::vector<RowStart> starts = FindRowStarts();
+        std::vector<std::uint8_t> pixels;
+        try {
+            pixels.reserve(rowBytes * static_cast<std::size_t>(height_));
+        } catch (const std::bad_alloc&) {
+            throw EOutOfResources();
+        }
+        std::int64_t next = height_ - 1; // file row of the next row out
+        for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
+            pixels.resize(pixels.size() + static_cast<std::size_t>(next - it->row) * rowBytes);
+            const std::size_t at = pixels.size();
+            pixels.resize(at + rowBytes);
+            DecodeRow(it->offset, it->x, pixels.data() + at);
+            next = it->row - 1;
+        }
+        pixels.resize(rowBytes * static_cast<std::size_t>(height_));
+        return pixels;
+    }
+
+private:
+    struct RowStart {
+        std::int64_t row;
+        std::size_t offset;
+        std::int64_t x;
     };
 
-    while (i + 1 < n && row < height) {
-        const unsigned count = data[i];
-        const unsigned value = data[i + 1];
-        i += 2;
-        if (count > 0) {
-            // Encoded run: one index (8-bit) or two alternating ones (4-bit).
-            const std::int64_t end = std::min<std::int64_t>(x + count, width);
-            if (x < end) {
-                std::uint8_t* rowBytes = raster.Row(static_cast<std::int32_t>(height - 1 - row));
-                if (!nibbles) {
-                    for (std::int64_t px = x; px < end; ++px) put(rowBytes, px, value);
+    std::size_t AbsoluteBytes(unsigned count) const {
+        const std::size_t used = nibbles_ ? (count + 1) / 2 : count;
+        return (used + 1) & ~std::size_t{1};
+    }
+
+    // Where the data enters each row it writes in: rows only ever go up and
+    // x only right within a row, so one pass finds them, in row order.
+    std::vector<RowStart> FindRowStarts() const {
+        std::vector<RowStart> starts;
+        const std::size_t n = data_.size();
+        std::size_t i = 0;
+        std::int64_t row = 0, x = 0;
+        if (height_ > 0) starts.push_back({0, 0, 0});
+        while (i + 1 < n) {
+            const unsigned count = data_[i], value = data_[i + 1];
+            i += 2;
+            if (count > 0) {
+                x += count;
+                continue;
+            }
+            if (value == 0) {
+                x = 0;
+                ++row;
+            } else if (value == 1) {
+                break;
+            } else if (value == 2) {
+                if (i + 1 >= n) break;
+                x += data_[i];
+                const unsigned up = data_[i + 1];
+                i += 2;
+                if (up == 0) continue;
+                row += up;
+            } else {
+                x += value;
+                i += std::min(n - i, AbsoluteBytes(value));
+                continue;
+            }
+            if (row >= height_) break;
+            starts.push_back({row, i, x});
+        }
+        return starts;
+    }
+
+    // Decodes from `i` with the cursor at `x` until the data leaves the row.
+    void DecodeRow(std::size_t i, std::int64_t x, std::uint8_t* out) const {
+        const std::size_t n = data_.size();
+        while (i + 1 < n) {
+            const unsigned count = data_[i], value = data_[i + 1];
+            i += 2;
+            if (count > 0) {
+                const std::int64_t end = std::min<std::int64_t>(x + count, width_);
+                if (!nibbles_) {
+                    if (x < end)
+                        Fill(out + x * 4, static_cast<std::size_t>(end - x),
+                             palette_[value].data());
                 } else {
                     const unsigned hi = value >> 4, lo = value & 0x0F;
                     for (std::int64_t px = x; px < end; ++px)
-                        put(rowBytes, px, ((px - x) & 1) ? lo : hi);
+                        std::memcpy(out + px * 4, palette_[((px - x) & 1) ? lo : hi].data(), 4);
                 }
+                x += count;
+                continue;
             }
-            x += count;
-            continue;
-        }
-        switch (value) {
-        case 0: // end of line
-            x = 0;
-            ++row;
-            break;
-        case 1: // end of bitmap
-            return;
-        case 2: // delta: right and up
-            if (i + 1 >= n) return;
-            x += data[i];
-            row += data[i + 1];
-            i += 2;
-            break;
-        default: { // absolute run of `value` pixels, padded to a 16-bit boundary
-            const std::size_t bytesUsed = nibbles ? (value + 1) / 2 : value;
-            const std::size_t available = std::min(bytesUsed, n - i);
-            const std::size_t pixels = std::min<std::size_t>(value, nibbles ? available * 2 : available);
-            const std::int64_t end = std::min<std::int64_t>(x + static_cast<std::int64_t>(pixels), width);
-            if (x < end) {
-                std::uint8_t* rowBytes = raster.Row(static_cast<std::int32_t>(height - 1 - row));
-                const std::uint8_t* src = data.data() + i;
-                for (std::int64_t px = x; px < end; ++px) {
-                    const std::int64_t k = px - x;
-                    const unsigned index =
-                        nibbles ? ((k & 1) ? (src[k >> 1] & 0x0F) : (src[k >> 1] >> 4)) : src[k];
-                    put(rowBytes, px, index);
-                }
+            if (value == 0 || value == 1) return;
+            if (value == 2) {
+                if (i + 1 >= n || data_[i + 1] != 0) return;
+                x += data_[i];
+                i += 2;
+                continue;
+            }
+            const std::size_t used = nibbles_ ? (value + 1) / 2 : value;
+            const std::size_t available = std::min(used, n - i);
+            const std::size_t given =
+                std::min<std::size_t>(value, nibbles_ ? available * 2 : available);
+            const std::int64_t end =
+                std::min<std::int64_t>(x + static_cast<std::int64_t>(given), width_);
+            const std::uint8_t* src = data_.data() + i;
+            for (std::int64_t px = x; px < end; ++px) {
+                const std::int64_t k = px - x;
+                const unsigned index =
+                    nibbles_ ? ((k & 1) ? (src[k >> 1] & 0x0F) : (src[k >> 1] >> 4)) : src[k];
+                std::memcpy(out + px * 4, palette_[index].data(), 4);
             }
             x += value;
-            i += std::min(n - i, (bytesUsed + 1) & ~std::size_t{1});
-            break;
-        }
+            i += std::min(n - i, AbsoluteBytes(value));
         }
     }
-}
+
+    // `count` copies of one 4-byte pixel; long runs double what is written.
+    static void Fill(std::uint8_t* out, std::size_t count, const std::uint8_t* pixel) {
+        std::memcpy(out, pixel, 4);
+        std::size_t done = 1;
+        while (done < count) {
+            const std::size_t step = std::min(done, count - done);
+            std::memcpy(out + done * 4, out, step * 4);
+            done += step;
+        }
+    }
+
+    std::span<const std::uint8_t> data_;
+    bool nibbles_;
+    const PaletteBGRX& palette_;
+    std::int64_t width_, height_;
+};
 
 } // namespace
 
@@ -186,7 +265,8 @@ std::shared_ptr<TBitmapImage> DecodeBitmapFile(std::span<const std::uint8_t> byt
     if (h.size == kInfoHeaderSize && (h.bitCount == 16 || h.bitCount == 32) &&
         h.compression == BI_BITFIELDS) {
         if (total - pos < 12) ReadError();
-        for (int k = 0; k < 3; ++k) h.masks[k] = LoadLE32(&bytes[pos + 4 * k]);
+        for (int k = 0; k < 3; ++k)
+            h.masks[k] = LoadLE32(&bytes[pos + 4 * k]);
         pos += 12;
     }
 
@@ -252,28 +332,43 @@ std::shared_ptr<TBitmapImage> DecodeBitmapFile(std::span<const std::uint8_t> byt
         const std::uint8_t* src = bytes.data() + pos;
 
         // Rows go in top row first; bytes the file does not supply stay 0.
+        // The missing rows are one block (the top rows of a bottom-up file,
+        // the bottom rows of a top-down one), so a tall, thin header with
+        // few bytes costs one fill, not one step per row.
         std::vector<std::uint8_t> pixels;
         try {
             pixels.reserve(rasterBytes);
         } catch (const std::bad_alloc&) {
             throw EOutOfResources();
         }
-        const bool topDown = h.height < 0;
-        for (std::int32_t y = 0; y < absHeight; ++y) {
-            const std::size_t fileRow = static_cast<std::size_t>(topDown ? y : absHeight - 1 - y);
-            const std::size_t offset = fileRow * stride;
-            const std::size_t supplied = offset < n ? std::min(stride, n - offset) : 0;
-            pixels.insert(pixels.end(), src + offset, src + offset + supplied);
-            if (supplied < stride) pixels.resize(pixels.size() + (stride - supplied));
+        if (h.height < 0) {
+            pixels.insert(pixels.end(), src, src + n);
+        } else {
+            const std::size_t fullRows = n / stride;
+            const std::size_t partial = n % stride;
+            const std::size_t missingRows =
+                static_cast<std::size_t>(absHeight) - fullRows - (partial != 0 ? 1 : 0);
+            pixels.resize(missingRows * stride);
+            if (partial != 0) {
+                pixels.insert(pixels.end(), src + fullRows * stride, src + n);
+                pixels.resize(pixels.size() + (stride - partial));
+            }
+            for (std::size_t fileRow = fullRows; fileRow-- > 0;)
+                pixels.insert(pixels.end(), src + fileRow * stride, src + (fileRow + 1) * stride);
         }
+        pixels.resize(rasterBytes);
         image = TBitmapImage::Adopt(format, std::move(pixels));
     } else {
         format.BitCount = 32;
         const std::size_t imageSize =
-            h.sizeImage != 0 ? h.sizeImage : RowStride(h.width, h.bitCount) * static_cast<std::size_t>(absHeight);
+            h.sizeImage != 0 ? h.sizeImage
+                             : RowStride(h.width, h.bitCount) * static_cast<std::size_t>(absHeight);
         const std::size_t n = std::min(imageSize, remaining);
-        image = TBitmapImage::Create(format);
-        DecodeRunLength(bytes.subspan(pos, n), h.compression == BI_RLE4, MakePalette(table), *image);
+        TBitmapImage::CheckedRasterBytes(format);
+        const PaletteBGRX palette = MakePalette(table);
+        RunLengthDecoder decoder(bytes.subspan(pos, n), h.compression == BI_RLE4, palette, h.width,
+                                 absHeight);
+        image = TBitmapImage::Adopt(format, decoder.Decode());
         try {
             image->FileCopy.assign(bytes.begin(), bytes.end());
         } catch (const std::bad_alloc&) {

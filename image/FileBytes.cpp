@@ -24,7 +24,8 @@ struct FileCloser {
 std::vector<std::uint8_t> ReadFileBytes(const std::string& fileName) {
     // Only plain files: a folder, a pipe or a device would fail late or never end.
     std::error_code error;
-    if (fileName.empty() || !std::filesystem::is_regular_file(fileName, error)) CannotOpen(fileName);
+    if (fileName.empty() || !std::filesystem::is_regular_file(fileName, error))
+        CannotOpen(fileName);
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName.c_str(), "rb"));
     if (!file) CannotOpen(fileName);
 

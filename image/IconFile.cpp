@@ -22,12 +22,15 @@ int EntryDepth(const std::uint8_t* entry) {
     const int colours = entry[2];
     if (colours == 0) return 0;
     int depth = 1;
-    while ((1 << depth) < colours) ++depth;
+    while ((1 << depth) < colours)
+        ++depth;
     return depth;
 }
 
 // A 0 byte stands for 256 in the directory.
-int EntrySize(std::uint8_t b) { return b == 0 ? 256 : b; }
+int EntrySize(std::uint8_t b) {
+    return b == 0 ? 256 : b;
+}
 
 } // namespace
 
@@ -45,7 +48,8 @@ int ChooseIconImage(std::span<const std::uint8_t> bytes) {
         if (depth > kDisplayBitCount) continue;
         const int distance = std::abs(EntrySize(entry[0]) - kStandardIconSize) +
                              std::abs(EntrySize(entry[1]) - kStandardIconSize);
-        if (best < 0 || distance < bestDistance || (distance == bestDistance && depth > bestDepth)) {
+        if (best < 0 || distance < bestDistance ||
+            (distance == bestDistance && depth > bestDepth)) {
             best = static_cast<int>(k);
             bestDistance = distance;
             bestDepth = depth;
@@ -62,7 +66,8 @@ std::shared_ptr<TIconImage> DecodeIconFile(std::span<const std::uint8_t> bytes) 
     image->Bytes.assign(bytes.begin(), bytes.end());
     const int chosen = ChooseIconImage(bytes);
     if (chosen >= 0) {
-        const std::uint8_t* entry = &bytes[kIconHeaderSize + static_cast<std::size_t>(chosen) * kIconEntrySize];
+        const std::uint8_t* entry =
+            &bytes[kIconHeaderSize + static_cast<std::size_t>(chosen) * kIconEntrySize];
         // An image whose width or height byte is 0 shows at the standard size.
         if (entry[0] != 0 && entry[1] != 0) {
             image->Width = entry[0];

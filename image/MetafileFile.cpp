@@ -23,7 +23,9 @@ constexpr std::size_t kWindowsHeaderSize = 18;
 constexpr int kDefaultUnitsPerInch = 96;
 constexpr int kHundredthsMmPerInch = 2540;
 
-[[noreturn]] void NotValid() { throw EInvalidGraphic("Metafile is not valid"); }
+[[noreturn]] void NotValid() {
+    throw EInvalidGraphic("Metafile is not valid");
+}
 
 // Each record (type, size in bytes) inside the data, sizes multiples of 4,
 // and an end record somewhere.
@@ -62,9 +64,8 @@ void CheckWindowsRecords(std::span<const std::uint8_t> data) {
 
 std::int32_t Extent(std::int32_t from, std::int32_t to) {
     const std::int64_t e = std::int64_t{to} - from;
-    return static_cast<std::int32_t>(
-        std::clamp<std::int64_t>(e, std::numeric_limits<std::int32_t>::min(),
-                                 std::numeric_limits<std::int32_t>::max()));
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        e, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
 // Pixels on the screen for an extent in 0.01 mm; a reversed extent shows nothing.
@@ -107,7 +108,8 @@ std::shared_ptr<TMetafileImage> DecodeMetafileFile(std::span<const std::uint8_t>
     } else {
         if (total < kPlaceableHeaderSize || LoadLE32(&bytes[0]) != kPlaceableKey) NotValid();
         std::uint16_t checksum = 0;
-        for (std::size_t k = 0; k < 20; k += 2) checksum ^= LoadLE16(&bytes[k]);
+        for (std::size_t k = 0; k < 20; k += 2)
+            checksum ^= LoadLE16(&bytes[k]);
         if (checksum != LoadLE16(&bytes[20])) NotValid();
         const auto data = bytes.subspan(kPlaceableHeaderSize);
         CheckWindowsRecords(data);

@@ -1,0 +1,202 @@
+// The widget that shows a TImage: raster formats on screen with the colours
+// that ReadPixel gives, clipping, the parent showing through, icons and
+// metafiles, and the immediate repaint the conversion relies on.
+
+#include <memory>
+
+#include <QBuffer>
+#include <QImageWriter>
+#include <QTest>
+
+#include "image/Bitmap.h"
+#include "image/Icon.h"
+#include "image/Image.h"
+#include "image/Metafile.h"
+#include "ui/ImageView.h"
+
+using namespace tlc;
+
+namespace {
+
+TColor ColourAt(int x, int y) {
+    return RGB((x * 37 + y * 11) & 0xFF, (x * 5 + y * 73) & 0xFF, (x * y * 13 + 7) & 0xFF);
+}
+
+std::shared_ptr<TBitmapImage> MakeRaster(int bitCount, std::uint32_t compression, int w, int h) {
+    TRasterFormat f;
+    f.Width = w;
+    f.Height = h;
+    f.BitCount = static_cast<std::uint16_t>(bitCount);
+    f.Compression = compression;
+    if (compression == BI_BITFIELDS) {
+        if (bitCount == 16) {
+            f.RedMask = 0xF800;
+            f.GreenMask = 0x07E0;
+            f.BlueMask = 0x001F;
+        } else {
+            f.RedMask = 0x3FF00000;
+            f.GreenMask = 0x000FFC00;
+            f.BlueMask = 0x000003FF;
+        }
+    }
+    if (bitCount <= 8) {
+        const int entries = 1 << bitCount;
+        for (int i = 0; i < entries; ++i)
+            f.ColourTable.push_back(RGB((i * 97) & 0xFF, (i * 41) & 0xFF, (i * 13) & 0xFF));
+    }
+    auto raster = TBitmapImage::Create(f);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            raster->SetPixel(x, y, ColourAt(x, y));
+    return raster;
+}
+
+void InstallBitmap(TImage& image, std::shared_ptr<TBitmapImage> raster) {
+    auto bitmap = std::make_unique<TBitmap>();
+    bitmap->SetImage(std::move(raster));
+    image.Picture().Install(std::move(bitmap));
+}
+
+QRgb Expected(TColor c) {
+    return qRgb(RedOf(c), GreenOf(c), BlueOf(c));
+}
+
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+} // namespace
+
+class ImageViewTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void rasterColoursAsRead_data() {
+        QTest::addColumn<int>("bitCount");
+        QTest::addColumn<int>("compression");
+        QTest::newRow("1 bit") << 1 << int(BI_RGB);
+        QTest::newRow("4 bits") << 4 << int(BI_RGB);
+        QTest::newRow("8 bits") << 8 << int(BI_RGB);
+        QTest::newRow("16 bits 5-5-5") << 16 << int(BI_RGB);
+        QTest::newRow("16 bits 5-6-5 masks") << 16 << int(BI_BITFIELDS);
+        QTest::newRow("24 bits") << 24 << int(BI_RGB);
+        QTest::newRow("32 bits") << 32 << int(BI_RGB);
+        QTest::newRow("32 bits 10-bit masks") << 32 << int(BI_BITFIELDS);
+    }
+    void rasterColoursAsRead() {
+        QFETCH(int, bitCount);
+        QFETCH(int, compression);
+        const auto raster = MakeRaster(bitCount, static_cast<std::uint32_t>(compression), 13, 9);
+        // The whole raster, an inner part, and a part reaching beyond the edge.
+        for (const QRect part : {QRect(0, 0, 13, 9), QRect(3, 2, 7, 5), QRect(10, 6, 6, 6)}) {
+            const QImage shown = RasterToQImage(*raster, part);
+            QCOMPARE(shown.size(), part.size());
+            for (int y = 0; y < part.height(); ++y)
+                for (int x = 0; x < part.width(); ++x) {
+                    const TColor read = raster->GetPixel(part.x() + x, part.y() + y);
+                    QCOMPARE(shown.pixel(x, y), Expected(read));
+                }
+        }
+    }
+
+    void naturalSizeAtTopLeftParentShowsBeyond() {
+        QWidget parent;
+        parent.resize(80, 60);
+        parent.setAutoFillBackground(true);
+        QPalette pal = parent.palette();
+        pal.setColor(QPalette::Window, QColor(0, 128, 0));
+        parent.setPalette(pal);
+        TImageView view(&parent);
+        view.Model().SetBounds(5, 4, 40, 30);
+        QCOMPARE(view.geometry(), QRect(5, 4, 40, 30));
+        InstallBitmap(view.Model(), MakeRaster(24, BI_RGB, 20, 10));
+        parent.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&parent));
+        const QImage shot = view.grab().toImage();
+        QCOMPARE(shot.pixel(0, 0), Expected(ColourAt(0, 0)));
+        QCOMPARE(shot.pixel(19, 9), Expected(ColourAt(19, 9)));
+        QCOMPARE(shot.pixel(25, 5), qRgb(0, 128, 0)); // right of the picture
+        QCOMPARE(shot.pixel(5, 20), qRgb(0, 128, 0)); // below it
+
+        // A control smaller than its picture clips it.
+        view.Model().SetBounds(5, 4, 8, 6);
+        QCOMPARE(view.size(), QSize(8, 6));
+        QCOMPARE(view.grab().toImage().pixel(7, 5), Expected(ColourAt(7, 5)));
+    }
+
+    void repaintNowPaintsBeforeReturning() {
+        QWidget parent;
+        parent.resize(60, 60);
+        TImageView view(&parent);
+        InstallBitmap(view.Model(), MakeRaster(32, BI_RGB, 30, 30));
+        parent.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&parent));
+        QCoreApplication::processEvents();
+        PaintCounter counter;
+        view.installEventFilter(&counter);
+        view.Model().EnsureCanvas().WritePixel(1, 1, clBlack);
+        view.Model().Repaint();
+        QCOMPARE(counter.paints, 1);
+        QVERIFY(!view.Model().NeedsPaint());
+        view.removeEventFilter(&counter);
+    }
+
+    void iconShowsItsImage() {
+        QImage red(16, 16, QImage::Format_ARGB32);
+        red.fill(qRgb(255, 0, 0));
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "ico");
+        if (!writer.canWrite()) QSKIP("no ico writer in this Qt");
+        QVERIFY(writer.write(red));
+
+        QWidget parent;
+        parent.resize(40, 40);
+        TImageView view(&parent);
+        view.Model().SetBounds(0, 0, 16, 16);
+        auto content = std::make_shared<TIconImage>();
+        content->Bytes.assign(bytes.begin(), bytes.end());
+        content->Width = content->Height = 16;
+        auto icon = std::make_unique<TIcon>();
+        icon->SetImage(content);
+        view.Model().Picture().Install(std::move(icon));
+        parent.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&parent));
+        QCOMPARE(view.grab().toImage().pixel(8, 8), qRgb(255, 0, 0));
+    }
+
+    void metafileShowsAFramedAreaOfItsSize() {
+        QWidget parent;
+        parent.resize(60, 60);
+        parent.setAutoFillBackground(true);
+        QPalette pal = parent.palette();
+        pal.setColor(QPalette::Window, QColor(0, 0, 255));
+        parent.setPalette(pal);
+        TImageView view(&parent);
+        view.Model().SetBounds(0, 0, 50, 50);
+        auto content = std::make_shared<TMetafileImage>();
+        content->Data = {1, 2, 3};
+        content->Width = 30;
+        content->Height = 20;
+        auto metafile = std::make_unique<TMetafile>();
+        metafile->SetImage(content);
+        view.Model().Picture().Install(std::move(metafile));
+        parent.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&parent));
+        const QImage shot = view.grab().toImage();
+        QCOMPARE(shot.pixel(15, 10), qRgb(255, 255, 255)); // inside the area
+        QVERIFY(shot.pixel(0, 0) != qRgb(0, 0, 255));      // its frame
+        QCOMPARE(shot.pixel(40, 30), qRgb(0, 0, 255));     // beyond its size
+    }
+};
+
+QTEST_MAIN(ImageViewTest)
+#include "ImageViewTest.moc"

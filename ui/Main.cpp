@@ -1,0 +1,352 @@
+#include "ui/Main.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QLayout>
+#include <QLineEdit>
+#include <QScreen>
+
+#include "app/EventGuard.h"
+#include "app/MessageBoxes.h"
+#include "base/ParseInt.h"
+#include "image/Image.h"
+#include "logo/Conversion.h"
+#include "resources/Glyphs.h"
+#include "ui/About.h"
+#include "ui/Help.h"
+#include "ui/ImageView.h"
+#include "ui/PictureFilter.h"
+#include "ui/PrinterCombo.h"
+#include "ui/UpDown.h"
+#include "ui_Main.h"
+
+#include "image/FileFormats.h"
+#include "logo/LogoFile.h"
+#include "logo/SaveCommand.h"
+
+namespace tlc {
+
+namespace {
+
+QFont PixelFont(const QString& family, int pixels, bool italic) {
+    QFont font(family);
+    font.setPixelSize(pixels);
+    font.setItalic(italic);
+    return font;
+}
+
+// Connects a handler so that whatever it throws meets the event guard here,
+// before it could unwind through the toolkit.
+template <typename Signal, typename Sender>
+void ConnectGuarded(Sender* sender, Signal signal, TfmMain* window, void (TfmMain::*handler)()) {
+    QObject::connect(sender, signal, window,
+                     [window, handler] { RunGuarded([&] { (window->*handler)(); }); });
+}
+
+} // namespace
+
+TfmMain::TfmMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::TfmMain>()) {
+    ui->setupUi(this);
+    SetUpControls();
+    ConnectHandlers();
+    FillPrinterModels();
+    FormCreate();
+}
+
+TfmMain::~TfmMain() = default;
+
+void TfmMain::SetUpControls() {
+    // Where the bitmap font is missing, a metric-compatible face keeps the
+    // captions inside their laid-out labels.
+    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
+                               {QStringLiteral("Microsoft Sans Serif"),
+                                QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
+    setFont(PixelFont(QStringLiteral("MS Sans Serif"), 11, false));
+    const QFont buttonFont = PixelFont(QStringLiteral("Arial"), 19, true);
+    for (QWidget* w : {static_cast<QWidget*>(ui->btLoad), static_cast<QWidget*>(ui->btSave),
+                       static_cast<QWidget*>(ui->btClose), static_cast<QWidget*>(ui->btRefresh),
+                       static_cast<QWidget*>(ui->cbTargetPrinterType)})
+        w->setFont(buttonFont);
+    ui->cbTargetPrinterType->SetItemHeight(23);
+
+    // Client area 674 x 521 inside a 4-pixel border; no other size.
+    ui->centralwidget->setFixedSize(674 + 2 * 4, 521 + 2 * 4);
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    const struct {
+        QPushButton* button;
+        const char* glyph;
+    } glyphs[] = {{ui->btLoad, ":/glyphs/load.bmp"},
+                  {ui->btSave, ":/glyphs/save.bmp"},
+                  {ui->btClose, ":/glyphs/close.bmp"}};
+    for (const auto& g : glyphs) {
+        const QPixmap pixmap = TransparentGlyph(QString::fromLatin1(g.glyph));
+        g.button->setIcon(QIcon(pixmap));
+        g.button->setIconSize(pixmap.size());
+    }
+
+    const struct {
+        TUpDown* upDown;
+        QLineEdit* edit;
+    } pairs[] = {{ui->UpDown1, ui->edRedThreshold},
+                 {ui->UpDown2, ui->edGreenThreshold},
+                 {ui->UpDown3, ui->edBlueThreshold}};
+    for (const auto& p : pairs) {
+        p.upDown->SetRange(0, 255);
+        p.upDown->SetPosition(128);
+        p.upDown->SetAssociate(p.edit);
+    }
+
+    // The separator of the File menu, named like the other items.
+    for (QAction* a : ui->File1->actions())
+        if (a->isSeparator()) a->setObjectName(QStringLiteral("N1"));
+
+    for (TImageView* view : {ui->imgSourceImage, ui->imgTargetImage}) {
+        connect(view, &TImageView::BoundsChanged, this, [this, view] { FitScrollContent(*view); });
+        view->AdoptFormBounds();
+    }
+    ui->imgSourceImage->Model().SetAutoSize(true);
+
+    openPictureDialog_ = new QFileDialog(this);
+    openPictureDialog_->setObjectName(QStringLiteral("OpenPictureDialog"));
+    openPictureDialog_->setOption(QFileDialog::DontUseNativeDialog);
+    openPictureDialog_->setAcceptMode(QFileDialog::AcceptOpen);
+    openPictureDialog_->setFileMode(QFileDialog::ExistingFile);
+    openPictureDialog_->setNameFilters(
+        QtNameFilters(TFileFormatsList::Instance().BuildFilter(GraphicClass::Graphic).Filter));
+
+    saveDialog_ = new QFileDialog(this);
+    saveDialog_->setObjectName(QStringLiteral("SaveDialog"));
+    saveDialog_->setOption(QFileDialog::DontUseNativeDialog);
+    saveDialog_->setOption(QFileDialog::DontConfirmOverwrite);
+    saveDialog_->setAcceptMode(QFileDialog::AcceptSave);
+    saveDialog_->setFileMode(QFileDialog::AnyFile);
+    saveDialog_->setDefaultSuffix(QStringLiteral("rsc"));
+
+    // Menu shortcuts come before the focused control (Ctrl+X closes rather
+    // than cuts): see eventFilter.
+    qApp->installEventFilter(this);
+    ui->btLoad->setFocus();
+}
+
+void TfmMain::ConnectHandlers() {
+    ConnectGuarded(ui->btLoad, &QPushButton::clicked, this, &TfmMain::btLoadClick);
+    ConnectGuarded(ui->btSave, &QPushButton::clicked, this, &TfmMain::btSaveClick);
+    ConnectGuarded(ui->btClose, &QPushButton::clicked, this, &TfmMain::btCloseClick);
+    ConnectGuarded(ui->btRefresh, &QPushButton::clicked, this, &TfmMain::btRefreshClick);
+    ConnectGuarded(ui->cbTargetPrinterType, &TPrinterCombo::Change, this,
+                   &TfmMain::cbTargetPrinterTypeChange);
+    ConnectGuarded(ui->edRedThreshold, &QLineEdit::textChanged, this,
+                   &TfmMain::edRedThresholdChange);
+    ConnectGuarded(ui->edGreenThreshold, &QLineEdit::textChanged, this,
+                   &TfmMain::edGreenThresholdChange);
+    ConnectGuarded(ui->edBlueThreshold, &QLineEdit::textChanged, this,
+                   &TfmMain::edBlueThresholdChange);
+    ConnectGuarded(ui->Openbitmap1, &QAction::triggered, this, &TfmMain::btLoadClick);
+    ConnectGuarded(ui->Saverscfile1, &QAction::triggered, this, &TfmMain::btSaveClick);
+    ConnectGuarded(ui->Exit1, &QAction::triggered, this, &TfmMain::btCloseClick);
+    ConnectGuarded(ui->Help2, &QAction::triggered, this, &TfmMain::Help2Click);
+    ConnectGuarded(ui->About1, &QAction::triggered, this, &TfmMain::About1Click);
+}
+
+void TfmMain::FillPrinterModels() {
+    PrinterModels = BuildPrinterModels();
+    TPrinterCombo* list = ui->cbTargetPrinterType;
+    list->clear();
+    for (const PrinterModel& model : PrinterModels)
+        list->addItem(QString::fromStdString(model.Name));
+    list->SetItemIndex(0);
+    Geometry = LogoGeometry{0, 0};
+}
+
+void TfmMain::FormCreate() {
+    openPictureDialog_->setDirectory(QDir::currentPath());
+}
+
+TImage& TfmMain::SourceImage() {
+    return ui->imgSourceImage->Model();
+}
+TImage& TfmMain::TargetImage() {
+    return ui->imgTargetImage->Model();
+}
+TPrinterCombo& TfmMain::PrinterList() {
+    return *ui->cbTargetPrinterType;
+}
+
+QList<QAction*> TfmMain::MenuActions() const {
+    return {ui->Openbitmap1, ui->Saverscfile1, ui->Exit1, ui->Help2, ui->About1};
+}
+
+void TfmMain::SetAboutWindow(QWidget* about) {
+    about_ = about;
+}
+
+void TfmMain::SetHelpWindow(QWidget* help) {
+    help_ = help;
+    if (help_) help_->addActions(MenuActions());
+}
+
+std::int32_t TfmMain::GetMaxWidth() const {
+    return LimitsOf(PrinterModels, ui->cbTargetPrinterType->ItemIndex()).MaxWidth;
+}
+std::int32_t TfmMain::GetMaxHeight() const {
+    return LimitsOf(PrinterModels, ui->cbTargetPrinterType->ItemIndex()).MaxHeight;
+}
+std::int32_t TfmMain::GetMaxArea() const {
+    return LimitsOf(PrinterModels, ui->cbTargetPrinterType->ItemIndex()).MaxArea;
+}
+
+void TfmMain::ConvertImage() {
+    RedThreshold = ParseIntOrDefault(ui->edRedThreshold->text().toStdString(), 0);
+    GreenThreshold = ParseIntOrDefault(ui->edGreenThreshold->text().toStdString(), 0);
+    BlueThreshold = ParseIntOrDefault(ui->edBlueThreshold->text().toStdString(), 0);
+    const PrinterLimits limits{GetMaxWidth(), GetMaxHeight(), GetMaxArea()};
+    Thresholds thresholds;
+    thresholds.Red = RedThreshold;
+    thresholds.Green = GreenThreshold;
+    thresholds.Blue = BlueThreshold;
+    tlc::ConvertImage(SourceImage(), TargetImage(), thresholds, limits, Geometry);
+}
+
+void TfmMain::btLoadClick() {
+    if (openPictureDialog_->exec() != QDialog::Accepted) return;
+    const QStringList chosen = openPictureDialog_->selectedFiles();
+    if (chosen.isEmpty()) return;
+    openFileName_ = chosen.first();
+    LoadPicture(openFileName_);
+}
+
+void TfmMain::LoadPicture(const QString& path) {
+    // A failed load throws here and leaves picture, target and geometry alone.
+    SourceImage().Picture().LoadFile(QFile::encodeName(path).toStdString());
+    SourceImage().Repaint();
+    ConvertImage();
+}
+
+void TfmMain::btSaveClick() {
+    if (!CanSaveLogo(ui->cbTargetPrinterType->ItemIndex())) return;
+    const std::string folder = SaveInitialDir(QFile::encodeName(openFileName_).toStdString());
+    if (!folder.empty()) saveDialog_->setDirectory(QFile::decodeName(folder.c_str()));
+    saveDialog_->selectFile(saveFileName_);
+    if (saveDialog_->exec() != QDialog::Accepted) return;
+    const QStringList chosen = saveDialog_->selectedFiles();
+    if (chosen.isEmpty()) return;
+    saveFileName_ = chosen.first();
+    WriteLogoFile(QFile::encodeName(saveFileName_).toStdString());
+}
+
+void TfmMain::WriteLogoFile(const std::string& path) {
+    const auto result =
+        tlc::WriteLogoFile(path, ui->cbTargetPrinterType->ItemIndex(), Geometry, TargetImage());
+    if (!result) ShowInfoMessage(result.Message);
+}
+
+void TfmMain::btRefreshClick() {
+    ConvertImage();
+}
+
+void TfmMain::btCloseClick() {
+    close();
+}
+
+void TfmMain::cbTargetPrinterTypeChange() {
+    repaint();
+    ConvertImage();
+}
+
+void TfmMain::CorrectThreshold(QLineEdit& edit) {
+    // Setting a different text raises the change event again, which runs
+    // this rule on the new text.
+    if (ParseIntOrDefault(edit.text().toStdString(), 0) <= 0) {
+        if (edit.text() != QLatin1String("0")) edit.setText(QStringLiteral("0"));
+    }
+    if (ParseIntOrDefault(edit.text().toStdString(), 0) > 255) {
+        if (edit.text() != QLatin1String("255")) edit.setText(QStringLiteral("255"));
+    }
+}
+
+void TfmMain::edRedThresholdChange() {
+    CorrectThreshold(*ui->edRedThreshold);
+}
+void TfmMain::edGreenThresholdChange() {
+    CorrectThreshold(*ui->edGreenThreshold);
+}
+void TfmMain::edBlueThresholdChange() {
+    CorrectThreshold(*ui->edBlueThreshold);
+}
+
+void TfmMain::About1Click() {
+    if (!about_) return;
+    if (auto* about = qobject_cast<TfmAbout*>(about_.data())) {
+        about->ShowModal();
+        return;
+    }
+    if (auto* dialog = qobject_cast<QDialog*>(about_.data())) {
+        dialog->exec();
+        return;
+    }
+    about_->setWindowModality(Qt::ApplicationModal);
+    about_->show();
+}
+
+void TfmMain::Help2Click() {
+    if (!help_) return;
+    if (auto* help = qobject_cast<TfmHelp*>(help_.data())) {
+        help->ShowHelp();
+        return;
+    }
+    help_->show();
+    help_->raise();
+    help_->activateWindow();
+}
+
+void TfmMain::FitScrollContent(TImageView& view) {
+    // The scroll range reaches only to the image's right and bottom edges.
+    if (QWidget* content = view.parentWidget()) {
+        const TImage& m = view.Model();
+        content->resize(std::max(0, m.Left() + m.Width()), std::max(0, m.Top() + m.Height()));
+    }
+}
+
+void TfmMain::showEvent(QShowEvent* event) {
+    if (!shownBefore_) {
+        shownBefore_ = true;
+        if (QScreen* s = screen()) {
+            const QRect area = s->availableGeometry();
+            const QSize frame = frameGeometry().size();
+            move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
+        }
+    }
+    QMainWindow::showEvent(event);
+}
+
+void TfmMain::closeEvent(QCloseEvent* event) {
+    QMainWindow::closeEvent(event);
+    if (event->isAccepted()) emit Closed();
+}
+
+bool TfmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ShortcutOverride) {
+        // A control that wants the key (an edit box wants Ctrl+X to cut) must
+        // not keep it from the menu: refuse the override for menu shortcuts.
+        auto* widget = qobject_cast<QWidget*>(watched);
+        QWidget* window = widget ? widget->window() : nullptr;
+        if (window && (window == this || window == help_.data()) &&
+            !QApplication::activeModalWidget()) {
+            const QKeySequence pressed(static_cast<QKeyEvent*>(event)->keyCombination());
+            for (QAction* action : MenuActions()) {
+                if (action->isEnabled() && action->shortcut() == pressed) {
+                    event->ignore();
+                    return true;
+                }
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+} // namespace tlc
