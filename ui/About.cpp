@@ -83,15 +83,7 @@ void TfmAbout::LoadLogo() {
 }
 
 void TfmAbout::setVisible(bool visible) {
-    if (visible && !placed_) {
-        QWidget* reference = mainWindow_      ? mainWindow_
-                             : parentWidget() ? parentWidget()->window()
-                                              : nullptr;
-        if (reference) {
-            move(FirstPlacement(*reference, size()));
-            placed_ = true;
-        }
-    }
+    if (visible) PlaceOnFirstShow(*this, mainWindow_, placed_);
     QDialog::setVisible(visible);
 }
 

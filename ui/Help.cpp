@@ -143,15 +143,7 @@ void TfmHelp::AddShortcutActions(const QList<QAction*>& actions) {
 }
 
 void TfmHelp::setVisible(bool visible) {
-    if (visible && !placed_) {
-        QWidget* reference = mainWindow_ ? mainWindow_
-                             : parentWidget() ? parentWidget()->window()
-                                              : nullptr;
-        if (reference) {
-            move(FirstPlacement(*reference, size()));
-            placed_ = true;
-        }
-    }
+    if (visible) PlaceOnFirstShow(*this, mainWindow_, placed_);
     QWidget::setVisible(visible);
 }
 

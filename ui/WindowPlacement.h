@@ -23,4 +23,16 @@ inline QPoint FirstPlacement(const QWidget& reference, const QSize& own) {
     return CentredOver(frame, own + margins);
 }
 
+// Centres `window` over the main window (or its parent's window) the first
+// time it is shown; later showings keep wherever it was left.
+inline void PlaceOnFirstShow(QWidget& window, QWidget* mainWindow, bool& placed) {
+    if (placed) return;
+    QWidget* reference = mainWindow              ? mainWindow
+                         : window.parentWidget() ? window.parentWidget()->window()
+                                                 : nullptr;
+    if (!reference) return;
+    window.move(FirstPlacement(*reference, window.size()));
+    placed = true;
+}
+
 } // namespace tlc
