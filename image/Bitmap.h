@@ -52,8 +52,8 @@ public:
     // once instead of clearing memory it overwrites at once.
     static std::shared_ptr<TBitmapImage> Adopt(const TRasterFormat& format,
                                                std::vector<std::uint8_t> pixels);
-    // Row stride and byte count Create would give `format`, after its checks
-    // (EInvalidGraphic, EOutOfResources above kMaxRasterBytes).
+    // The pixel bytes Create would allocate for `format`, after the same checks
+    // (EInvalidGraphic, EOutOfResources above kMaxRasterBytes); allocates nothing.
     static std::size_t CheckedRasterBytes(const TRasterFormat& format);
     // A raster in the display's format (32 bits, no table), all white.
     static std::shared_ptr<TBitmapImage> CreateBlank(std::int32_t width, std::int32_t height);

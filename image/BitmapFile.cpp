@@ -79,35 +79,41 @@ public:
                      std::int64_t width, std::int64_t height)
         : data_(data), nibbles_(nibbles), palette_(palette), width_(width), height_(height) {}
 
-    // The 32-bit raster, rows top row first. Each row is written once, in
-    // order, so the raster is never cleared as a whole: rows the data never
-    // enters are zeros, appended as one block.
+    // The 32-bit raster, rows top row first. The raster is built in blocks
+    // of rows small enough to stay in the cache: each block is cleared and
+    // decoded into at once, so the raster is written once, in order, and is
+    // never cleared as a whole. Blocks go top first, that is from the end of
+    // the data back; the first pass notes where the data enters each block.
     std::vector<std::uint8_t> Decode() {
         const std::size_t rowBytes = static_cast<std::size_t>(width_) * 4;
-        const std::vector<RowStart> starts = FindRowStarts();
+        const std::int64_t blockRows =
+            std::max<std::int64_t>(1, static_cast<std::int64_t>(kBlockBytes / rowBytes));
+        const std::vector<State> entries = FindBlockEntries(blockRows);
         std::vector<std::uint8_t> pixels;
         try {
             pixels.reserve(rowBytes * static_cast<std::size_t>(height_));
         } catch (const std::bad_alloc&) {
             throw EOutOfResources();
         }
-        std::int64_t next = height_ - 1; // file row of the next row out
-        for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
-            pixels.resize(pixels.size() + static_cast<std::size_t>(next - it->row) * rowBytes);
+        for (std::size_t b = entries.size(); b-- > 0;) {
+            const std::int64_t low = static_cast<std::int64_t>(b) * blockRows;
+            const std::int64_t high = std::min(low + blockRows, height_);
             const std::size_t at = pixels.size();
-            pixels.resize(at + rowBytes);
-            DecodeRow(it->offset, it->x, pixels.data() + at);
-            next = it->row - 1;
+            pixels.resize(at + static_cast<std::size_t>(high - low) * rowBytes);
+            if (entries[b].row >= 0) DecodeBlock(entries[b], high, pixels.data() + at, rowBytes);
         }
-        pixels.resize(rowBytes * static_cast<std::size_t>(height_));
         return pixels;
     }
 
 private:
-    struct RowStart {
-        std::int64_t row;
-        std::size_t offset;
-        std::int64_t x;
+    static constexpr std::size_t kBlockBytes = 256 * 1024;
+
+    // Where decoding stands: the next byte, the column and the row (0 =
+    // bottom); row -1 for a block the data never enters.
+    struct State {
+        std::size_t offset = 0;
+        std::int64_t x = 0;
+        std::int64_t row = -1;
     };
 
     std::size_t AbsoluteBytes(unsigned count) const {
@@ -115,14 +121,14 @@ private:
         return (used + 1) & ~std::size_t{1};
     }
 
-    // Where the data enters each row it writes in: rows only ever go up and
-    // x only right within a row, so one pass finds them, in row order.
-    std::vector<RowStart> FindRowStarts() const {
-        std::vector<RowStart> starts;
+    // The state on first entering each block of `blockRows` rows. Rows only
+    // go up, so one pass over the data finds them all.
+    std::vector<State> FindBlockEntries(std::int64_t blockRows) const {
+        std::vector<State> entries(static_cast<std::size_t>((height_ + blockRows - 1) / blockRows));
+        entries[0] = {0, 0, 0};
         const std::size_t n = data_.size();
         std::size_t i = 0;
         std::int64_t row = 0, x = 0;
-        if (height_ > 0) starts.push_back({0, 0, 0});
         while (i + 1 < n) {
             const unsigned count = data_[i], value = data_[i + 1];
             i += 2;
@@ -141,42 +147,60 @@ private:
                 const unsigned up = data_[i + 1];
                 i += 2;
                 if (up == 0) continue;
+                const std::int64_t from = row;
                 row += up;
+                if (row >= height_) break;
+                if (row / blockRows == from / blockRows) continue;
             } else {
                 x += value;
                 i += std::min(n - i, AbsoluteBytes(value));
                 continue;
             }
             if (row >= height_) break;
-            starts.push_back({row, i, x});
+            State& entry = entries[static_cast<std::size_t>(row / blockRows)];
+            if (entry.row < 0) entry = {i, x, row};
         }
-        return starts;
+        return entries;
     }
 
-    // Decodes from `i` with the cursor at `x` until the data leaves the row.
-    void DecodeRow(std::size_t i, std::int64_t x, std::uint8_t* out) const {
+    // Decodes from `state` until the data leaves the block below `high`;
+    // `out` holds the block's rows top first (row high - 1 first).
+    void DecodeBlock(State state, std::int64_t high, std::uint8_t* out,
+                     std::size_t rowBytes) const {
         const std::size_t n = data_.size();
-        while (i + 1 < n) {
+        std::size_t i = state.offset;
+        std::int64_t x = state.x, row = state.row;
+        auto rowOut = [&] { return out + static_cast<std::size_t>(high - 1 - row) * rowBytes; };
+        while (i + 1 < n && row < high) {
             const unsigned count = data_[i], value = data_[i + 1];
             i += 2;
             if (count > 0) {
                 const std::int64_t end = std::min<std::int64_t>(x + count, width_);
-                if (!nibbles_) {
-                    if (x < end)
-                        Fill(out + x * 4, static_cast<std::size_t>(end - x),
+                if (x < end) {
+                    std::uint8_t* line = rowOut();
+                    if (!nibbles_) {
+                        Fill(line + x * 4, static_cast<std::size_t>(end - x),
                              palette_[value].data());
-                } else {
-                    const unsigned hi = value >> 4, lo = value & 0x0F;
-                    for (std::int64_t px = x; px < end; ++px)
-                        std::memcpy(out + px * 4, palette_[((px - x) & 1) ? lo : hi].data(), 4);
+                    } else {
+                        const unsigned hi = value >> 4, lo = value & 0x0F;
+                        for (std::int64_t px = x; px < end; ++px)
+                            std::memcpy(line + px * 4, palette_[((px - x) & 1) ? lo : hi].data(),
+                                        4);
+                    }
                 }
                 x += count;
                 continue;
             }
-            if (value == 0 || value == 1) return;
+            if (value == 0) {
+                x = 0;
+                ++row;
+                continue;
+            }
+            if (value == 1) return;
             if (value == 2) {
-                if (i + 1 >= n || data_[i + 1] != 0) return;
+                if (i + 1 >= n) return;
                 x += data_[i];
+                row += data_[i + 1];
                 i += 2;
                 continue;
             }
@@ -186,12 +210,15 @@ private:
                 std::min<std::size_t>(value, nibbles_ ? available * 2 : available);
             const std::int64_t end =
                 std::min<std::int64_t>(x + static_cast<std::int64_t>(given), width_);
-            const std::uint8_t* src = data_.data() + i;
-            for (std::int64_t px = x; px < end; ++px) {
-                const std::int64_t k = px - x;
-                const unsigned index =
-                    nibbles_ ? ((k & 1) ? (src[k >> 1] & 0x0F) : (src[k >> 1] >> 4)) : src[k];
-                std::memcpy(out + px * 4, palette_[index].data(), 4);
+            if (x < end) {
+                std::uint8_t* line = rowOut();
+                const std::uint8_t* src = data_.data() + i;
+                for (std::int64_t px = x; px < end; ++px) {
+                    const std::int64_t k = px - x;
+                    const unsigned index =
+                        nibbles_ ? ((k & 1) ? (src[k >> 1] & 0x0F) : (src[k >> 1] >> 4)) : src[k];
+                    std::memcpy(line + px * 4, palette_[index].data(), 4);
+                }
             }
             x += value;
             i += std::min(n - i, AbsoluteBytes(value));

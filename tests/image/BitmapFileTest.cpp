@@ -821,59 +821,82 @@ std::vector<std::vector<int>> ReferenceRunLength(const std::vector<std::uint8_t>
     return rows;
 }
 
+// Random run-length data (valid or not) for a w x h picture: runs, absolute
+// runs, ends of line, moves, and stray bytes that break the pairing.
+std::vector<std::uint8_t> RandomRunLength(std::uint32_t& seed, bool nibbles, int ops, int maxUp) {
+    auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
+    std::vector<std::uint8_t> data;
+    for (int k = 0; k < ops; ++k) {
+        switch (next() % 8) {
+        case 0:
+            data.insert(data.end(), {0, 0});
+            break;
+        case 1:
+            data.insert(data.end(),
+                        {0, 2, std::uint8_t(next() % 9), std::uint8_t(next() % (maxUp + 1))});
+            break;
+        case 2: {
+            const int n = 3 + next() % 20;
+            data.insert(data.end(), {0, std::uint8_t(n)});
+            const int bytes = nibbles ? (n + 1) / 2 : n;
+            for (int b = 0; b < bytes + (bytes % 2); ++b)
+                data.push_back(std::uint8_t(next() % 16));
+            break;
+        }
+        case 3:
+            data.push_back(std::uint8_t(next())); // a stray byte
+            break;
+        default:
+            data.insert(data.end(), {std::uint8_t(1 + next() % 30), std::uint8_t(next() % 16)});
+        }
+    }
+    if (next() % 2) data.insert(data.end(), {0, 1});
+    return data;
+}
+
+void ExpectPlainReading(const std::vector<std::uint8_t>& data, bool nibbles, int w, int h,
+                        const std::string& what) {
+    BitmapSpec s;
+    s.Width = w;
+    s.Height = h;
+    s.BitCount = nibbles ? 4 : 8;
+    s.Compression = nibbles ? BI_RLE4 : BI_RLE8;
+    s.Table = Palette(16);
+    s.Pixels = data;
+    const auto image = Decode(s);
+    const auto want = ReferenceRunLength(data, nibbles, w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            ASSERT_EQ(image->GetPixel(x, y),
+                      want[y][x] < 0 || want[y][x] >= 16 ? clBlack : s.Table[want[y][x]])
+                << what << " at " << x << "," << y << " in " << w << "x" << h;
+}
+
 TEST(BitmapFile, RunLengthAgreesWithThePlainReadingOnRandomData) {
     std::uint32_t seed = 12345;
-    auto next = [&] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7FFF; };
     for (int trial = 0; trial < 2000; ++trial) {
         const bool nibbles = trial % 2;
-        const int w = 1 + next() % 40, h = 1 + next() % 12;
-        std::vector<std::uint8_t> data;
-        const int ops = next() % 60;
-        for (int k = 0; k < ops; ++k) {
-            switch (next() % 8) {
-            case 0:
-                data.insert(data.end(), {0, 0});
-                break;
-            case 1:
-                data.insert(data.end(), {0, 2, std::uint8_t(next() % 9), std::uint8_t(next() % 3)});
-                break;
-            case 2: {
-                const int n = 3 + next() % 20;
-                data.insert(data.end(), {0, std::uint8_t(n)});
-                const int bytes = nibbles ? (n + 1) / 2 : n;
-                for (int b = 0; b < bytes + (bytes % 2); ++b)
-                    data.push_back(std::uint8_t(next() % 16));
-                break;
-            }
-            case 3:
-                data.push_back(std::uint8_t(next()));
-                break; // stray byte
-            default:
-                data.insert(data.end(), {std::uint8_t(1 + next() % 30), std::uint8_t(next() % 16)});
-            }
-        }
-        if (next() % 2) data.insert(data.end(), {0, 1});
-        BitmapSpec s;
-        s.Width = w;
-        s.Height = h;
-        s.BitCount = nibbles ? 4 : 8;
-        s.Compression = nibbles ? BI_RLE4 : BI_RLE8;
-        s.Table = Palette(16);
-        s.Pixels = data;
-        const auto image = Decode(s);
-        const auto want = ReferenceRunLength(data, nibbles, w, h);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                ASSERT_EQ(image->GetPixel(x, y),
-                          want[y][x] < 0 || want[y][x] >= 16 ? clBlack : s.Table[want[y][x]])
-                    << "trial " << trial << " at " << x << "," << y << " in " << w << "x" << h
-                    << " data " << [&] {
-                           std::string t;
-                           for (auto b : data)
-                               t += std::to_string(b) + ",";
-                           return t;
-                       }();
+        const int w = 1 + static_cast<int>(seed % 40), h = 1 + static_cast<int>((seed >> 8) % 12);
+        const auto data = RandomRunLength(seed, nibbles, static_cast<int>(seed % 60), 2);
+        ExpectPlainReading(data, nibbles, w, h, "trial " + std::to_string(trial));
+        if (HasFatalFailure()) return;
     }
+}
+
+TEST(BitmapFile, RunLengthAgreesWithThePlainReadingOnTallAndWidePictures) {
+    // Tall and narrow, and rows wider than the reader's blocks: the raster is
+    // built in many blocks, entered by ends of line and by long moves up.
+    std::uint32_t seed = 777;
+    const struct {
+        int w, h, ops, maxUp;
+    } sizes[] = {
+        {1, 150000, 8000, 255}, {3, 70000, 3000, 255}, {30000, 9, 300, 2}, {70000, 4, 200, 1}};
+    for (const auto& size : sizes)
+        for (bool nibbles : {false, true}) {
+            const auto data = RandomRunLength(seed, nibbles, size.ops, size.maxUp);
+            ExpectPlainReading(data, nibbles, size.w, size.h, "size " + std::to_string(size.w));
+            if (HasFatalFailure()) return;
+        }
 }
 
 TEST(BitmapFile, RunLengthRoundTripOfTheTestWriter) {

@@ -9,6 +9,7 @@
 #include "BitmapWriter.h"
 #include "CountingView.h"
 #include "base/Exceptions.h"
+#include "image/FileBytes.h"
 #include "image/FileFormats.h"
 #include "image/Icon.h"
 #include "image/Image.h"
@@ -173,6 +174,12 @@ TEST_F(LoadFileTest, FilesThatCannotBeOpened) {
     fs::create_directories(dir_ / "folder.bmp");
     ExpectRefused<EFOpenError>((dir_ / "folder.bmp").string(),
                                "Cannot open file " + (dir_ / "folder.bmp").string());
+}
+
+TEST_F(LoadFileTest, FileAboveTheSizeLimitIsRefusedBeforeReading) {
+    const std::string path = Write("huge.bmp", Bitmap(2, 2));
+    fs::resize_file(path, kMaxPictureFileBytes + 1); // sparse: nothing is written
+    ExpectRefused<EOutOfResources>(path, "Out of system resources");
 }
 
 TEST_F(LoadFileTest, FailedLoadKeepsThePreviousPicture) {
