@@ -56,7 +56,7 @@ const Files& TestFiles() {
     static const Files files = [] {
         Files f;
         const auto table = Palette();
-        test::BitmapSpec s;
+        test::BitmapLayout s;
         s.Width = kWidth;
         s.Height = kHeight;
         s.BitCount = 24;

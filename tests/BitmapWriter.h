@@ -27,7 +27,7 @@ inline void SetLE32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_
         out[at + k] = static_cast<std::uint8_t>(v >> (8 * k));
 }
 
-struct BitmapSpec {
+struct BitmapLayout {
     std::int32_t Width = 4;
     std::int32_t Height = 2;       // negative: rows stored top row first
     std::uint32_t HeaderSize = 40; // 12 (core), 40, 52, 56, 108, 124, or anything to test
@@ -47,7 +47,7 @@ struct BitmapSpec {
     char Signature[2] = {'B', 'M'};
 };
 
-inline std::vector<std::uint8_t> WriteBitmap(const BitmapSpec& s) {
+inline std::vector<std::uint8_t> WriteBitmap(const BitmapLayout& s) {
     std::vector<std::uint8_t> out;
     out.push_back(static_cast<std::uint8_t>(s.Signature[0]));
     out.push_back(static_cast<std::uint8_t>(s.Signature[1]));

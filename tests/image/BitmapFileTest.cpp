@@ -11,12 +11,12 @@
 namespace tlc {
 namespace {
 
-using test::BitmapSpec;
+using test::BitmapLayout;
 using test::PackRows;
 using test::WriteBitmap;
 
-std::shared_ptr<TBitmapImage> Decode(const BitmapSpec& spec) {
-    const auto bytes = WriteBitmap(spec);
+std::shared_ptr<TBitmapImage> Decode(const BitmapLayout& layout) {
+    const auto bytes = WriteBitmap(layout);
     return DecodeBitmapFile(bytes);
 }
 
@@ -184,19 +184,19 @@ std::vector<std::tuple<LayoutCase, bool>> LayoutsInBothOrders() {
 TEST_P(BitmapLayoutTest, EveryPixelReadsAsWritten) {
     const auto& [c, topDown] = GetParam();
     constexpr int kWidth = 13, kHeight = 5; // odd width: rows end inside a byte and are padded
-    BitmapSpec spec;
-    spec.HeaderSize = c.headerSize;
-    spec.Width = kWidth;
-    spec.Height = topDown ? -kHeight : kHeight;
-    spec.BitCount = static_cast<std::uint16_t>(c.bitCount);
-    spec.Compression = c.compression;
-    spec.Masks = c.masks;
-    if (c.tableSize == 2) spec.Table = {clBlack, clWhite};
-    if (c.tableSize == 16) spec.Table = kTable16;
-    if (c.tableSize == 256) spec.Table = kTable256;
-    spec.Pixels = PackRows(kWidth, kHeight, c.bitCount, topDown, c.raw);
+    BitmapLayout layout;
+    layout.HeaderSize = c.headerSize;
+    layout.Width = kWidth;
+    layout.Height = topDown ? -kHeight : kHeight;
+    layout.BitCount = static_cast<std::uint16_t>(c.bitCount);
+    layout.Compression = c.compression;
+    layout.Masks = c.masks;
+    if (c.tableSize == 2) layout.Table = {clBlack, clWhite};
+    if (c.tableSize == 16) layout.Table = kTable16;
+    if (c.tableSize == 256) layout.Table = kTable256;
+    layout.Pixels = PackRows(kWidth, kHeight, c.bitCount, topDown, c.raw);
 
-    const auto image = Decode(spec);
+    const auto image = Decode(layout);
     ASSERT_EQ(image->Width(), kWidth);
     ASSERT_EQ(image->AbsHeight(), kHeight);
     EXPECT_EQ(image->BitCount(), c.bitCount) << "the file's own pixel format is kept";
@@ -233,8 +233,8 @@ void PrintTo(const BadCase& c, std::ostream* os) {
     *os << c.name;
 }
 
-BitmapSpec Small24() {
-    BitmapSpec s;
+BitmapLayout Small24() {
+    BitmapLayout s;
     s.Width = 4;
     s.Height = 2;
     s.BitCount = 24;
@@ -242,9 +242,9 @@ BitmapSpec Small24() {
     return s;
 }
 
-std::function<std::vector<std::uint8_t>()> With(std::function<void(BitmapSpec&)> change) {
+std::function<std::vector<std::uint8_t>()> With(std::function<void(BitmapLayout&)> change) {
     return [change] {
-        BitmapSpec s = Small24();
+        BitmapLayout s = Small24();
         change(s);
         return WriteBitmap(s);
     };
@@ -267,23 +267,23 @@ std::vector<BadCase> BadCases() {
              return b;
          },
          Fails::ReadError},
-        {"signature_MB", With([](BitmapSpec& s) {
+        {"signature_MB", With([](BitmapLayout& s) {
              s.Signature[0] = 'M';
              s.Signature[1] = 'B';
          }),
          Fails::NotValid},
-        {"signature_BA_bitmap_array", With([](BitmapSpec& s) { s.Signature[1] = 'A'; }),
+        {"signature_BA_bitmap_array", With([](BitmapLayout& s) { s.Signature[1] = 'A'; }),
          Fails::NotValid},
-        {"planes_0", With([](BitmapSpec& s) { s.Planes = 0; }), Fails::NotValid},
-        {"planes_2", With([](BitmapSpec& s) { s.Planes = 2; }), Fails::NotValid},
-        {"core_planes_3", With([](BitmapSpec& s) {
+        {"planes_0", With([](BitmapLayout& s) { s.Planes = 0; }), Fails::NotValid},
+        {"planes_2", With([](BitmapLayout& s) { s.Planes = 2; }), Fails::NotValid},
+        {"core_planes_3", With([](BitmapLayout& s) {
              s.HeaderSize = 12;
              s.Planes = 3;
          }),
          Fails::NotValid},
         {"core_header_cut",
          [] {
-             BitmapSpec s = Small24();
+             BitmapLayout s = Small24();
              s.HeaderSize = 12;
              auto b = WriteBitmap(s);
              b.resize(22);
@@ -297,31 +297,31 @@ std::vector<BadCase> BadCases() {
              return b;
          },
          Fails::NotValid},
-        {"header_size_16", With([](BitmapSpec& s) { s.HeaderSize = 16; }), Fails::NotValid},
-        {"header_size_64", With([](BitmapSpec& s) { s.HeaderSize = 64; }), Fails::NotValid},
-        {"header_size_huge", With([](BitmapSpec& s) { s.HeaderSize = 0xFFFFFFF0u; }),
+        {"header_size_16", With([](BitmapLayout& s) { s.HeaderSize = 16; }), Fails::NotValid},
+        {"header_size_64", With([](BitmapLayout& s) { s.HeaderSize = 64; }), Fails::NotValid},
+        {"header_size_huge", With([](BitmapLayout& s) { s.HeaderSize = 0xFFFFFFF0u; }),
          Fails::NotValid},
-        {"bits_2", With([](BitmapSpec& s) {
+        {"bits_2", With([](BitmapLayout& s) {
              s.BitCount = 2;
              s.Table = Palette(4);
          }),
          Fails::NotValid},
-        {"bits_0", With([](BitmapSpec& s) { s.BitCount = 0; }), Fails::NotValid},
-        {"bits_64", With([](BitmapSpec& s) { s.BitCount = 64; }), Fails::NotValid},
-        {"bits_30000", With([](BitmapSpec& s) { s.BitCount = 30000; }), Fails::NotValid},
-        {"colours_257", With([](BitmapSpec& s) {
+        {"bits_0", With([](BitmapLayout& s) { s.BitCount = 0; }), Fails::NotValid},
+        {"bits_64", With([](BitmapLayout& s) { s.BitCount = 64; }), Fails::NotValid},
+        {"bits_30000", With([](BitmapLayout& s) { s.BitCount = 30000; }), Fails::NotValid},
+        {"colours_257", With([](BitmapLayout& s) {
              s.BitCount = 8;
              s.Table = Palette(257);
          }),
          Fails::NotValid},
-        {"colours_0x80000010", With([](BitmapSpec& s) {
+        {"colours_0x80000010", With([](BitmapLayout& s) {
              s.BitCount = 8;
              s.ClrUsed = 0x80000010u;
          }),
          Fails::NotValid},
         {"colour_table_cut",
          [] {
-             BitmapSpec s = Small24();
+             BitmapLayout s = Small24();
              s.BitCount = 8;
              s.Table = Palette(256);
              s.Pixels.clear();
@@ -330,7 +330,7 @@ std::vector<BadCase> BadCases() {
              return b;
          },
          Fails::ReadError},
-        {"colours_used_past_end", With([](BitmapSpec& s) {
+        {"colours_used_past_end", With([](BitmapLayout& s) {
              s.BitCount = 8;
              s.Table = Palette(4);
              s.ClrUsed = 200;
@@ -339,7 +339,7 @@ std::vector<BadCase> BadCases() {
          Fails::ReadError},
         {"core_table_cut",
          [] {
-             BitmapSpec s = Small24();
+             BitmapLayout s = Small24();
              s.HeaderSize = 12;
              s.BitCount = 8;
              s.Table = Palette(100); // a core header always reads 256 entries
@@ -349,7 +349,7 @@ std::vector<BadCase> BadCases() {
          Fails::ReadError},
         {"mask_block_cut",
          [] {
-             BitmapSpec s = Small24();
+             BitmapLayout s = Small24();
              s.BitCount = 16;
              s.Compression = BI_BITFIELDS;
              s.Masks = {0xF800, 0x07E0};
@@ -357,70 +357,70 @@ std::vector<BadCase> BadCases() {
              return WriteBitmap(s);
          },
          Fails::ReadError},
-        {"masks_overlap", With([](BitmapSpec& s) {
+        {"masks_overlap", With([](BitmapLayout& s) {
              s.BitCount = 32;
              s.Compression = BI_BITFIELDS;
              s.Masks = {0xFF00, 0xFFF0, 0xFF};
          }),
          Fails::NotValid},
-        {"masks_zero_blue", With([](BitmapSpec& s) {
+        {"masks_zero_blue", With([](BitmapLayout& s) {
              s.BitCount = 16;
              s.Compression = BI_BITFIELDS;
              s.Masks = {0xFF00, 0xFF, 0};
          }),
          Fails::NotValid},
-        {"masks_with_gaps", With([](BitmapSpec& s) {
+        {"masks_with_gaps", With([](BitmapLayout& s) {
              s.BitCount = 32;
              s.Compression = BI_BITFIELDS;
              s.Masks = {0xF0F0, 0xF0000, 0xF};
          }),
          Fails::NotValid},
-        {"bitfields_on_24_bits", With([](BitmapSpec& s) { s.Compression = BI_BITFIELDS; }),
+        {"bitfields_on_24_bits", With([](BitmapLayout& s) { s.Compression = BI_BITFIELDS; }),
          Fails::NotValid},
-        {"compression_4_jpeg", With([](BitmapSpec& s) { s.Compression = 4; }), Fails::NotValid},
-        {"compression_5_png", With([](BitmapSpec& s) { s.Compression = 5; }), Fails::NotValid},
-        {"compression_garbage", With([](BitmapSpec& s) { s.Compression = 0x98FFFFC7u; }),
+        {"compression_4_jpeg", With([](BitmapLayout& s) { s.Compression = 4; }), Fails::NotValid},
+        {"compression_5_png", With([](BitmapLayout& s) { s.Compression = 5; }), Fails::NotValid},
+        {"compression_garbage", With([](BitmapLayout& s) { s.Compression = 0x98FFFFC7u; }),
          Fails::NotValid},
-        {"rle8_on_4_bits", With([](BitmapSpec& s) {
+        {"rle8_on_4_bits", With([](BitmapLayout& s) {
              s.BitCount = 4;
              s.Table = Palette(16);
              s.Compression = BI_RLE8;
          }),
          Fails::NotValid},
-        {"rle4_on_8_bits", With([](BitmapSpec& s) {
+        {"rle4_on_8_bits", With([](BitmapLayout& s) {
              s.BitCount = 8;
              s.Table = Palette(16);
              s.Compression = BI_RLE4;
          }),
          Fails::NotValid},
-        {"rle8_top_down", With([](BitmapSpec& s) {
+        {"rle8_top_down", With([](BitmapLayout& s) {
              s.BitCount = 8;
              s.Table = Palette(16);
              s.Compression = BI_RLE8;
              s.Height = -2;
          }),
          Fails::NotValid},
-        {"width_0", With([](BitmapSpec& s) { s.Width = 0; }), Fails::NotValid},
-        {"width_negative", With([](BitmapSpec& s) { s.Width = -127; }), Fails::NotValid},
-        {"height_0", With([](BitmapSpec& s) { s.Height = 0; }), Fails::NotValid},
-        {"height_int_min", With([](BitmapSpec& s) { s.Height = INT32_MIN; }), Fails::NotValid},
+        {"width_0", With([](BitmapLayout& s) { s.Width = 0; }), Fails::NotValid},
+        {"width_negative", With([](BitmapLayout& s) { s.Width = -127; }), Fails::NotValid},
+        {"height_0", With([](BitmapLayout& s) { s.Height = 0; }), Fails::NotValid},
+        {"height_int_min", With([](BitmapLayout& s) { s.Height = INT32_MIN; }), Fails::NotValid},
         // Above the raster cap: refused before anything is allocated.
-        {"width_int_max", With([](BitmapSpec& s) { s.Width = INT32_MAX; }), Fails::OutOfResources},
-        {"height_int_max", With([](BitmapSpec& s) { s.Height = INT32_MAX; }),
+        {"width_int_max", With([](BitmapLayout& s) { s.Width = INT32_MAX; }), Fails::OutOfResources},
+        {"height_int_max", With([](BitmapLayout& s) { s.Height = INT32_MAX; }),
          Fails::OutOfResources},
-        {"3000000_by_2000000", With([](BitmapSpec& s) {
+        {"3000000_by_2000000", With([](BitmapLayout& s) {
              s.Width = 3000000;
              s.Height = 2000000;
          }),
          Fails::OutOfResources},
-        {"one_over_the_cap", With([](BitmapSpec& s) {
+        {"one_over_the_cap", With([](BitmapLayout& s) {
              s.BitCount = 8;
              s.Table = Palette(2);
              s.Width = 65536;
              s.Height = 4097;
          }),
          Fails::OutOfResources},
-        {"rle_raster_over_the_cap", With([](BitmapSpec& s) {
+        {"rle_raster_over_the_cap", With([](BitmapLayout& s) {
              s.BitCount = 4;
              s.Table = Palette(16);
              s.Compression = BI_RLE4;
@@ -477,7 +477,7 @@ TEST(BitmapFile, EmptyFileIsAnEmptyBitmap) {
 }
 
 TEST(BitmapFile, OneBitBlackAndWhiteReadExactly) {
-    BitmapSpec s;
+    BitmapLayout s;
     s.Width = 9;
     s.Height = 3;
     s.BitCount = 1;
@@ -490,7 +490,7 @@ TEST(BitmapFile, OneBitBlackAndWhiteReadExactly) {
 
 TEST(BitmapFile, TopDownAndBottomUpReadTheSame) {
     auto make = [](bool topDown) {
-        BitmapSpec s;
+        BitmapLayout s;
         s.Width = 100;
         s.Height = topDown ? -50 : 50;
         s.Pixels = PackRows(100, 50, 24, topDown, [](int x, int y) {
@@ -508,7 +508,7 @@ TEST(BitmapFile, TopDownAndBottomUpReadTheSame) {
 }
 
 TEST(BitmapFile, GapBeforePixelsIsSkippedByTheFileHeaderOffset) {
-    BitmapSpec s;
+    BitmapLayout s;
     s.Width = 4;
     s.Height = 1;
     s.BitCount = 8;
@@ -522,7 +522,7 @@ TEST(BitmapFile, GapBeforePixelsIsSkippedByTheFileHeaderOffset) {
 
 TEST(BitmapFile, UnusablePixelOffsetFallsBackToRightAfterTheTable) {
     for (std::uint32_t offset : {0u, 20u, 54u + 15u /* inside the table */, 0xFFFFFF00u}) {
-        BitmapSpec s;
+        BitmapLayout s;
         s.Width = 4;
         s.Height = 1;
         s.BitCount = 8;
@@ -536,7 +536,7 @@ TEST(BitmapFile, UnusablePixelOffsetFallsBackToRightAfterTheTable) {
 }
 
 TEST(BitmapFile, PixelOffsetAtTheEndOfTheFileIsNotHonoured) {
-    BitmapSpec s;
+    BitmapLayout s;
     s.Width = 4;
     s.Height = 1;
     s.BitCount = 8;
@@ -548,7 +548,7 @@ TEST(BitmapFile, PixelOffsetAtTheEndOfTheFileIsNotHonoured) {
 }
 
 TEST(BitmapFile, CoreHeaderReadsAllTwoHundredFiftySixThreeByteEntries) {
-    BitmapSpec s;
+    BitmapLayout s;
     s.HeaderSize = 12;
     s.Width = 4;
     s.Height = 1;
@@ -565,7 +565,7 @@ TEST(BitmapFile, CoreHeaderReadsAllTwoHundredFiftySixThreeByteEntries) {
 }
 
 TEST(BitmapFile, ColoursUsedZeroMeansTheFullTableAndFewerAreRead) {
-    BitmapSpec s;
+    BitmapLayout s;
     s.Width = 4;
     s.Height = 1;
     s.BitCount = 4;
@@ -586,7 +586,7 @@ TEST(BitmapFile, ColoursUsedZeroMeansTheFullTableAndFewerAreRead) {
 }
 
 TEST(BitmapFile, ShortPixelDataLoadsWithTheMissingBytesZero) {
-    BitmapSpec s;
+    BitmapLayout s;
     s.Width = 4;
     s.Height = 3;
     s.BitCount = 24;
@@ -601,7 +601,7 @@ TEST(BitmapFile, ShortPixelDataLoadsWithTheMissingBytesZero) {
 }
 
 TEST(BitmapFile, ImageSizeLimitsThePixelBytesAndNeverOverfillsTheRaster) {
-    BitmapSpec s;
+    BitmapLayout s;
     s.Width = 4;
     s.Height = 2;
     s.BitCount = 8;
@@ -619,7 +619,7 @@ TEST(BitmapFile, ImageSizeLimitsThePixelBytesAndNeverOverfillsTheRaster) {
 }
 
 TEST(BitmapFile, DescriptionComesFromTheFile) {
-    BitmapSpec s = Small24();
+    BitmapLayout s = Small24();
     s.XPelsPerMeter = 3780;
     s.YPelsPerMeter = 1890;
     s.BitCount = 8;
@@ -636,7 +636,7 @@ TEST(BitmapFile, DescriptionComesFromTheFile) {
 }
 
 TEST(BitmapFile, MasksInsideTheHeaderAreUsedOnlyWithCompressionThree) {
-    BitmapSpec s;
+    BitmapLayout s;
     s.HeaderSize = 108;
     s.Width = 1;
     s.Height = 1;
@@ -753,7 +753,7 @@ class BitmapRunLengthTest : public ::testing::TestWithParam<RleCase> {};
 
 TEST_P(BitmapRunLengthTest, DecodesAsTheFormatDefines) {
     const RleCase& c = GetParam();
-    BitmapSpec s;
+    BitmapLayout s;
     s.Width = c.width;
     s.Height = c.height;
     s.BitCount = c.bitCount;
@@ -856,7 +856,7 @@ std::vector<std::uint8_t> RandomRunLength(std::uint32_t& seed, bool nibbles, int
 
 void ExpectPlainReading(const std::vector<std::uint8_t>& data, bool nibbles, int w, int h,
                         const std::string& what) {
-    BitmapSpec s;
+    BitmapLayout s;
     s.Width = w;
     s.Height = h;
     s.BitCount = nibbles ? 4 : 8;
@@ -901,7 +901,7 @@ TEST(BitmapFile, RunLengthAgreesWithThePlainReadingOnTallAndWidePictures) {
 
 TEST(BitmapFile, RunLengthRoundTripOfTheTestWriter) {
     auto index = [](int x, int y) { return static_cast<std::uint8_t>(x < 20 ? 1 : (x * y) % 7); };
-    BitmapSpec s;
+    BitmapLayout s;
     s.Width = 61;
     s.Height = 9;
     s.BitCount = 8;

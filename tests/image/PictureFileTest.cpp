@@ -109,7 +109,7 @@ protected:
     }
 
     static std::vector<std::uint8_t> Bitmap(std::int32_t w, std::int32_t h) {
-        test::BitmapSpec s;
+        test::BitmapLayout s;
         s.Width = w;
         s.Height = h;
         s.Pixels =
