@@ -11,6 +11,7 @@
 #include "base/Exceptions.h"
 #include "base/ParseInt.h"
 #include "image/Bitmap.h"
+#include "image/FileBytes.h"
 #include "image/Icon.h"
 #include "image/Image.h"
 #include "image/Metafile.h"
@@ -87,20 +88,6 @@ Thresholds ParseThresholds(const std::string& text) {
         return ParseIntOrDefault(CorrectThresholdText(part), 0);
     };
     return Thresholds{value(parts[0]), value(parts[1]), value(parts[2])};
-}
-
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path, std::size_t cap) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw EFOpenError("Cannot open file " + path);
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    if (size < 0) throw EFOpenError("Cannot open file " + path);
-    if (static_cast<std::uint64_t>(size) > cap) throw Exception("file too large");
-    in.seekg(0);
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    if (size > 0 && !in.read(reinterpret_cast<char*>(bytes.data()), size))
-        throw EReadError("Stream read error");
-    return bytes;
 }
 
 // Writes next to the destination and moves it into place when complete.
@@ -306,8 +293,7 @@ int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
 
     DecodedLogo logo;
     try {
-        // The largest logo the converter writes is under 64 KiB.
-        logo = DecodeLogo(ReadWholeFile(*logoPath, std::size_t{16} << 20));
+        logo = DecodeLogo(ReadFileBytes(*logoPath));
     } catch (const Exception& e) {
         err << *logoPath << ": " << e.Message() << '\n';
         return 1;

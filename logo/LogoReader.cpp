@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/Exceptions.h"
+#include "image/FileBytes.h"
 
 namespace tlc {
 
@@ -71,7 +72,7 @@ std::vector<std::string> PrinterCommandWarnings(int model, std::uint32_t x, std:
 
 DecodedLogo DecodeLogo(std::span<const std::uint8_t> bytes) {
     if (bytes.size() < 2) throw Exception("too short for a logo file");
-    const std::uint32_t lengthWord = bytes[0] | (bytes[1] << 8);
+    const std::uint32_t lengthWord = LoadLE16(bytes.data());
 
     int model = -1;
     for (int m = static_cast<int>(Shapes().size()) - 1; m >= 0; --m) {
@@ -88,8 +89,8 @@ DecodedLogo DecodeLogo(std::span<const std::uint8_t> bytes) {
     const std::size_t headerLength = shape.fixed.size() + (shape.wideFields ? 4 : 2);
     if (bytes.size() < 2 + headerLength) throw Exception("logo file ends inside its header");
     const std::uint8_t* f = bytes.data() + 2 + shape.fixed.size();
-    const std::uint32_t x = shape.wideFields ? (f[0] | (f[1] << 8)) : f[0];
-    const std::uint32_t y = shape.wideFields ? (f[2] | (f[3] << 8)) : f[1];
+    const std::uint32_t x = shape.wideFields ? LoadLE16(f) : f[0];
+    const std::uint32_t y = shape.wideFields ? LoadLE16(f + 2) : f[1];
 
     const std::uint64_t dataLength = static_cast<std::uint64_t>(x) * y * 8;
     const std::uint64_t expected = 2 + headerLength + dataLength;

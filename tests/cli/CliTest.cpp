@@ -5,6 +5,7 @@
 #include <sstream>
 #include <unistd.h>
 
+#include "BitmapWriter.h"
 #include "cli/Cli.h"
 #include "image/Image.h"
 #include "logo/Conversion.h"
@@ -37,38 +38,16 @@ void WriteBytes(const fs::path& p, const std::vector<std::uint8_t>& bytes) {
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-// A 24-bit bottom-up bitmap file of a picture that exercises all three
-// channels, with sizes that leave a margin in the logo.
+// A 24-bit bitmap file of a picture that exercises all three channels.
 std::vector<std::uint8_t> TestBitmap(int w, int h) {
-    const std::uint32_t stride = (static_cast<std::uint32_t>(w) * 3 + 3) & ~3u;
-    std::vector<std::uint8_t> b;
-    auto put = [&](std::uint32_t v, int n) {
-        for (int i = 0; i < n; ++i) b.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-    };
-    b = {'B', 'M'};
-    put(54 + stride * h, 4);
-    put(0, 4);
-    put(54, 4);
-    put(40, 4);
-    put(w, 4);
-    put(h, 4);
-    put(1, 2);
-    put(24, 2);
-    put(0, 4);
-    put(0, 4);
-    put(0, 4);
-    put(0, 4);
-    put(0, 4);
-    put(0, 4);
-    for (int y = h - 1; y >= 0; --y) {
-        for (int x = 0; x < w; ++x) {
-            b.push_back(static_cast<std::uint8_t>((x * 5) & 255)); // blue
-            b.push_back(static_cast<std::uint8_t>((y * 9) & 255)); // green
-            b.push_back(static_cast<std::uint8_t>(((x + y) * 3) & 255)); // red
-        }
-        for (std::uint32_t pad = static_cast<std::uint32_t>(w) * 3; pad < stride; ++pad) b.push_back(0);
-    }
-    return b;
+    test::BitmapLayout layout;
+    layout.Width = w;
+    layout.Height = h;
+    layout.Pixels = test::PackRows(w, h, 24, false, [](int x, int y) {
+        const std::uint32_t red = ((x + y) * 3) & 255, green = (y * 9) & 255, blue = (x * 5) & 255;
+        return (red << 16) | (green << 8) | blue;
+    });
+    return test::WriteBitmap(layout);
 }
 
 class CliTest : public ::testing::Test {
