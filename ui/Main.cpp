@@ -260,13 +260,10 @@ void TfmMain::cbTargetPrinterTypeChange() {
 
 void TfmMain::CorrectThreshold(QLineEdit& edit) {
     // Setting a different text raises the change event again, which runs
-    // this rule on the new text.
-    if (ParseIntOrDefault(edit.text().toStdString(), 0) <= 0) {
-        if (edit.text() != QLatin1String("0")) edit.setText(QStringLiteral("0"));
-    }
-    if (ParseIntOrDefault(edit.text().toStdString(), 0) > 255) {
-        if (edit.text() != QLatin1String("255")) edit.setText(QStringLiteral("255"));
-    }
+    // this rule on the new text and finds nothing to correct.
+    const std::string typed = edit.text().toStdString();
+    const std::string corrected = CorrectThresholdText(typed);
+    if (corrected != typed) edit.setText(QString::fromStdString(corrected));
 }
 
 void TfmMain::edRedThresholdChange() {
