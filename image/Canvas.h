@@ -48,13 +48,16 @@ public:
 
     void WritePixel(std::int32_t x, std::int32_t y, TColor colour) override {
         BeforeChange();
-        hasContext_ = true;
+        if (!hasContext_) hasContext_ = true;
         image_->SetPixel(x, y, ResolveColour(colour));
         AfterChange();
     }
 
 protected:
-    void BeforeChange() override { bitmap_.Unshare(); }
+    void BeforeChange() override {
+        // The same test as TBitmap::Unshare, on the content this canvas already holds.
+        if (image_->ShareCount() > 1 || image_->HoldsFileDescription()) bitmap_.Unshare();
+    }
     void AfterChange() override { bitmap_.PixelsChanged(); }
 
 private:

@@ -24,6 +24,8 @@ void TImage::SetAutoSize(bool v) {
 }
 
 void TImage::HandlePictureChange() {
+    // A graphic created later at a freed one's address must not find its canvas.
+    if (picture_.Graphic() != canvasGraphic_) canvas_ = nullptr;
     if (autoSize_) {
         const std::int32_t w = picture_.Width();
         const std::int32_t h = picture_.Height();

@@ -65,9 +65,14 @@ public:
     // The canvas of the picture's bitmap. An empty picture first becomes a
     // blank white bitmap of the control's size; an icon or a metafile is refused.
     TBitmapCanvas& EnsureCanvas() {
+        // The canvas handed out last time, while the picture keeps its graphic.
+        if (canvas_ && picture_.Graphic() == canvasGraphic_) return *canvas_;
         TGraphic* graphic = picture_.Graphic();
-        if (graphic && graphic->Kind() == GraphicKind::Bitmap)
-            return static_cast<TBitmap*>(graphic)->Canvas();
+        if (graphic && graphic->Kind() == GraphicKind::Bitmap) {
+            canvas_ = &static_cast<TBitmap*>(graphic)->Canvas();
+            canvasGraphic_ = graphic;
+            return *canvas_;
+        }
         return EnsureCanvasSlow();
     }
 
@@ -105,6 +110,9 @@ private:
 
     TPicture picture_;
     IImageView* view_ = nullptr;
+    // Forgotten at every picture change, so a replaced graphic is never used.
+    TBitmapCanvas* canvas_ = nullptr;
+    const TGraphic* canvasGraphic_ = nullptr;
     std::int32_t left_ = 0, top_ = 0, width_ = 105, height_ = 105;
     bool autoSize_ = false;
     bool stretch_ = false;

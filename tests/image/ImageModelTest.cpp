@@ -187,6 +187,35 @@ TEST(ImageControl, EnsureCanvasOnEmptyImage) {
     EXPECT_EQ(&image.EnsureCanvas(), &canvas);
 }
 
+TEST(ImageControl, EnsureCanvasFollowsEveryNewGraphic) {
+    // The canvas handed out must always be the current bitmap's.
+    TImage image;
+    InstallGradient(image, 10, 10);
+    EXPECT_EQ(image.EnsureCanvas().ReadPixel(9, 0), RGB(9, 0, 77));
+    InstallGradient(image, 4, 4);
+    EXPECT_EQ(&image.EnsureCanvas().Bitmap(), &BitmapOf(image));
+    EXPECT_EQ(image.EnsureCanvas().ReadPixel(9, 0), clNone);
+
+    TImage other;
+    InstallGradient(other, 20, 20);
+    image.Picture().CopyPicture(other.Picture());
+    EXPECT_EQ(image.EnsureCanvas().ReadPixel(19, 0), RGB(19, 0, 77));
+
+    TImage iconImage;
+    auto icon = std::make_unique<TIcon>();
+    auto bytes = std::make_shared<TIconImage>();
+    bytes->Bytes = {0, 0, 1, 0, 0, 0};
+    icon->SetImage(bytes);
+    iconImage.Picture().Install(std::move(icon));
+    image.Picture().CopyPicture(iconImage.Picture());
+    EXPECT_THROW(image.EnsureCanvas(), EInvalidOperation);
+
+    image.Picture().CopyPicture(TImage().Picture());
+    image.SetBounds(0, 0, 3, 2);
+    EXPECT_EQ(image.EnsureCanvas().ReadPixel(2, 1), clWhite);
+    EXPECT_EQ(image.Picture().Width(), 3);
+}
+
 TEST(ImageControl, EnsureCanvasOnZeroWideImageHasNoRaster) {
     TImage image;
     image.SetBounds(0, 0, 0, 263);
