@@ -1,11 +1,7 @@
 #include "app/Startup.h"
 
-#include <chrono>
 #include <cstdio>
 #include <memory>
-
-#include <QEvent>
-#include <QTimer>
 
 #include "app/AppTitle.h"
 #include "app/EventGuard.h"
@@ -22,55 +18,6 @@ namespace tlc {
 TfmMain* fmMain = nullptr;
 TfmAbout* fmAbout = nullptr;
 TfmHelp* fmHelp = nullptr;
-
-namespace {
-
-// Hooks for the scripts that take the README's screenshot and time the
-// start-up; the program itself needs neither.
-class ScriptHooks : public QObject {
-public:
-    explicit ScriptHooks(TfmMain& window) : window_(window) {
-        probe_ = qEnvironmentVariableIsSet("TLC_STARTUP_PROBE");
-        picture_ = qEnvironmentVariable("TLC_SCREENSHOT_PICTURE");
-        output_ = qEnvironmentVariable("TLC_SCREENSHOT_FILE");
-        if (probe_ || (!picture_.isEmpty() && !output_.isEmpty())) window_.installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == &window_ && event->type() == QEvent::Paint && !done_) {
-            done_ = true;
-            QTimer::singleShot(0, this, [this] { Run(); });
-        }
-        return false;
-    }
-
-private:
-    void Run() {
-        if (probe_) {
-            const auto now = std::chrono::system_clock::now().time_since_epoch();
-            std::printf("shown %lld\n",
-                        static_cast<long long>(
-                            std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()));
-            std::fflush(stdout);
-            window_.close();
-            return;
-        }
-        RunGuarded([this] { window_.LoadPicture(picture_); });
-        QTimer::singleShot(300, this, [this] {
-            window_.grab().save(output_);
-            window_.close();
-        });
-    }
-
-    TfmMain& window_;
-    bool probe_ = false;
-    bool done_ = false;
-    QString picture_;
-    QString output_;
-};
-
-} // namespace
 
 int RunStartup(const std::function<void()>& createWindows, const std::function<void()>& runLoop) {
     try {
@@ -89,7 +36,7 @@ int RunStartup(const std::function<void()>& createWindows, const std::function<v
     return 0;
 }
 
-int RunConverter(int& argc, char** argv) {
+int RunConverter(int& argc, char** argv, const std::function<void(TfmMain&)>& afterCreate) {
     // Without any display Qt would abort; say why and end normally instead.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
         qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
@@ -102,7 +49,6 @@ int RunConverter(int& argc, char** argv) {
     std::unique_ptr<TfmMain> main;
     std::unique_ptr<TfmAbout> about;
     std::unique_ptr<TfmHelp> help;
-    std::unique_ptr<ScriptHooks> hooks;
     const int code = RunStartup(
         [&] {
             QApplication::setApplicationDisplayName(QString::fromUtf8(kApplicationTitle));
@@ -123,13 +69,12 @@ int RunConverter(int& argc, char** argv) {
             fmHelp->SetMainWindow(fmMain);
             fmMain->SetAboutWindow(fmAbout);
             fmMain->SetHelpWindow(fmHelp);
-            hooks = std::make_unique<ScriptHooks>(*fmMain);
+            if (afterCreate) afterCreate(*fmMain);
         },
         [&] {
             fmMain->show();
             QApplication::exec();
         });
-    hooks.reset();
     fmHelp = nullptr;
     fmAbout = nullptr;
     fmMain = nullptr;

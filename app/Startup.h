@@ -16,7 +16,10 @@ extern TfmHelp* fmHelp;
 
 // Creates the windows and runs the event loop until the main window closes.
 // Whatever escapes the start-up is shown in the error box. Always 0.
-int RunConverter(int& argc, char** argv);
+// `afterCreate` (none for the program itself) sees the main window once the
+// three windows exist.
+int RunConverter(int& argc, char** argv,
+                 const std::function<void(TfmMain&)>& afterCreate = {});
 
 // The steps after the application object exists, under the start-up guard;
 // `createWindows` creates and shows the windows (the program's, unless a

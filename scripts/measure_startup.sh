@@ -3,9 +3,9 @@
 # Prints each run and the median in milliseconds. Needs the build first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-program=build/app/tillora-converter
+program=build/app/tillora-converter-scripted
 runs=${1:-11}
-[ -x "$program" ] || { echo "Build first: cmake --build build --target tillora-converter" >&2; exit 1; }
+[ -x "$program" ] || { echo "Build first: cmake --build build --target tillora-converter-scripted" >&2; exit 1; }
 
 if [ -z "${DISPLAY:-}" ]; then
   exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$runs"

@@ -3,8 +3,8 @@
 # loaded and converted. Needs the build (./run.sh or ./test.sh) first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-program=build/app/tillora-converter
-[ -x "$program" ] || { echo "Build first: cmake --build build --target tillora-converter" >&2; exit 1; }
+program=build/app/tillora-converter-scripted
+[ -x "$program" ] || { echo "Build first: cmake --build build --target tillora-converter-scripted" >&2; exit 1; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
