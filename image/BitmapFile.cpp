@@ -23,7 +23,7 @@ namespace {
 void AdviseHugePages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t bytes) {
 #ifdef MADV_HUGEPAGE
     constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
-    if (bytes < 4 * kHuge) return;
+    if (bytes < 8 * kHuge) return;
     const auto begin = (reinterpret_cast<std::uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
     const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kHuge - 1);
     if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
