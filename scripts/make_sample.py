@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
 """Writes a 24-bit sample picture for the screenshot: a shop sign with a
 coloured background, a dark badge and a few letters."""
-import struct
+import os
 import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from make_glyphs import write_bmp  # noqa: E402
 
 W, H = 300, 160
 
@@ -43,21 +46,7 @@ def pixel(x, y):
 
 
 def main():
-    path = sys.argv[1]
-    stride = (W * 3 + 3) & ~3
-    rows = []
-    for y in range(H - 1, -1, -1):
-        row = bytearray()
-        for x in range(W):
-            r, g, b = pixel(x, y)
-            row += bytes((b, g, r))
-        row += b"\0" * (stride - W * 3)
-        rows.append(bytes(row))
-    data = b"".join(rows)
-    header = struct.pack("<2sIHHI", b"BM", 54 + len(data), 0, 0, 54)
-    info = struct.pack("<IiiHHIIiiII", 40, W, H, 1, 24, 0, len(data), 3780, 3780, 0, 0)
-    with open(path, "wb") as f:
-        f.write(header + info + data)
+    write_bmp(sys.argv[1], W, H, pixel)
 
 
 if __name__ == "__main__":
