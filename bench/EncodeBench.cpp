@@ -1,4 +1,6 @@
 // Encoding the largest logos, every dot read through EnsureCanvas and ReadPixel.
+//
+//   build/bench/tlc_bench_encode --benchmark_repetitions=9 --benchmark_report_aggregates_only=true
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -43,36 +45,24 @@ void Encode(benchmark::State& state, int model, int w, int h, int bitCount = 32)
                                                   benchmark::Counter::kIsIterationInvariantRate);
 }
 
-void BM_EncodeModel0_600x600(benchmark::State& state) {
-    Encode(state, 0, 600, 600);
-}
-void BM_EncodeModel3_568x920(benchmark::State& state) {
-    Encode(state, 3, 568, 920);
-}
-
-void BM_EncodeModel0_600x600_24bit(benchmark::State& state) {
-    Encode(state, 0, 600, 600, 24);
-}
-void BM_EncodeModel3_568x920_1bit(benchmark::State& state) {
-    Encode(state, 3, 568, 920, 1);
+// The largest logo of each model (model 1's area allows 256 x 384), in
+// the formats a target takes: 32 bits (blank bitmap), 24 bits, 8 and 1 bit.
+void BM_Encode(benchmark::State& state) {
+    Encode(state, static_cast<int>(state.range(0)), static_cast<int>(state.range(1)),
+           static_cast<int>(state.range(2)), static_cast<int>(state.range(3)));
 }
 
-BENCHMARK(BM_EncodeModel0_600x600)
-    ->Unit(benchmark::kMicrosecond)
-    ->Repetitions(9)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_EncodeModel3_568x920)
-    ->Unit(benchmark::kMicrosecond)
-    ->Repetitions(9)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_EncodeModel0_600x600_24bit)
-    ->Unit(benchmark::kMicrosecond)
-    ->Repetitions(9)
-    ->ReportAggregatesOnly(true);
-BENCHMARK(BM_EncodeModel3_568x920_1bit)
-    ->Unit(benchmark::kMicrosecond)
-    ->Repetitions(9)
-    ->ReportAggregatesOnly(true);
+BENCHMARK(BM_Encode)
+    ->ArgNames({"model", "w", "h", "bpp"})
+    ->Args({0, 600, 600, 32})
+    ->Args({1, 256, 384, 32})
+    ->Args({2, 600, 600, 32})
+    ->Args({3, 568, 920, 32})
+    ->Args({0, 600, 600, 24})
+    ->Args({0, 600, 600, 8})
+    ->Args({3, 568, 920, 24})
+    ->Args({3, 568, 920, 1})
+    ->Unit(benchmark::kMicrosecond);
 
 } // namespace
 

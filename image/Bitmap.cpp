@@ -1,6 +1,8 @@
 #include "image/Bitmap.h"
 
+#include <algorithm>
 #include <bit>
+#include <cstring>
 #include <limits>
 #include <mutex>
 #include <new>
@@ -77,6 +79,11 @@ std::shared_ptr<TBitmapImage> TBitmapImage::Prepare(const TRasterFormat& format)
         image->blue_ = MakeChannel(f.BlueMask);
     }
 
+    if (bpp <= 8) {
+        image->lookup_.assign(256, clBlack);
+        std::copy(f.ColourTable.begin(), f.ColourTable.end(), image->lookup_.begin());
+    }
+
     const std::int32_t absHeight = f.Height < 0 ? -f.Height : f.Height;
     image->stride_ = RowStride(f.Width, bpp);
     if (f.Width > 0 && absHeight > 0) {
@@ -99,7 +106,7 @@ std::shared_ptr<TBitmapImage> TBitmapImage::Create(const TRasterFormat& format) 
     const std::size_t bytes = image->stride_ * image->rasterHeight_;
     if (bytes > 0) {
         try {
-            image->pixels_.assign(bytes, 0);
+            image->pixels_ = PixelBuffer::Zeroed(bytes);
         } catch (const std::bad_alloc&) {
             throw EOutOfResources();
         }
@@ -108,7 +115,7 @@ std::shared_ptr<TBitmapImage> TBitmapImage::Create(const TRasterFormat& format) 
 }
 
 std::shared_ptr<TBitmapImage> TBitmapImage::Adopt(const TRasterFormat& format,
-                                                  std::vector<std::uint8_t> pixels) {
+                                                  PixelBuffer pixels) {
     auto image = Prepare(format);
     if (pixels.size() != image->stride_ * image->rasterHeight_)
         throw EInvalidGraphic("Bitmap image is not valid");
@@ -146,6 +153,246 @@ std::shared_ptr<TBitmapImage> TBitmapImage::Clone() const {
     } catch (const std::bad_alloc&) {
         throw EOutOfResources();
     }
+}
+
+bool TBitmapImage::Clip(std::int32_t x, std::int32_t y, std::int32_t count, std::int32_t& first,
+                        std::int32_t& end) const {
+    if (count <= 0 || static_cast<std::uint32_t>(y) >= rasterHeight_) return false;
+    const std::int64_t from = std::max<std::int64_t>(x, 0);
+    const std::int64_t to = std::min<std::int64_t>(std::int64_t{x} + count, rasterWidth_);
+    if (from >= to) return false;
+    first = static_cast<std::int32_t>(from);
+    end = static_cast<std::int32_t>(to);
+    return true;
+}
+
+namespace {
+
+// 0x00BBGGRR to the bytes B, G, R, 0 of a 32-bit pixel, as one word.
+inline std::uint32_t ToBGRX(TColor c) {
+    return static_cast<std::uint32_t>(BlueOf(c)) | (static_cast<std::uint32_t>(GreenOf(c)) << 8) |
+           (static_cast<std::uint32_t>(RedOf(c)) << 16);
+}
+
+// Little-endian words; the compiler makes each one load or store.
+inline std::uint32_t LoadWord(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+inline void StoreWord(std::uint8_t* p, std::uint32_t v) {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+    p[2] = static_cast<std::uint8_t>(v >> 16);
+    p[3] = static_cast<std::uint8_t>(v >> 24);
+}
+
+} // namespace
+
+void TBitmapImage::ReadRow(std::int32_t x, std::int32_t y, std::int32_t count, TColor* out) const {
+    std::int32_t first = 0, end = 0;
+    if (!Clip(x, y, count, first, end)) {
+        std::fill(out, out + std::max(count, 0), clNone);
+        return;
+    }
+    // Dots left and right of the raster.
+    std::fill(out, out + (first - x), clNone);
+    std::fill(out + (end - x), out + count, clNone);
+    TColor* o = out + (first - x);
+    const std::int32_t n = end - first;
+    const std::uint8_t* row = Row(y);
+    const TColor* lookup = lookup_.data();
+    switch (format_.BitCount) {
+    case 24: {
+        const std::uint8_t* p = row + static_cast<std::size_t>(first) * 3;
+        for (std::int32_t i = 0; i < n; ++i, p += 3) o[i] = RGB(p[2], p[1], p[0]);
+        return;
+    }
+    case 32:
+        if (!masked_) {
+            const std::uint8_t* p = row + static_cast<std::size_t>(first) * 4;
+            for (std::int32_t i = 0; i < n; ++i) {
+                const std::uint32_t v = LoadWord(p + 4 * i);
+                o[i] = ((v >> 16) & 0xFFu) | (v & 0xFF00u) | ((v & 0xFFu) << 16);
+            }
+            return;
+        }
+        break;
+    case 8: {
+        const std::uint8_t* p = row + first;
+        for (std::int32_t i = 0; i < n; ++i) o[i] = lookup[p[i]];
+        return;
+    }
+    case 4:
+        for (std::int32_t i = 0; i < n; ++i) {
+            const std::int32_t px = first + i;
+            o[i] = lookup[(row[px >> 1] >> ((px & 1) ? 0 : 4)) & 0x0F];
+        }
+        return;
+    case 1:
+        for (std::int32_t i = 0; i < n; ++i) {
+            const std::int32_t px = first + i;
+            o[i] = lookup[(row[px >> 3] >> (7 - (px & 7))) & 1];
+        }
+        return;
+    default:
+        break;
+    }
+    for (std::int32_t i = 0; i < n; ++i) o[i] = GetPixel(first + i, y);
+}
+
+void TBitmapImage::ClassifyRow(std::int32_t x, std::int32_t y, std::int32_t count,
+                               const ChannelTables& t, std::uint8_t* out) const {
+    const auto classify = [&t](TColor c) {
+        return static_cast<std::uint8_t>(t.Red[RedOf(c)] | t.Green[GreenOf(c)] | t.Blue[BlueOf(c)]);
+    };
+    std::int32_t first = 0, end = 0;
+    if (!Clip(x, y, count, first, end)) {
+        std::fill(out, out + std::max(count, 0), classify(clNone));
+        return;
+    }
+    std::fill(out, out + (first - x), classify(clNone));
+    std::fill(out + (end - x), out + count, classify(clNone));
+    std::uint8_t* o = out + (first - x);
+    const std::int32_t n = end - first;
+    const std::uint8_t* row = Row(y);
+    switch (format_.BitCount) {
+    case 24: {
+        const std::uint8_t* p = row + static_cast<std::size_t>(first) * 3;
+        for (std::int32_t i = 0; i < n; ++i, p += 3)
+            o[i] = static_cast<std::uint8_t>(t.Blue[p[0]] | t.Green[p[1]] | t.Red[p[2]]);
+        return;
+    }
+    case 32:
+        if (!masked_) {
+            const std::uint8_t* p = row + static_cast<std::size_t>(first) * 4;
+            for (std::int32_t i = 0; i < n; ++i, p += 4)
+                o[i] = static_cast<std::uint8_t>(t.Blue[p[0]] | t.Green[p[1]] | t.Red[p[2]]);
+            return;
+        }
+        break;
+    case 8:
+    case 4:
+    case 1: {
+        // Each table colour once, then one look-up per dot.
+        std::uint8_t byIndex[256];
+        const int entries = 1 << format_.BitCount;
+        for (int k = 0; k < entries; ++k) byIndex[k] = classify(lookup_[static_cast<std::size_t>(k)]);
+        if (format_.BitCount == 8) {
+            const std::uint8_t* p = row + first;
+            for (std::int32_t i = 0; i < n; ++i) o[i] = byIndex[p[i]];
+        } else if (format_.BitCount == 4) {
+            for (std::int32_t i = 0; i < n; ++i) {
+                const std::int32_t px = first + i;
+                o[i] = byIndex[(row[px >> 1] >> ((px & 1) ? 0 : 4)) & 0x0F];
+            }
+        } else {
+            for (std::int32_t i = 0; i < n; ++i) {
+                const std::int32_t px = first + i;
+                o[i] = byIndex[(row[px >> 3] >> (7 - (px & 7))) & 1];
+            }
+        }
+        return;
+    }
+    default:
+        break;
+    }
+    for (std::int32_t i = 0; i < n; ++i) o[i] = classify(GetPixel(first + i, y));
+}
+
+void TBitmapImage::StoreWhere(std::int32_t x, std::int32_t y, std::int32_t count,
+                              const std::uint8_t* flags, TColor c) {
+    std::int32_t first = 0, end = 0;
+    if (!Clip(x, y, count, first, end)) return;
+    const std::uint8_t* f = flags + (first - x);
+    const std::int32_t n = end - first;
+    std::uint8_t* row = Row(y);
+    // Every dot is written, the flag choosing between its own value and c:
+    // no branch to mispredict on a picture of noise.
+    switch (format_.BitCount) {
+    case 24: {
+        const auto b = static_cast<std::uint8_t>(BlueOf(c)), g = static_cast<std::uint8_t>(GreenOf(c)),
+                   r = static_cast<std::uint8_t>(RedOf(c));
+        std::uint8_t* p = row + static_cast<std::size_t>(first) * 3;
+        for (std::int32_t i = 0; i < n; ++i, p += 3) {
+            const auto m = static_cast<std::uint8_t>(-(f[i] != 0));
+            p[0] = static_cast<std::uint8_t>((p[0] & ~m) | (b & m));
+            p[1] = static_cast<std::uint8_t>((p[1] & ~m) | (g & m));
+            p[2] = static_cast<std::uint8_t>((p[2] & ~m) | (r & m));
+        }
+        return;
+    }
+    case 32:
+    case 16: {
+        const std::uint32_t v = masked_ ? ToMasked(c) : ToBGRX(c);
+        if (format_.BitCount == 16) {
+            std::uint8_t* p = row + static_cast<std::size_t>(first) * 2;
+            for (std::int32_t i = 0; i < n; ++i) {
+                const auto m = static_cast<std::uint16_t>(-(f[i] != 0));
+                const auto old = static_cast<std::uint16_t>(p[2 * i] | (p[2 * i + 1] << 8));
+                const auto w = static_cast<std::uint16_t>((old & ~m) | (v & m));
+                p[2 * i] = static_cast<std::uint8_t>(w);
+                p[2 * i + 1] = static_cast<std::uint8_t>(w >> 8);
+            }
+            return;
+        }
+        std::uint8_t* p = row + static_cast<std::size_t>(first) * 4;
+        for (std::int32_t i = 0; i < n; ++i) {
+            const std::uint32_t m = 0u - static_cast<std::uint32_t>(f[i] != 0);
+            StoreWord(p + 4 * i, (LoadWord(p + 4 * i) & ~m) | (v & m));
+        }
+        return;
+    }
+    case 8: {
+        const auto v = static_cast<std::uint8_t>(NearestIndex(c));
+        std::uint8_t* p = row + first;
+        for (std::int32_t i = 0; i < n; ++i) {
+            const auto m = static_cast<std::uint8_t>(-(f[i] != 0));
+            p[i] = static_cast<std::uint8_t>((p[i] & ~m) | (v & m));
+        }
+        return;
+    }
+    default:
+        for (std::int32_t i = 0; i < n; ++i)
+            if (f[i]) SetPixel(first + i, y, c);
+        return;
+    }
+}
+
+void TBitmapImage::FillRow(std::int32_t x, std::int32_t y, std::int32_t count, TColor c) {
+    std::int32_t first = 0, end = 0;
+    if (!Clip(x, y, count, first, end)) return;
+    const std::int32_t n = end - first;
+    std::uint8_t* row = Row(y);
+    switch (format_.BitCount) {
+    case 24: {
+        std::uint8_t* p = row + static_cast<std::size_t>(first) * 3;
+        if (BlueOf(c) == GreenOf(c) && GreenOf(c) == RedOf(c)) {
+            std::memset(p, BlueOf(c), static_cast<std::size_t>(n) * 3);
+            return;
+        }
+        for (std::int32_t i = 0; i < n; ++i, p += 3) {
+            p[0] = static_cast<std::uint8_t>(BlueOf(c));
+            p[1] = static_cast<std::uint8_t>(GreenOf(c));
+            p[2] = static_cast<std::uint8_t>(RedOf(c));
+        }
+        return;
+    }
+    case 32:
+        if (!masked_) {
+            const std::uint32_t v = ToBGRX(c);
+            std::uint8_t* p = row + static_cast<std::size_t>(first) * 4;
+            for (std::int32_t i = 0; i < n; ++i) StoreWord(p + 4 * i, v);
+            return;
+        }
+        break;
+    case 8:
+        std::memset(row + first, NearestIndex(c), static_cast<std::size_t>(n));
+        return;
+    default:
+        break;
+    }
+    for (std::int32_t i = 0; i < n; ++i) SetPixel(first + i, y, c);
 }
 
 int TBitmapImage::NearestIndexSlow(TColor c) {
@@ -218,7 +465,7 @@ void TBitmap::SetImage(std::shared_ptr<TBitmapImage> image) {
 
 void TBitmap::UnshareSlow() {
     std::lock_guard<std::mutex> guard(ContentLock());
-    if (image_->shareCount_ > 1) Refer(image_->Clone());
+    if (image_->CopyBeforeWrite()) Refer(image_->Clone());
     image_->ClrUsed = 0;
     image_->ClrImportant = 0;
     image_->FileCopy.clear();

@@ -7,6 +7,7 @@
 
 #include "base/Types.h"
 #include "image/Graphic.h"
+#include "image/PixelBuffer.h"
 
 namespace tlc {
 
@@ -50,8 +51,7 @@ public:
     // A raster of the given format holding `pixels` (rows top first, each
     // Stride() bytes), with the checks of Create. Lets a reader build the bytes
     // once instead of clearing memory it overwrites at once.
-    static std::shared_ptr<TBitmapImage> Adopt(const TRasterFormat& format,
-                                               std::vector<std::uint8_t> pixels);
+    static std::shared_ptr<TBitmapImage> Adopt(const TRasterFormat& format, PixelBuffer pixels);
     // The pixel bytes Create would allocate for `format`, after the same checks
     // (EInvalidGraphic, EOutOfResources above kMaxRasterBytes); allocates nothing.
     static std::size_t CheckedRasterBytes(const TRasterFormat& format);
@@ -76,8 +76,8 @@ public:
     const std::uint8_t* Row(std::int32_t y) const {
         return pixels_.data() + static_cast<std::size_t>(y) * stride_;
     }
-    std::vector<std::uint8_t>& Pixels() { return pixels_; }
-    const std::vector<std::uint8_t>& Pixels() const { return pixels_; }
+    PixelBuffer& Pixels() { return pixels_; }
+    const PixelBuffer& Pixels() const { return pixels_; }
 
     // Description kept from the file.
     std::int32_t XPelsPerMeter = 0;
@@ -163,8 +163,30 @@ public:
         }
     }
 
+    // Runs of dots along row y from column x, for loops that would otherwise
+    // go dot by dot; each gives exactly what GetPixel or SetPixel would, dot
+    // for dot, including 0xFFFFFFFF and no store outside the raster.
+    // The colours of `count` dots.
+    void ReadRow(std::int32_t x, std::int32_t y, std::int32_t count, TColor* out) const;
+    // For each dot, red[r] | green[g] | blue[b] of the channels of its colour
+    // (255 in each outside the raster): a test of the three channels without
+    // building the colours.
+    struct ChannelTables {
+        std::uint8_t Red[256], Green[256], Blue[256];
+    };
+    void ClassifyRow(std::int32_t x, std::int32_t y, std::int32_t count, const ChannelTables& t,
+                     std::uint8_t* out) const;
+    // Stores c at the dots whose flag is non-zero; the others keep their pixels.
+    void StoreWhere(std::int32_t x, std::int32_t y, std::int32_t count, const std::uint8_t* flags,
+                    TColor c);
+    // Stores c at `count` dots.
+    void FillRow(std::int32_t x, std::int32_t y, std::int32_t count, TColor c);
+
     // The number of bitmaps that refer to this content.
     int ShareCount() const { return shareCount_; }
+    // Whether a bitmap must take its own copy before it writes: the content
+    // is shared, or a private copy still reads its pages (PixelBuffer).
+    bool CopyBeforeWrite() const { return shareCount_ > 1 || pixels_.Cloned(); }
     // Whether the first change must also forget what was kept from the file.
     bool HoldsFileDescription() const {
         return ClrUsed != 0 || ClrImportant != 0 || !FileCopy.empty();
@@ -216,17 +238,24 @@ private:
     TColor TableColour(unsigned index) const {
         return index < format_.ColourTable.size() ? format_.ColourTable[index] : clBlack;
     }
+    // Which dots of a run lie inside the raster: [first, end) of row y, or an
+    // empty range.
+    bool Clip(std::int32_t x, std::int32_t y, std::int32_t count, std::int32_t& first,
+              std::int32_t& end) const;
 
     friend class TBitmap;
 
     TRasterFormat format_;
     int shareCount_ = 0; // kept by TBitmap; beside the pixels so a write checks it cheaply
-    std::vector<std::uint8_t> pixels_;
+    PixelBuffer pixels_;
     std::size_t stride_ = 0;
     std::uint32_t rasterWidth_ = 0;  // 0 when there are no pixels
     std::uint32_t rasterHeight_ = 0;
     bool masked_ = false; // 16 bits, or 32 bits with channel masks
     Channel red_, green_, blue_;
+    // The colour table padded to 256 entries with black, for rasters of up
+    // to 8 bits: an index beyond the table reads black.
+    std::vector<TColor> lookup_;
     // One-entry cache for NearestIndex: a conversion writes the same two colours.
     TColor lastNearestColour_ = clNone;
     int lastNearestIndex_ = 0;
@@ -263,7 +292,7 @@ public:
     // Takes a private copy when the content is shared; forgets the counts of
     // colours used and the kept file bytes, which no longer match the pixels.
     void Unshare() {
-        if (image_->shareCount_ > 1 || image_->HoldsFileDescription()) UnshareSlow();
+        if (image_->CopyBeforeWrite() || image_->HoldsFileDescription()) UnshareSlow();
     }
 
     TBitmapCanvas& Canvas() { return canvas_ ? *canvas_ : CreateCanvas(); }

@@ -7,9 +7,6 @@
 #include <new>
 #include <vector>
 
-#if __has_include(<sys/mman.h>)
-#include <sys/mman.h>
-#endif
 
 #include "base/Exceptions.h"
 #include "image/FileBytes.h"
@@ -17,18 +14,6 @@
 namespace tlc {
 
 namespace {
-
-// A raster of many megabytes is touched page by page as it is filled; large
-// pages make that a few hundred faults instead of thousands.
-void AdviseHugePages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t bytes) {
-#ifdef MADV_HUGEPAGE
-    constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
-    if (bytes < 8 * kHuge) return;
-    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kHuge - 1);
-    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#endif
-}
 
 constexpr std::size_t kFileHeaderSize = 14;
 constexpr std::uint32_t kCoreHeaderSize = 12;
@@ -100,24 +85,25 @@ public:
     // decoded into at once, so the raster is written once, in order, and is
     // never cleared as a whole. Blocks go top first, that is from the end of
     // the data back; the first pass notes where the data enters each block.
-    std::vector<std::uint8_t> Decode() {
+    PixelBuffer Decode() {
         const std::size_t rowBytes = static_cast<std::size_t>(width_) * 4;
         const std::int64_t blockRows =
             std::max<std::int64_t>(1, static_cast<std::int64_t>(kBlockBytes / rowBytes));
         const std::vector<State> entries = FindBlockEntries(blockRows);
-        std::vector<std::uint8_t> pixels;
+        PixelBuffer pixels;
         try {
-            pixels.reserve(rowBytes * static_cast<std::size_t>(height_));
-            AdviseHugePages(pixels.data(), pixels.capacity());
+            pixels = PixelBuffer::Uninitialised(rowBytes * static_cast<std::size_t>(height_));
         } catch (const std::bad_alloc&) {
             throw EOutOfResources();
         }
+        std::size_t at = 0;
         for (std::size_t b = entries.size(); b-- > 0;) {
             const std::int64_t low = static_cast<std::int64_t>(b) * blockRows;
             const std::int64_t high = std::min(low + blockRows, height_);
-            const std::size_t at = pixels.size();
-            pixels.resize(at + static_cast<std::size_t>(high - low) * rowBytes);
+            const std::size_t blockBytes = static_cast<std::size_t>(high - low) * rowBytes;
+            std::memset(pixels.data() + at, 0, blockBytes);
             if (entries[b].row >= 0) DecodeBlock(entries[b], high, pixels.data() + at, rowBytes);
+            at += blockBytes;
         }
         return pixels;
     }
@@ -261,8 +247,60 @@ private:
 
 } // namespace
 
-std::shared_ptr<TBitmapImage> DecodeBitmapFile(std::span<const std::uint8_t> bytes) {
-    const std::size_t total = bytes.size();
+namespace {
+
+// Where the pixel bytes come from: memory, or the file itself.
+class PixelSource {
+public:
+    // Consecutive bytes from `offset` into the runs, in order; the caller
+    // asks only for bytes the file has.
+    virtual void Gather(std::size_t offset, const ByteRun* runs, std::size_t count) = 0;
+    // The whole file, for run-length files, which keep a copy of it.
+    virtual std::span<const std::uint8_t> Whole() = 0;
+
+protected:
+    ~PixelSource() = default;
+};
+
+class MemorySource final : public PixelSource {
+public:
+    explicit MemorySource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+    void Gather(std::size_t offset, const ByteRun* runs, std::size_t count) override {
+        for (std::size_t k = 0; k < count; ++k) {
+            std::memcpy(runs[k].Data, bytes_.data() + offset, runs[k].Size);
+            offset += runs[k].Size;
+        }
+    }
+    std::span<const std::uint8_t> Whole() override { return bytes_; }
+
+private:
+    std::span<const std::uint8_t> bytes_;
+};
+
+class FileSource final : public PixelSource {
+public:
+    explicit FileSource(const PictureFile& file) : file_(file) {}
+    void Gather(std::size_t offset, const ByteRun* runs, std::size_t count) override {
+        file_.Gather(offset, runs, count);
+    }
+    std::span<const std::uint8_t> Whole() override {
+        if (whole_.empty()) whole_ = file_.Read(0, file_.Size());
+        return whole_;
+    }
+
+private:
+    const PictureFile& file_;
+    std::vector<std::uint8_t> whole_;
+};
+
+// Every header field lies in the first bytes: file header, the largest
+// information header, masks and a full colour table.
+constexpr std::size_t kHeadBytes = 4096;
+
+// `bytes` holds the file's first bytes, all of them or at least kHeadBytes;
+// `total` is the file's size.
+std::shared_ptr<TBitmapImage> Decode(std::span<const std::uint8_t> bytes, std::size_t total,
+                                     PixelSource& source) {
     if (total == 0) return std::make_shared<TBitmapImage>();
     if (total < kFileHeaderSize) ReadError();
     if (bytes[0] != 'B' || bytes[1] != 'M') NotValid();
@@ -373,35 +411,40 @@ std::shared_ptr<TBitmapImage> DecodeBitmapFile(std::span<const std::uint8_t> byt
         // A file that ends early gives fewer bytes; the raster never takes more
         // than it holds.
         const std::size_t n = std::min({imageSize, remaining, rasterBytes});
-        const std::uint8_t* src = bytes.data() + pos;
 
-        // Rows go in top row first; bytes the file does not supply stay 0.
-        // The missing rows are one block (the top rows of a bottom-up file,
-        // the bottom rows of a top-down one), so a tall, thin header with
-        // few bytes costs one fill, not one step per row.
-        std::vector<std::uint8_t> pixels;
+        // Rows go in top row first, each read straight into its place; bytes
+        // the file does not supply stay 0. The missing rows are one block
+        // (the top rows of a bottom-up file, the bottom rows of a top-down
+        // one), so a tall, thin header with few bytes costs one fill, not one
+        // step per row.
+        PixelBuffer pixels;
+        std::vector<ByteRun> runs;
         try {
-            pixels.reserve(rasterBytes);
-            AdviseHugePages(pixels.data(), pixels.capacity());
+            pixels = PixelBuffer::Uninitialised(rasterBytes);
+            runs.reserve(h.height < 0 ? 1 : n / stride + 1);
         } catch (const std::bad_alloc&) {
             throw EOutOfResources();
         }
+        std::uint8_t* out = pixels.data();
         if (h.height < 0) {
-            pixels.insert(pixels.end(), src, src + n);
+            runs.push_back({out, n});
+            std::memset(out + n, 0, rasterBytes - n);
         } else {
             const std::size_t fullRows = n / stride;
             const std::size_t partial = n % stride;
             const std::size_t missingRows =
                 static_cast<std::size_t>(absHeight) - fullRows - (partial != 0 ? 1 : 0);
-            pixels.resize(missingRows * stride);
+            std::memset(out, 0, missingRows * stride);
+            for (std::size_t fileRow = 0; fileRow < fullRows; ++fileRow)
+                runs.push_back({out + (static_cast<std::size_t>(absHeight) - 1 - fileRow) * stride,
+                                stride});
             if (partial != 0) {
-                pixels.insert(pixels.end(), src + fullRows * stride, src + n);
-                pixels.resize(pixels.size() + (stride - partial));
+                std::uint8_t* row = out + missingRows * stride;
+                runs.push_back({row, partial});
+                std::memset(row + partial, 0, stride - partial);
             }
-            for (std::size_t fileRow = fullRows; fileRow-- > 0;)
-                pixels.insert(pixels.end(), src + fileRow * stride, src + (fileRow + 1) * stride);
         }
-        pixels.resize(rasterBytes);
+        if (n > 0) source.Gather(pos, runs.data(), runs.size());
         image = TBitmapImage::Adopt(format, std::move(pixels));
     } else {
         format.BitCount = 32;
@@ -411,11 +454,12 @@ std::shared_ptr<TBitmapImage> DecodeBitmapFile(std::span<const std::uint8_t> byt
         const std::size_t n = std::min(imageSize, remaining);
         TBitmapImage::CheckedRasterBytes(format);
         const PaletteBGRX palette = MakePalette(table);
-        RunLengthDecoder decoder(bytes.subspan(pos, n), h.compression == BI_RLE4, palette, h.width,
+        const std::span<const std::uint8_t> whole = source.Whole();
+        RunLengthDecoder decoder(whole.subspan(pos, n), h.compression == BI_RLE4, palette, h.width,
                                  absHeight);
         image = TBitmapImage::Adopt(format, decoder.Decode());
         try {
-            image->FileCopy.assign(bytes.begin(), bytes.end());
+            image->FileCopy.assign(whole.begin(), whole.end());
         } catch (const std::bad_alloc&) {
             throw EOutOfResources();
         }
@@ -432,9 +476,18 @@ std::shared_ptr<TBitmapImage> DecodeBitmapFile(std::span<const std::uint8_t> byt
     return image;
 }
 
+} // namespace
+
+std::shared_ptr<TBitmapImage> DecodeBitmapFile(std::span<const std::uint8_t> bytes) {
+    MemorySource source(bytes);
+    return Decode(bytes, bytes.size(), source);
+}
+
 std::shared_ptr<TBitmapImage> ReadBitmapFile(const std::string& fileName) {
-    const std::vector<std::uint8_t> bytes = ReadFileBytes(fileName);
-    return DecodeBitmapFile(bytes);
+    const PictureFile file(fileName);
+    const std::vector<std::uint8_t> head = file.Read(0, std::min(file.Size(), kHeadBytes));
+    FileSource source(file);
+    return Decode(head, file.Size(), source);
 }
 
 } // namespace tlc

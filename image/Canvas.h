@@ -56,7 +56,7 @@ public:
 protected:
     void BeforeChange() override {
         // The same test as TBitmap::Unshare, on the content this canvas already holds.
-        if (image_->ShareCount() > 1 || image_->HoldsFileDescription()) bitmap_.Unshare();
+        if (image_->CopyBeforeWrite() || image_->HoldsFileDescription()) bitmap_.Unshare();
     }
     void AfterChange() override { bitmap_.PixelsChanged(); }
 

@@ -17,6 +17,34 @@ inline constexpr std::size_t kMaxPictureFileBytes = std::size_t{320} << 20;
 // kMaxPictureFileBytes, EReadError "Stream read error" when reading fails.
 std::vector<std::uint8_t> ReadFileBytes(const std::string& fileName);
 
+// One run of bytes of memory to fill.
+struct ByteRun {
+    std::uint8_t* Data;
+    std::size_t Size;
+};
+
+// A picture file opened for reading parts of it, with the checks of
+// ReadFileBytes, so that a reader can put bytes where they belong instead of
+// holding the whole file beside what it builds.
+class PictureFile {
+public:
+    explicit PictureFile(const std::string& fileName);
+    PictureFile(const PictureFile&) = delete;
+    PictureFile& operator=(const PictureFile&) = delete;
+    ~PictureFile();
+
+    std::size_t Size() const { return size_; }
+    // Consecutive bytes of the file from `offset` into the runs, in order.
+    // EReadError when the file has fewer.
+    void Gather(std::size_t offset, const ByteRun* runs, std::size_t count) const;
+    // Bytes [offset, offset + size).
+    std::vector<std::uint8_t> Read(std::size_t offset, std::size_t size) const;
+
+private:
+    int fd_ = -1;
+    std::size_t size_ = 0;
+};
+
 // Little-endian fields, read one by one from bytes; the caller checks the
 // bounds.
 inline std::uint16_t LoadLE16(const std::uint8_t* p) {

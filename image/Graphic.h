@@ -57,6 +57,7 @@ public:
         if (!quietPixelChanges_ && listener_) listener_->Changed();
     }
     void SetQuietPixelChanges(bool value) { quietPixelChanges_ = value; }
+    bool QuietPixelChanges() const { return quietPixelChanges_; }
 
 protected:
     explicit TGraphic(GraphicKind kind) : kind_(kind) {}

@@ -76,6 +76,25 @@ public:
         return EnsureCanvasSlow();
     }
 
+    // The bitmap behind EnsureCanvas when a pixel access through the canvas
+    // would touch nothing but pixels, for loops that go along rows instead of
+    // asking for the canvas at every dot. For reading: the picture holds a
+    // bitmap whose canvas has its drawing context. For writing also: the
+    // content is private and keeps nothing from the file, and pixel reports
+    // are silenced until the next paint, so a write only stores and sets the
+    // modified flag (the caller sets it). Null otherwise: the next dot must
+    // then go through the canvas.
+    TBitmap* SettledBitmap(bool forWrite) {
+        TGraphic* graphic = picture_.Graphic();
+        if (!graphic || graphic->Kind() != GraphicKind::Bitmap) return nullptr;
+        auto* bitmap = static_cast<TBitmap*>(graphic);
+        if (!bitmap->HasCanvas() || !bitmap->Canvas().HasContext()) return nullptr;
+        if (forWrite && (bitmap->Image().CopyBeforeWrite() || bitmap->Image().HoldsFileDescription() ||
+                         !graphic->QuietPixelChanges()))
+            return nullptr;
+        return bitmap;
+    }
+
     // The picture changed: size to it (AutoSize), update transparency and
     // opacity, mark for repainting.
     void HandlePictureChange();

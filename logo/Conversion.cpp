@@ -1,5 +1,7 @@
 #include "logo/Conversion.h"
 
+#include <algorithm>
+
 #include "base/ParseInt.h"
 
 namespace tlc {
@@ -28,13 +30,76 @@ LogoGeometry FitGeometry(std::int32_t width, std::int32_t height, const PrinterL
     return {static_cast<std::int32_t>(w), static_cast<std::int32_t>(h)};
 }
 
+namespace {
+
+// Dots handled at once along a row once the canvases are settled.
+constexpr std::int32_t kRun = 512;
+
+} // namespace
+
+// Every dot is the canvas's request and write until a write would only store
+// a pixel (see TImage::SettledBitmap); from then on nothing here paints or
+// reports, so it stays that way and the rest is filled along rows.
 void ClearTargetImage(TImage& target, const LogoGeometry& geometry) {
     // Locals: pixel stores could alias anything reached through a reference.
     const std::int32_t width = geometry.Width;
     const std::int32_t height = geometry.Height;
-    for (std::int32_t y = 0; y < height; ++y)
-        for (std::int32_t x = 0; x < width; ++x) target.EnsureCanvas().WritePixel(x, y, clWhite);
+    for (std::int32_t y = 0; y < height; ++y) {
+        for (std::int32_t x = 0; x < width; ++x) {
+            if (TBitmap* settled = target.SettledBitmap(true)) {
+                TBitmapImage& raster = settled->ImageForWrite();
+                raster.FillRow(x, y, width - x, clWhite);
+                for (std::int32_t row = y + 1; row < height; ++row)
+                    raster.FillRow(0, row, width, clWhite);
+                settled->SetModified(true);
+                return;
+            }
+            target.EnsureCanvas().WritePixel(x, y, clWhite);
+        }
+    }
 }
+
+namespace {
+
+// One row of the conversion. Reads change nothing once the source is
+// settled, so they go along the row; a dark dot is written along the row
+// only while the target is settled, otherwise through its canvas (it may
+// unshare the content or report to the control after a redraw).
+void ConvertRow(TImage& source, TImage& target, const Thresholds& t,
+                const TBitmapImage::ChannelTables& dark, std::int32_t y, std::int32_t width) {
+    std::uint8_t flags[kRun];
+    std::int32_t x = 0;
+    while (x < width) {
+        TBitmap* from = source.SettledBitmap(false);
+        if (!from) {
+            // The first read may turn an empty source into a bitmap, or be refused.
+            const TColor c = source.EnsureCanvas().ReadPixel(x, y);
+            if (IsDark(c, t)) target.EnsureCanvas().WritePixel(x, y, clBlack);
+            ++x;
+            continue;
+        }
+        const std::int32_t n = std::min(kRun, width - x);
+        from->Image().ClassifyRow(x, y, n, dark, flags);
+        unsigned any = 0;
+        for (std::int32_t i = 0; i < n; ++i) any |= flags[i];
+        if (!any) {
+            x += n;
+            continue;
+        }
+        if (TBitmap* to = target.SettledBitmap(true)) {
+            to->ImageForWrite().StoreWhere(x, y, n, flags, clBlack);
+            to->SetModified(true);
+            x += n;
+            continue;
+        }
+        std::int32_t i = 0;
+        while (!flags[i]) ++i;
+        target.EnsureCanvas().WritePixel(x + i, y, clBlack);
+        x += i + 1;
+    }
+}
+
+} // namespace
 
 void ConvertImage(TImage& source, TImage& target, const Thresholds& thresholds,
                   const PrinterLimits& limits, LogoGeometry& geometry) {
@@ -45,13 +110,17 @@ void ConvertImage(TImage& source, TImage& target, const Thresholds& thresholds,
     ClearTargetImage(target, geometry);
     target.Repaint();
     const Thresholds t = thresholds;
+    // The rule per channel value, so that a dot costs three look-ups.
+    TBitmapImage::ChannelTables dark;
+    for (int v = 0; v < 256; ++v) {
+        dark.Red[v] = v <= t.Red ? 1 : 0;
+        dark.Green[v] = v <= t.Green ? 1 : 0;
+        dark.Blue[v] = v <= t.Blue ? 1 : 0;
+    }
     const std::int32_t width = geometry.Width;
     const std::int32_t height = geometry.Height;
     for (std::int32_t y = 0; y < height; ++y) {
-        for (std::int32_t x = 0; x < width; ++x) {
-            const TColor c = source.EnsureCanvas().ReadPixel(x, y);
-            if (IsDark(c, t)) target.EnsureCanvas().WritePixel(x, y, clBlack);
-        }
+        ConvertRow(source, target, t, dark, y, width);
         if (y % 20 == 0) target.Repaint();
     }
 }

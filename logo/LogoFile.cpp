@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -36,112 +37,75 @@ void CheckFits(int modelIndex, const LogoGeometry& g) {
     }
 }
 
+[[maybe_unused]] std::uint64_t SwapBytes(std::uint64_t v) {
+    std::uint64_t r = 0;
+    for (int i = 0; i < 8; ++i, v >>= 8) r = (r << 8) | (v & 0xFF);
+    return r;
+}
+
 // One dot: the canvas is asked for anew each time, and only an exact 0 is black.
 inline unsigned Dot(TImage& target, std::int32_t x, std::int32_t y) {
     return target.EnsureCanvas().ReadPixel(x, y) == clBlack ? 1u : 0u;
 }
 
-// Bits per pixel of the target's raster when EnsureCanvas will hand back an
-// existing canvas and ReadPixel will change nothing; 0 otherwise.
-inline int SettledBitCount(TImage& target) {
-    TGraphic* graphic = target.Picture().Graphic();
-    if (!graphic || graphic->Kind() != GraphicKind::Bitmap) return 0;
-    auto* bitmap = static_cast<TBitmap*>(graphic);
-    if (!bitmap->HasCanvas() || !bitmap->Canvas().HasContext()) return 0;
-    return bitmap->Image().BitCount();
+// The plain way, dot by dot through the canvas.
+template <bool kRows>
+void EncodeDots(std::uint8_t* out, TImage& target, std::int32_t lines, std::int32_t bands) {
+    for (std::int32_t line = 0; line < lines; ++line)
+        for (std::int32_t band = 0; band < bands; ++band) {
+            unsigned byte = 0;
+            for (std::int32_t i = 0; i < 8; ++i) // dot i goes to bit 7 - i
+                byte = (byte << 1) |
+                       (kRows ? Dot(target, 8 * band + i, line) : Dot(target, line, 8 * band + i));
+            *out++ = static_cast<std::uint8_t>(byte);
+        }
 }
-
-[[noreturn]] void ThrowTargetChanged() {
-    throw EInvalidOperation("The target image changed while its logo was being read");
-}
-
-// The same dot, once the first byte has set up the canvas, for a raster of
-// kBits bits per pixel. The check repeats what EnsureCanvas and ReadPixel
-// look at, so the compiler drops the branches that would create a bitmap, a
-// canvas or a drawing context, and the other formats' cases, and sees that
-// nothing in the dot loop can change the picture, canvas or raster: a dot
-// then costs a bounds check and a load. Reading changes none of them, so the
-// throw is never reached.
-// kBits 0 is the plain path, for any other raster.
-template <int kBits> inline unsigned SettledDot(TImage& target, std::int32_t x, std::int32_t y) {
-    if constexpr (kBits != 0) {
-        if (SettledBitCount(target) != kBits) [[unlikely]]
-            ThrowTargetChanged();
-    }
-    return Dot(target, x, y);
-}
-
-// Bytes are gathered in a local buffer first: a store into the output could,
-// for all the compiler knows, change the image.
-constexpr std::int32_t kChunk = 128;
 
 // Lines are columns (models 0 to 2: bands of 8 dots top to bottom) or rows
-// (model 3: bands of 8 dots left to right). Fills bytes from line `line`,
-// band `band` on.
-template <bool kRows, int kBits>
-void EncodeSettled(std::uint8_t* out, TImage& target, std::int32_t line, std::int32_t band,
-                   std::int32_t lines, std::int32_t bands) {
-    std::uint8_t chunk[kChunk];
-    for (; line < lines; ++line, band = 0) {
-        std::uint8_t* lineOut =
-            out + static_cast<std::size_t>(line) * static_cast<std::size_t>(bands);
-        for (std::int32_t first = band; first < bands; first += kChunk) {
-            // Also before the loop, so that the fields are known on entry.
-            if constexpr (kBits != 0) {
-                if (SettledBitCount(target) != kBits) [[unlikely]]
-                    ThrowTargetChanged();
-            }
-            const std::int32_t count = std::min(kChunk, bands - first);
-            for (std::int32_t j = 0; j < count; ++j) {
-                const std::int32_t start = 8 * (first + j);
-                unsigned byte = 0;
-                for (std::int32_t i = 0; i < 8; ++i) { // dot i goes to bit 7 - i
-                    const unsigned dot = kRows ? SettledDot<kBits>(target, start + i, line)
-                                               : SettledDot<kBits>(target, line, start + i);
-                    byte = (byte << 1) | dot;
-                }
-                chunk[j] = static_cast<std::uint8_t>(byte);
-            }
-            std::memcpy(lineOut + first, chunk, static_cast<std::size_t>(count));
-        }
-    }
-}
-
-// The pixel path (canvas, raster, format) is inlined whole into the loops.
-#if defined(__GNUC__)
-#define TLC_FLATTEN __attribute__((flatten))
-#else
-#define TLC_FLATTEN
-#endif
-
+// (model 3: bands of 8 dots left to right). The first dot goes through the
+// canvas: it may turn an empty picture into a bitmap, create the canvas, or
+// be refused. After it a read changes nothing, so the raster is read along
+// its rows, eight rows for a band of columns, with the same results.
 template <bool kRows>
-TLC_FLATTEN void EncodeLines(std::uint8_t* out, TImage& target, std::int32_t lines,
-                             std::int32_t bands) {
+void EncodeLines(std::uint8_t* out, TImage& target, std::int32_t lines, std::int32_t bands) {
     if (lines <= 0 || bands <= 0) return;
-    // The first byte goes the plain way: its first dot may turn an empty
-    // picture into a bitmap, create the canvas, or be refused.
-    unsigned first = 0;
-    for (std::int32_t i = 0; i < 8; ++i)
-        first = (first << 1) | (kRows ? Dot(target, i, 0) : Dot(target, 0, i));
-    out[0] = static_cast<std::uint8_t>(first);
-
-    const std::int32_t line = bands > 1 ? 0 : 1;
-    const std::int32_t band = bands > 1 ? 1 : 0;
-    switch (SettledBitCount(target)) {
-    case 1:
-        return EncodeSettled<kRows, 1>(out, target, line, band, lines, bands);
-    case 4:
-        return EncodeSettled<kRows, 4>(out, target, line, band, lines, bands);
-    case 8:
-        return EncodeSettled<kRows, 8>(out, target, line, band, lines, bands);
-    case 16:
-        return EncodeSettled<kRows, 16>(out, target, line, band, lines, bands);
-    case 24:
-        return EncodeSettled<kRows, 24>(out, target, line, band, lines, bands);
-    case 32:
-        return EncodeSettled<kRows, 32>(out, target, line, band, lines, bands);
-    default:
-        return EncodeSettled<kRows, 0>(out, target, line, band, lines, bands);
+    Dot(target, 0, 0);
+    TBitmap* settled = target.SettledBitmap(false);
+    if (!settled) return EncodeDots<kRows>(out, target, lines, bands);
+    const TBitmapImage& raster = settled->Image();
+    // 1 where a channel is not 0: a dot is black where all three give 0.
+    TBitmapImage::ChannelTables lit;
+    for (int v = 0; v < 256; ++v) lit.Red[v] = lit.Green[v] = lit.Blue[v] = v != 0 ? 1 : 0;
+    if constexpr (kRows) {
+        std::vector<std::uint8_t> flags(static_cast<std::size_t>(bands) * 8);
+        for (std::int32_t y = 0; y < lines; ++y) {
+            raster.ClassifyRow(0, y, bands * 8, lit, flags.data());
+            for (std::int32_t band = 0; band < bands; ++band) {
+                // Eight flags of 0 or 1, the first to bit 7.
+                std::uint64_t eight;
+                std::memcpy(&eight, flags.data() + 8 * band, 8);
+                if constexpr (std::endian::native == std::endian::big) eight = SwapBytes(eight);
+                *out++ = static_cast<std::uint8_t>(~((eight * 0x8040201008040201ull) >> 56));
+            }
+        }
+    } else {
+        // Band b of every column comes from rows 8b to 8b + 7; column x's
+        // bytes are `bands` apart in the output.
+        const auto width = static_cast<std::size_t>(lines);
+        std::vector<std::uint8_t> flags(width * 8);
+        for (std::int32_t band = 0; band < bands; ++band) {
+            for (int i = 0; i < 8; ++i)
+                raster.ClassifyRow(0, 8 * band + i, lines, lit, flags.data() + i * width);
+            const std::uint8_t* f = flags.data();
+            std::uint8_t* column = out + band;
+            for (std::size_t x = 0; x < width; ++x, column += bands) {
+                const unsigned lit8 = (f[x] << 7) | (f[width + x] << 6) | (f[2 * width + x] << 5) |
+                                      (f[3 * width + x] << 4) | (f[4 * width + x] << 3) |
+                                      (f[5 * width + x] << 2) | (f[6 * width + x] << 1) |
+                                      f[7 * width + x];
+                *column = static_cast<std::uint8_t>(~lit8);
+            }
+        }
     }
 }
 

@@ -1,0 +1,79 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+namespace tlc {
+
+// The pixel bytes of a raster. Small buffers live on the heap. Large ones
+// live in memory that copies share with their original until they write, the
+// system copying only the pages written: a conversion that writes a 600 x 600
+// corner of a 4000 x 3000 picture copies that corner, not 36 MB. The
+// original must not be written while such a copy exists; TBitmap's unsharing
+// takes care of that (see Cloned()).
+class PixelBuffer {
+public:
+    PixelBuffer() = default;
+    // `size` bytes, uninitialised for a reader that fills every one of them.
+    // Throws std::bad_alloc.
+    static PixelBuffer Uninitialised(std::size_t size);
+    // `size` bytes of 0.
+    static PixelBuffer Zeroed(std::size_t size);
+
+    PixelBuffer(const PixelBuffer& other);
+    PixelBuffer& operator=(const PixelBuffer& other);
+    PixelBuffer(PixelBuffer&& other) noexcept { Take(other); }
+    PixelBuffer& operator=(PixelBuffer&& other) noexcept {
+        if (this != &other) {
+            Release();
+            Take(other);
+        }
+        return *this;
+    }
+    ~PixelBuffer() { Release(); }
+
+    std::uint8_t* data() { return data_; }
+    const std::uint8_t* data() const { return data_; }
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    std::uint8_t& operator[](std::size_t i) { return data_[i]; }
+    std::uint8_t operator[](std::size_t i) const { return data_[i]; }
+    std::uint8_t* begin() { return data_; }
+    std::uint8_t* end() { return data_ + size_; }
+    const std::uint8_t* begin() const { return data_; }
+    const std::uint8_t* end() const { return data_ + size_; }
+
+    // Whether a copy still reads this buffer's pages: writing here would then
+    // show in the copy, so the owner must take a copy of its own first.
+    bool Cloned() const { return cloned_; }
+
+    friend bool operator==(const PixelBuffer& a, const PixelBuffer& b) {
+        return a.size_ == b.size_ && (a.size_ == 0 || std::memcmp(a.data_, b.data_, a.size_) == 0);
+    }
+
+private:
+    enum class Kind : std::uint8_t { None, Heap, Shared, Private };
+    void Take(PixelBuffer& other) {
+        data_ = other.data_;
+        size_ = other.size_;
+        fd_ = other.fd_;
+        kind_ = other.kind_;
+        cloned_ = other.cloned_;
+        other.data_ = nullptr;
+        other.size_ = 0;
+        other.fd_ = -1;
+        other.kind_ = Kind::None;
+        other.cloned_ = false;
+    }
+    void Release();
+    void Allocate(std::size_t size, bool zeroed);
+
+    std::uint8_t* data_ = nullptr;
+    std::size_t size_ = 0;
+    int fd_ = -1; // the memory file behind Shared and Private buffers
+    Kind kind_ = Kind::None;
+    mutable bool cloned_ = false;
+};
+
+} // namespace tlc
