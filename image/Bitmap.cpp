@@ -314,6 +314,25 @@ void TBitmapImage::StoreWhere(std::int32_t x, std::int32_t y, std::int32_t count
         const auto b = static_cast<std::uint8_t>(BlueOf(c)), g = static_cast<std::uint8_t>(GreenOf(c)),
                    r = static_cast<std::uint8_t>(RedOf(c));
         std::uint8_t* p = row + static_cast<std::size_t>(first) * 3;
+        if (b == g && g == r) {
+            // One byte value (black, white, greys): a mask per byte, then a
+            // blend the vectoriser takes whole.
+            constexpr std::int32_t kBlock = 256;
+            std::uint8_t mask[3 * kBlock];
+            for (std::int32_t at = 0; at < n; at += kBlock) {
+                const std::int32_t m = std::min(kBlock, n - at);
+                for (std::int32_t i = 0; i < m; ++i) {
+                    const auto v = static_cast<std::uint8_t>(-(f[at + i] != 0));
+                    mask[3 * i] = v;
+                    mask[3 * i + 1] = v;
+                    mask[3 * i + 2] = v;
+                }
+                std::uint8_t* q = p + 3 * static_cast<std::size_t>(at);
+                for (std::int32_t k = 0; k < 3 * m; ++k)
+                    q[k] = static_cast<std::uint8_t>((q[k] & ~mask[k]) | (b & mask[k]));
+            }
+            return;
+        }
         for (std::int32_t i = 0; i < n; ++i, p += 3) {
             const auto m = static_cast<std::uint8_t>(-(f[i] != 0));
             p[0] = static_cast<std::uint8_t>((p[0] & ~m) | (b & m));

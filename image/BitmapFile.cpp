@@ -92,7 +92,7 @@ public:
         const std::vector<State> entries = FindBlockEntries(blockRows);
         PixelBuffer pixels;
         try {
-            pixels = PixelBuffer::Uninitialised(rowBytes * static_cast<std::size_t>(height_));
+            pixels = PixelBuffer::Uninitialised(rowBytes * static_cast<std::size_t>(height_), false);
         } catch (const std::bad_alloc&) {
             throw EOutOfResources();
         }
@@ -420,7 +420,7 @@ std::shared_ptr<TBitmapImage> Decode(std::span<const std::uint8_t> bytes, std::s
         PixelBuffer pixels;
         std::vector<ByteRun> runs;
         try {
-            pixels = PixelBuffer::Uninitialised(rasterBytes);
+            pixels = PixelBuffer::Uninitialised(rasterBytes, true);
             runs.reserve(h.height < 0 ? 1 : n / stride + 1);
         } catch (const std::bad_alloc&) {
             throw EOutOfResources();

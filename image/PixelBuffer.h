@@ -16,8 +16,10 @@ class PixelBuffer {
 public:
     PixelBuffer() = default;
     // `size` bytes, uninitialised for a reader that fills every one of them.
-    // Throws std::bad_alloc.
-    static PixelBuffer Uninitialised(std::size_t size);
+    // `shareable`: a large buffer goes where copies can share its pages
+    // (the first touch of each page costs more there, so a buffer that is
+    // filled piecemeal is better off without). Throws std::bad_alloc.
+    static PixelBuffer Uninitialised(std::size_t size, bool shareable);
     // `size` bytes of 0.
     static PixelBuffer Zeroed(std::size_t size);
 
@@ -53,7 +55,7 @@ public:
     }
 
 private:
-    enum class Kind : std::uint8_t { None, Heap, Shared, Private };
+    enum class Kind : std::uint8_t { None, Heap, Anonymous, Shared, Private };
     void Take(PixelBuffer& other) {
         data_ = other.data_;
         size_ = other.size_;
@@ -67,7 +69,7 @@ private:
         other.cloned_ = false;
     }
     void Release();
-    void Allocate(std::size_t size, bool zeroed);
+    void Allocate(std::size_t size, bool zeroed, bool shareable);
 
     std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;
