@@ -119,7 +119,7 @@ one_commands() {
 batch_commands() {
     echo "ours|$ours convert %IN%/*.bmp -d %OUT%"
     command -v gm >/dev/null &&
-        echo "graphicsmagick|gm mogrify -output-directory %OUT% -format pbm -threshold 50% %IN%/*.bmp"
+        echo "graphicsmagick|cd %IN% && gm mogrify -output-directory %OUT% -format pbm -threshold 50% *.bmp"
     [ -n "$mog" ] && echo "imagemagick|$mog -path %OUT% -format pbm -threshold 50% %IN%/*.bmp"
     /usr/bin/python3 -c "import PIL" 2>/dev/null && echo "pillow|/usr/bin/python3 $scratch/pillow.py %OUT% %IN%/*.bmp"
     true

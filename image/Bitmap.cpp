@@ -189,58 +189,6 @@ inline void StoreWord(std::uint8_t* p, std::uint32_t v) {
 
 } // namespace
 
-void TBitmapImage::ReadRow(std::int32_t x, std::int32_t y, std::int32_t count, TColor* out) const {
-    std::int32_t first = 0, end = 0;
-    if (!Clip(x, y, count, first, end)) {
-        std::fill(out, out + std::max(count, 0), clNone);
-        return;
-    }
-    // Dots left and right of the raster.
-    std::fill(out, out + (first - x), clNone);
-    std::fill(out + (end - x), out + count, clNone);
-    TColor* o = out + (first - x);
-    const std::int32_t n = end - first;
-    const std::uint8_t* row = Row(y);
-    const TColor* lookup = lookup_.data();
-    switch (format_.BitCount) {
-    case 24: {
-        const std::uint8_t* p = row + static_cast<std::size_t>(first) * 3;
-        for (std::int32_t i = 0; i < n; ++i, p += 3) o[i] = RGB(p[2], p[1], p[0]);
-        return;
-    }
-    case 32:
-        if (!masked_) {
-            const std::uint8_t* p = row + static_cast<std::size_t>(first) * 4;
-            for (std::int32_t i = 0; i < n; ++i) {
-                const std::uint32_t v = LoadWord(p + 4 * i);
-                o[i] = ((v >> 16) & 0xFFu) | (v & 0xFF00u) | ((v & 0xFFu) << 16);
-            }
-            return;
-        }
-        break;
-    case 8: {
-        const std::uint8_t* p = row + first;
-        for (std::int32_t i = 0; i < n; ++i) o[i] = lookup[p[i]];
-        return;
-    }
-    case 4:
-        for (std::int32_t i = 0; i < n; ++i) {
-            const std::int32_t px = first + i;
-            o[i] = lookup[(row[px >> 1] >> ((px & 1) ? 0 : 4)) & 0x0F];
-        }
-        return;
-    case 1:
-        for (std::int32_t i = 0; i < n; ++i) {
-            const std::int32_t px = first + i;
-            o[i] = lookup[(row[px >> 3] >> (7 - (px & 7))) & 1];
-        }
-        return;
-    default:
-        break;
-    }
-    for (std::int32_t i = 0; i < n; ++i) o[i] = GetPixel(first + i, y);
-}
-
 void TBitmapImage::ClassifyRow(std::int32_t x, std::int32_t y, std::int32_t count,
                                const ChannelTables& t, std::uint8_t* out) const {
     const auto classify = [&t](TColor c) {
@@ -298,6 +246,35 @@ void TBitmapImage::ClassifyRow(std::int32_t x, std::int32_t y, std::int32_t coun
         break;
     }
     for (std::int32_t i = 0; i < n; ++i) o[i] = classify(GetPixel(first + i, y));
+}
+
+void TBitmapImage::NonBlackRow(std::int32_t x, std::int32_t y, std::int32_t count,
+                               std::uint8_t* out) const {
+    std::int32_t first = 0, end = 0;
+    if (!Clip(x, y, count, first, end)) {
+        std::fill(out, out + std::max(count, 0), std::uint8_t{1});
+        return;
+    }
+    std::fill(out, out + (first - x), std::uint8_t{1});
+    std::fill(out + (end - x), out + count, std::uint8_t{1});
+    std::uint8_t* o = out + (first - x);
+    const std::int32_t n = end - first;
+    const std::uint8_t* row = Row(y);
+    if (format_.BitCount == 32 && !masked_) {
+        const std::uint8_t* p = row + static_cast<std::size_t>(first) * 4;
+        for (std::int32_t i = 0; i < n; ++i)
+            o[i] = (LoadWord(p + 4 * i) & 0x00FFFFFFu) != 0 ? 1 : 0;
+        return;
+    }
+    if (format_.BitCount == 24) {
+        const std::uint8_t* p = row + static_cast<std::size_t>(first) * 3;
+        for (std::int32_t i = 0; i < n; ++i) o[i] = (p[3 * i] | p[3 * i + 1] | p[3 * i + 2]) != 0 ? 1 : 0;
+        return;
+    }
+    // Other formats: what every channel test gives.
+    ChannelTables lit;
+    for (int v = 0; v < 256; ++v) lit.Red[v] = lit.Green[v] = lit.Blue[v] = v != 0 ? 1 : 0;
+    ClassifyRow(first, y, n, lit, o);
 }
 
 void TBitmapImage::StoreWhere(std::int32_t x, std::int32_t y, std::int32_t count,

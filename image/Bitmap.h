@@ -166,8 +166,6 @@ public:
     // Runs of dots along row y from column x, for loops that would otherwise
     // go dot by dot; each gives exactly what GetPixel or SetPixel would, dot
     // for dot, including 0xFFFFFFFF and no store outside the raster.
-    // The colours of `count` dots.
-    void ReadRow(std::int32_t x, std::int32_t y, std::int32_t count, TColor* out) const;
     // For each dot, red[r] | green[g] | blue[b] of the channels of its colour
     // (255 in each outside the raster): a test of the three channels without
     // building the colours.
@@ -176,6 +174,8 @@ public:
     };
     void ClassifyRow(std::int32_t x, std::int32_t y, std::int32_t count, const ChannelTables& t,
                      std::uint8_t* out) const;
+    // For each dot, 1 unless it reads exactly black (0).
+    void NonBlackRow(std::int32_t x, std::int32_t y, std::int32_t count, std::uint8_t* out) const;
     // Stores c at the dots whose flag is non-zero; the others keep their pixels.
     void StoreWhere(std::int32_t x, std::int32_t y, std::int32_t count, const std::uint8_t* flags,
                     TColor c);

@@ -73,13 +73,10 @@ void EncodeLines(std::uint8_t* out, TImage& target, std::int32_t lines, std::int
     TBitmap* settled = target.SettledBitmap(false);
     if (!settled) return EncodeDots<kRows>(out, target, lines, bands);
     const TBitmapImage& raster = settled->Image();
-    // 1 where a channel is not 0: a dot is black where all three give 0.
-    TBitmapImage::ChannelTables lit;
-    for (int v = 0; v < 256; ++v) lit.Red[v] = lit.Green[v] = lit.Blue[v] = v != 0 ? 1 : 0;
     if constexpr (kRows) {
         std::vector<std::uint8_t> flags(static_cast<std::size_t>(bands) * 8);
         for (std::int32_t y = 0; y < lines; ++y) {
-            raster.ClassifyRow(0, y, bands * 8, lit, flags.data());
+            raster.NonBlackRow(0, y, bands * 8, flags.data());
             for (std::int32_t band = 0; band < bands; ++band) {
                 // Eight flags of 0 or 1, the first to bit 7.
                 std::uint64_t eight;
@@ -95,7 +92,7 @@ void EncodeLines(std::uint8_t* out, TImage& target, std::int32_t lines, std::int
         std::vector<std::uint8_t> flags(width * 8);
         for (std::int32_t band = 0; band < bands; ++band) {
             for (int i = 0; i < 8; ++i)
-                raster.ClassifyRow(0, 8 * band + i, lines, lit, flags.data() + i * width);
+                raster.NonBlackRow(0, 8 * band + i, lines, flags.data() + i * width);
             const std::uint8_t* f = flags.data();
             std::uint8_t* column = out + band;
             for (std::size_t x = 0; x < width; ++x, column += bands) {

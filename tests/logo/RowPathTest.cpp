@@ -196,10 +196,24 @@ TEST(RowPath, RowRunsMatchSinglePixels) {
         const TColor c = rng() % 3 == 0 ? clBlack : rng() % 2 ? clWhite : (rng() & 0xFFFFFF);
         SCOPED_TRACE("round " + std::to_string(round));
 
-        std::vector<TColor> colours(static_cast<std::size_t>(count) + 1, 0x12345678u);
-        raster->ReadRow(x, y, count, colours.data());
-        for (int i = 0; i < count; ++i) ASSERT_EQ(colours[static_cast<std::size_t>(i)], raster->GetPixel(x + i, y));
-        EXPECT_EQ(colours.back(), 0x12345678u);
+        TBitmapImage::ChannelTables tables;
+        for (int v = 0; v < 256; ++v) {
+            tables.Red[v] = static_cast<std::uint8_t>(rng() % 2);
+            tables.Green[v] = static_cast<std::uint8_t>(rng() % 2 * 2);
+            tables.Blue[v] = static_cast<std::uint8_t>(rng() % 2 * 4);
+        }
+        std::vector<std::uint8_t> classes(static_cast<std::size_t>(count) + 1, 0xAB);
+        std::vector<std::uint8_t> lit(static_cast<std::size_t>(count) + 1, 0xAB);
+        raster->ClassifyRow(x, y, count, tables, classes.data());
+        raster->NonBlackRow(x, y, count, lit.data());
+        for (int i = 0; i < count; ++i) {
+            const TColor c = raster->GetPixel(x + i, y);
+            ASSERT_EQ(classes[static_cast<std::size_t>(i)],
+                      tables.Red[RedOf(c)] | tables.Green[GreenOf(c)] | tables.Blue[BlueOf(c)]);
+            ASSERT_EQ(lit[static_cast<std::size_t>(i)], c != clBlack ? 1 : 0);
+        }
+        EXPECT_EQ(classes.back(), 0xAB);
+        EXPECT_EQ(lit.back(), 0xAB);
 
         std::vector<std::uint8_t> flags(static_cast<std::size_t>(count));
         for (auto& f : flags) f = static_cast<std::uint8_t>(rng() % 2 ? rng() % 256 : 0);

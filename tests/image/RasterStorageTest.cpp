@@ -1,0 +1,110 @@
+// Reading a bitmap straight from its file must give what decoding the same
+// bytes in memory gives, and large rasters whose copies share pages until
+// written must still behave as independent copies.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "BitmapWriter.h"
+#include "base/Exceptions.h"
+#include "image/BitmapFile.h"
+#include "image/Canvas.h"
+
+namespace tlc {
+namespace {
+
+std::string Outcome(const std::function<std::shared_ptr<TBitmapImage>()>& read) {
+    try {
+        const auto image = read();
+        std::string s = std::to_string(image->Width()) + "x" + std::to_string(image->Height()) + "x" +
+                        std::to_string(image->BitCount()) + " table " +
+                        std::to_string(image->ColourTable().size()) + " used " +
+                        std::to_string(image->ClrUsed) + " copy " +
+                        std::to_string(image->FileCopy.size()) + ":";
+        s.append(image->Pixels().begin(), image->Pixels().end());
+        return s;
+    } catch (const Exception& e) {
+        return "error " + e.Message();
+    }
+}
+
+TEST(RasterStorage, FileReadMatchesMemoryDecodeIncludingShortFiles) {
+    const auto folder = std::filesystem::temp_directory_path() /
+                        ("tlc-raster-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    std::filesystem::create_directories(folder);
+    const std::string path = (folder / "p.bmp").string();
+    std::mt19937 rng(11);
+    for (int round = 0; round < 60; ++round) {
+        test::BitmapLayout s;
+        const int bits[] = {1, 4, 8, 16, 24, 32};
+        s.BitCount = static_cast<std::uint16_t>(bits[round % 6]);
+        s.Width = 1 + static_cast<int>(rng() % 70);
+        const int h = 1 + static_cast<int>(rng() % 40);
+        const bool topDown = rng() % 3 == 0;
+        s.Height = topDown ? -h : h;
+        if (s.BitCount <= 8)
+            for (int i = 0; i < (1 << s.BitCount); ++i) s.Table.push_back(rng() & 0xFFFFFF);
+        s.Pixels = test::PackRows(s.Width, h, s.BitCount, topDown,
+                                  [&](int, int) { return static_cast<std::uint32_t>(rng()); });
+        std::vector<std::uint8_t> file = test::WriteBitmap(s);
+        // Cut anywhere: inside the header, the table, a row, or not at all.
+        if (round % 2 == 1) file.resize(rng() % (file.size() + 1));
+        std::ofstream(path, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+        SCOPED_TRACE("round " + std::to_string(round) + ", " + std::to_string(file.size()) + " bytes");
+        EXPECT_EQ(Outcome([&] { return ReadBitmapFile(path); }),
+                  Outcome([&] { return DecodeBitmapFile(file); }));
+    }
+    std::filesystem::remove_all(folder);
+}
+
+// Above 16 MiB a copy maps the same pages and the system copies a page at
+// its first write: each side must still see only its own writes.
+TEST(RasterStorage, LargeCopiesStayIndependentWhicheverSideWrites) {
+    // As read from a file: a raster made to be shared.
+    test::BitmapLayout layout;
+    layout.Width = 2400;
+    layout.Height = 2400; // 17 MB at 24 bits
+    layout.BitCount = 24;
+    layout.Pixels = test::PackRows(2400, 2400, 24, false,
+                                   [](int x, int y) { return x == 5 && y == 5 ? 0x010203u : 0u; });
+    const auto raster = DecodeBitmapFile(test::WriteBitmap(layout));
+    ASSERT_EQ(raster->GetPixel(5, 5), RGB(1, 2, 3));
+
+    TBitmap a, b, c;
+    a.SetImage(raster);
+    b.ShareFrom(a);
+    c.ShareFrom(a);
+    // b writes: b gets its own copy; a and c keep theirs.
+    b.Canvas().WritePixel(5, 5, clWhite);
+    b.Canvas().WritePixel(2399, 2399, clWhite);
+    // a writes while b's copy still reads the pages it has not written.
+    a.Canvas().WritePixel(100, 100, clBlack);
+    a.Canvas().WritePixel(2000, 2000, RGB(9, 9, 9));
+    // c, now the last one on the original content, writes too.
+    c.Canvas().WritePixel(7, 7, RGB(4, 5, 6));
+
+    EXPECT_EQ(a.Image().GetPixel(5, 5), RGB(1, 2, 3));
+    EXPECT_EQ(a.Image().GetPixel(100, 100), clBlack);
+    EXPECT_EQ(a.Image().GetPixel(7, 7), clBlack);
+    EXPECT_EQ(b.Image().GetPixel(5, 5), clWhite);
+    EXPECT_EQ(b.Image().GetPixel(2399, 2399), clWhite);
+    EXPECT_EQ(b.Image().GetPixel(2000, 2000), clBlack);
+    EXPECT_EQ(b.Image().GetPixel(7, 7), clBlack);
+    EXPECT_EQ(c.Image().GetPixel(5, 5), RGB(1, 2, 3));
+    EXPECT_EQ(c.Image().GetPixel(2000, 2000), clBlack);
+    EXPECT_EQ(c.Image().GetPixel(7, 7), RGB(4, 5, 6));
+    EXPECT_EQ(a.ShareCount(), 1);
+    EXPECT_EQ(b.ShareCount(), 1);
+    EXPECT_EQ(c.ShareCount(), 1);
+}
+
+} // namespace
+} // namespace tlc
