@@ -9,12 +9,16 @@
 # The peers are for this measurement only, never dependencies:
 #   apt-get install hyperfine time graphicsmagick imagemagick netpbm libvips-tools python3-pil
 #
-#   bench/compare_peers.sh [BUILD_DIR] [RUNS]
+#   [PEERS="floor netpbm gm..."] bench/compare_peers.sh [BUILD_DIR] [RUNS] [CASES]
+# PEERS picks the programs beside ours (default: all installed); CASES picks
+# from "one batch big" (default: all).
 # Prints one table per place: median milliseconds, peer / ours (> 1: ours
 # faster) and peak resident memory.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 runs=${2:-20}
+cases=${3:-one batch big}
+PEERS=${PEERS:-floor netpbm graphicsmagick imagemagick libvips pillow}
 ours="$build/cli/tillora-logo"
 [ -x "$ours" ] || { echo "no $ours: build first" >&2; exit 1; }
 command -v hyperfine >/dev/null || { echo "hyperfine is needed" >&2; exit 1; }
@@ -134,7 +138,7 @@ compare() { # title input outdir runs generator
         cmd=${cmd//%OUT%/$outdir}
         names+=("$name")
         cmds+=("$cmd")
-    done < <($gen)
+    done < <($gen | grep -E "^(ours|${PEERS// /|})\|")
     local json="$scratch/result.json"
     mkdir -p "$outdir"
     hyperfine --style none --warmup 2 --runs "$n" --export-json "$json" \
@@ -168,9 +172,12 @@ echo "| case | program | median ms | program / ours | peak MiB |"
 echo "|---|---|---|---|---|"
 for place in disk tmpfs; do
     if [ "$place" = disk ]; then src=$scratch; else src=$shm; fi
-    compare "600 x 600, $place" "$src/one.bmp" "$src/out" "$runs" one_commands
-    compare "200 x 600 x 600, $place" "$src/batch" "$src/out" $(( (runs + 3) / 4 )) batch_commands
+    [[ " $cases " == *" one "* ]] &&
+        compare "600 x 600, $place" "$src/one.bmp" "$src/out" "$runs" one_commands
+    [[ " $cases " == *" batch "* ]] &&
+        compare "200 x 600 x 600, $place" "$src/batch" "$src/out" $(( (runs + 3) / 4 )) batch_commands
 done
-compare "4000 x 3000, tmpfs" "$shm/big.bmp" "$shm/out" $(( (runs + 1) / 2 )) one_commands
+[[ " $cases " == *" big "* ]] &&
+    compare "4000 x 3000, tmpfs" "$shm/big.bmp" "$shm/out" $(( (runs + 1) / 2 )) one_commands
 echo
 echo "Big picture file: $(( $(stat -c %s "$shm/big.bmp") / 1024 / 1024 )) MiB"
