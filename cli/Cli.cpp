@@ -17,6 +17,7 @@
 #include "image/Metafile.h"
 #include "logo/Conversion.h"
 #include "logo/LogoFile.h"
+#include "logo/LogoWriter.h"
 #include "logo/LogoReader.h"
 #include "logo/PrinterModels.h"
 

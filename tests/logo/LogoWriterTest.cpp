@@ -17,7 +17,7 @@
 
 #include "LogoTestSupport.h"
 #include "base/Exceptions.h"
-#include "logo/LogoFile.h"
+#include "logo/LogoWriter.h"
 
 namespace tlc {
 namespace {
@@ -224,50 +224,51 @@ TEST_F(LogoWriter, PixelErrorKeepsTheOldFile) {
 // The system's own operations, with one step made to fail.
 enum class Step { Probe, Create, Write, Sync, Close, Rename };
 
-class FailingOps final : public LogoFileOps {
+class FailingOps final : public FileOps {
 public:
     explicit FailingOps(Step failing) : failing_(failing) {}
 
-    bool ProbeTarget(const std::string& path, bool& exists) override {
-        if (failing_ == Step::Probe) { // as for a read-only or locked file
-            exists = true;
-            return false;
-        }
-        return LogoFileOps::ProbeTarget(path, exists);
+    bool Inspect(const std::string& path, FileFacts& facts) override {
+        if (failing_ == Step::Probe) return errno = EACCES, false; // as for a locked file
+        return FileOps::Inspect(path, facts);
     }
-    int CreateNew(const std::string& path) override {
-        if (failing_ == Step::Create) {
-            errno = EACCES;
-            return -1;
-        }
-        return LogoFileOps::CreateNew(path);
+    FileHandle CreateUnnamed(const std::string& folder) override {
+        if (failing_ == Step::Create) return errno = EACCES, kNoFile;
+        return FileOps::CreateUnnamed(folder);
     }
-    bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) override {
+    FileHandle CreateNew(const std::string& path) override {
+        if (failing_ == Step::Create) return errno = EACCES, kNoFile;
+        return FileOps::CreateNew(path);
+    }
+    bool WriteAll(FileHandle file, const std::uint8_t* data, std::size_t size) override {
         if (failing_ == Step::Write) { // the disk fills up half way
-            LogoFileOps::WriteAll(fd, data, size / 2);
+            FileOps::WriteAll(file, data, size / 2);
             errno = ENOSPC;
             return false;
         }
-        return LogoFileOps::WriteAll(fd, data, size);
+        return FileOps::WriteAll(file, data, size);
     }
-    bool Sync(int fd) override {
+    bool Sync(FileHandle file) override {
         if (failing_ == Step::Sync) return errno = EIO, false;
-        return LogoFileOps::Sync(fd);
+        return FileOps::Sync(file);
     }
-    bool Close(int fd) override {
-        const bool closed = LogoFileOps::Close(fd);
+    bool Close(FileHandle file) override {
+        const bool closed = FileOps::Close(file);
         if (failing_ == Step::Close) return errno = EIO, false;
         return closed;
     }
     bool Rename(const std::string& from, const std::string& to) override {
         if (failing_ == Step::Rename) return errno = EXDEV, false;
-        return LogoFileOps::Rename(from, to);
+        return FileOps::Rename(from, to);
     }
 
 private:
     Step failing_;
 };
 
+// Every failing step reports the message and leaves the old file whole and
+// nothing else behind. A folder that takes no new file is the exception: the
+// existing file is then written in place.
 TEST_F(LogoWriter, FailingStepReportsAndKeepsTheOldFile) {
     const fs::path file = dir_ / "logo.rsc";
     const fs::path fresh = dir_ / "fresh.rsc";
@@ -275,8 +276,8 @@ TEST_F(LogoWriter, FailingStepReportsAndKeepsTheOldFile) {
          {Step::Probe, Step::Create, Step::Write, Step::Sync, Step::Close, Step::Rename}) {
         const int s = static_cast<int>(step);
         WriteBytes(file, oldBytes_);
-        // Before the temporary file exists no pixel may be read: an icon
-        // target would raise at the first one.
+        // Before the file is open no pixel may be read: an icon target would
+        // raise at the first one.
         const bool beforePixels = step == Step::Probe || step == Step::Create;
         TImage target;
         if (beforePixels)
@@ -284,10 +285,17 @@ TEST_F(LogoWriter, FailingStepReportsAndKeepsTheOldFile) {
         else
             InstallWorkedExample(target);
         FailingOps ops(step);
-        const LogoWriteResult over = WriteLogoFile(file.string(), 3, {16, 8}, target, ops);
-        EXPECT_FALSE(over.Written) << "step " << s;
-        EXPECT_EQ(over.Message, "Unable to create the file " + file.string()) << s;
-        EXPECT_EQ(ReadAll(file), oldBytes_) << "step " << s;
+        if (step == Step::Create) {
+            TImage example;
+            InstallWorkedExample(example);
+            EXPECT_TRUE(WriteLogoFile(file.string(), 3, {16, 8}, example, ops));
+            EXPECT_EQ(ToHex(ReadAll(file)), kExampleModel3);
+        } else {
+            const LogoWriteResult over = WriteLogoFile(file.string(), 3, {16, 8}, target, ops);
+            EXPECT_FALSE(over.Written) << "step " << s;
+            EXPECT_EQ(over.Message, "Unable to create the file " + file.string()) << s;
+            EXPECT_EQ(ReadAll(file), oldBytes_) << "step " << s;
+        }
 
         const LogoWriteResult created = WriteLogoFile(fresh.string(), 3, {16, 8}, target, ops);
         EXPECT_FALSE(created.Written) << "step " << s;
