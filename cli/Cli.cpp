@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <optional>
 
@@ -17,6 +16,7 @@
 #include "image/Metafile.h"
 #include "logo/Conversion.h"
 #include "logo/LogoFile.h"
+#include "logo/FileWriter.h"
 #include "logo/LogoWriter.h"
 #include "logo/LogoReader.h"
 #include "logo/PrinterModels.h"
@@ -39,7 +39,9 @@ const char* const kUsage =
     "         into a logo file, exactly as the converter's window does. Printer: 0 to 3\n"
     "         or the start of its name (default 0); thresholds 0 to 255 (default\n"
     "         128,128,128); output logo.rsc beside the picture, or FILE, or NAME.rsc\n"
-    "         in FOLDER for each picture.\n"
+    "         in FOLDER for each picture. An output that is one of the pictures, or\n"
+    "         that an earlier picture of the run wrote, is refused (exit status 1)\n"
+    "         and the rest go on.\n"
     "show     checks a logo file and prints its printer, size and dots, or writes\n"
     "         the dots as a portable bitmap (.pbm) or a 1-bit Windows bitmap (.bmp).\n"
     "info     tells what loading a picture sees and the logo size for each printer.\n"
@@ -91,27 +93,6 @@ Thresholds ParseThresholds(const std::string& text) {
     return Thresholds{value(parts[0]), value(parts[1]), value(parts[2])};
 }
 
-// Writes next to the destination and moves it into place when complete.
-void WriteFileWhole(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    const std::string temp = path + ".tmp-tillora";
-    bool ok = false;
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (out) {
-            out.write(reinterpret_cast<const char*>(bytes.data()),
-                      static_cast<std::streamsize>(bytes.size()));
-            out.flush();
-            ok = static_cast<bool>(out);
-        }
-    }
-    std::error_code ec;
-    if (ok) fs::rename(temp, path, ec);
-    if (!ok || ec) {
-        fs::remove(temp, ec);
-        throw Exception("Unable to create the file " + path);
-    }
-}
-
 std::string DescribeDots(const LogoGeometry& g) {
     return std::to_string(g.Width) + " x " + std::to_string(g.Height) + " dots";
 }
@@ -139,6 +120,20 @@ void ConvertOne(const std::string& picture, const std::string& output, const Con
     if (!result) throw Exception(result.Message);
     out << picture << " -> " << output << " (" << Models()[static_cast<std::size_t>(o.printer)].Name
         << ", " << DescribeDots(geometry) << ")\n";
+}
+
+// Refuses an output that would destroy a picture of the run, as cp refuses
+// to copy a file onto itself, or the logo of an earlier picture of the run.
+void CheckOutput(const std::string& output, const std::vector<std::string>& pictures,
+                 const std::vector<std::pair<std::string, std::string>>& written) {
+    for (const std::string& picture : pictures)
+        if (SameFile(output, picture))
+            throw Exception("'" + output + "' and '" + picture +
+                            "' are the same file; the picture is not overwritten");
+    for (const auto& [earlier, from] : written)
+        if (SameFile(output, earlier))
+            throw Exception(output + " already holds the logo of " + from +
+                            " from this run; not overwritten");
 }
 
 std::string DefaultOutput(const std::string& picture) {
@@ -174,6 +169,7 @@ int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         throw UsageError("several pictures need -d FOLDER");
 
     int failures = 0;
+    std::vector<std::pair<std::string, std::string>> written; // output, picture
     for (const std::string& picture : o.pictures) {
         std::string output;
         if (o.folder)
@@ -181,7 +177,9 @@ int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         else
             output = o.output ? *o.output : DefaultOutput(picture);
         try {
+            CheckOutput(output, o.pictures, written);
             ConvertOne(picture, output, o, out);
+            written.emplace_back(output, picture);
         } catch (const std::bad_alloc&) {
             err << picture << ": Out of system resources\n";
             ++failures;
@@ -294,7 +292,7 @@ int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
 
     DecodedLogo logo;
     try {
-        logo = DecodeLogo(ReadFileBytes(*logoPath));
+        logo = DecodeLogo(ReadFileBytes(*logoPath, kLogoHeadBytes, CheckLogoFileHead));
     } catch (const Exception& e) {
         err << *logoPath << ": " << e.Message() << '\n';
         return 1;
@@ -303,12 +301,17 @@ int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
         << logo.Model << ")\n";
     out << "Size: " << logo.Width << " x " << logo.Height << " dots\n";
     for (const std::string& w : logo.Warnings) err << *logoPath << ": warning: " << w << '\n';
+    if (output && !EndsWith(*output, ".pbm") && (logo.Width == 0 || logo.Height == 0)) {
+        // A Windows bitmap has at least one dot across and down.
+        err << *output << ": a logo of " << DescribeDots({logo.Width, logo.Height})
+            << " has no Windows bitmap form; write it as .pbm\n";
+        return 1;
+    }
     if (output) {
-        try {
-            WriteFileWhole(*output, EndsWith(*output, ".pbm") ? PortableBitmap(logo)
-                                                               : WindowsBitmap(logo));
-        } catch (const Exception& e) {
-            err << *output << ": " << e.Message() << '\n';
+        const FileWriteResult result = WriteFileCarefully(
+            *output, EndsWith(*output, ".pbm") ? PortableBitmap(logo) : WindowsBitmap(logo));
+        if (!result) {
+            err << *output << ": " << result.Message << '\n';
             return 1;
         }
         out << "Dots written to " << *output << '\n';
