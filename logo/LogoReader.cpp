@@ -104,8 +104,8 @@ LogoHead ReadHead(std::span<const std::uint8_t> bytes) {
     // than spend nine times the file on it.
     if (head.dataLength > kMaxLogoDataBytes)
         throw Exception("the logo's " + std::to_string(head.x * 8) + " x " + std::to_string(head.y * 8) +
-                        " dots are far beyond what any printer holds (" +
-                        std::to_string(kMaxLogoDataBytes) + " bytes of dot data at most)");
+                        " dots are more than any printer holds (at most " +
+                        std::to_string(kMaxLogoDataBytes) + " bytes of dot data, 8184 x 2304 dots)");
     return head;
 }
 

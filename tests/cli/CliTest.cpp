@@ -492,7 +492,7 @@ TEST_F(CliTest, HostileSizesAreRefusedFromTheHeader) {
     CliRun show{};
     const long showMiB = AddedMemoryMiB([&] {
         show = Cli({"show", logo.string()});
-        if (show.status != 1 || show.err.find("far beyond what any printer holds (2356992 bytes of dot data at most)") ==
+        if (show.status != 1 || show.err.find("are more than any printer holds (at most 2356992 bytes of dot data, 8184 x 2304 dots)") ==
                                     std::string::npos)
             _exit(3);
     });
