@@ -15,6 +15,7 @@
 #include "logo/Conversion.h"
 #include "resources/Glyphs.h"
 #include "ui/About.h"
+#include "ui/CompleterPopups.h"
 #include "ui/EventGuard.h"
 #include "ui/Help.h"
 #include "ui/ImageView.h"
@@ -118,6 +119,7 @@ void TfmMain::SetUpControls() {
     openPictureDialog_->setFileMode(QFileDialog::ExistingFile);
     openPictureDialog_->setNameFilters(
         QtNameFilters(TFileFormatsList::Instance().BuildFilter(GraphicClass::Graphic).Filter));
+    KeepCompleterPopupsWithDialog(*openPictureDialog_);
 
     saveDialog_ = new QFileDialog(this);
     saveDialog_->setObjectName(QStringLiteral("SaveDialog"));
@@ -126,6 +128,7 @@ void TfmMain::SetUpControls() {
     saveDialog_->setAcceptMode(QFileDialog::AcceptSave);
     saveDialog_->setFileMode(QFileDialog::AnyFile);
     saveDialog_->setDefaultSuffix(QStringLiteral("rsc"));
+    KeepCompleterPopupsWithDialog(*saveDialog_);
 
     // Menu shortcuts come before the focused control (Ctrl+X closes rather
     // than cuts): see eventFilter.
