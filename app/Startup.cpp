@@ -53,6 +53,7 @@ int RunConverter(int& argc, char** argv, const std::function<void(TfmMain&)>& af
     const int code = RunStartup(
         [&] {
             // No display name: Qt would append it to every window's title.
+            QGuiApplication::setDesktopFileName(QString::fromLatin1(TLC_DESKTOP_ID));
             QApplication::setWindowIcon(ApplicationIcon());
             QApplication::setStyle(new THintStyle);
             QApplication::setQuitOnLastWindowClosed(false);
