@@ -10,6 +10,9 @@ case_name=$1
 converter=$(realpath "$2")
 cli=$(realpath "$3")
 title="Tillora Graphic Logo Converter"
+# How long (in tenths of a second) to wait for a window or the end; generous,
+# since the machine may be busy building.
+patience=200
 
 fail() {
   echo "FAIL: $*" >&2
@@ -62,7 +65,7 @@ start_display() {
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
   xvfb_pid=$!
   local i
-  for ((i = 0; i < 100; i++)); do
+  for ((i = 0; i < patience; i++)); do
     [ -s "$work/display" ] && break
     kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
     sleep 0.1
@@ -86,22 +89,22 @@ windows_named() {
   xdotool search --onlyvisible --name "^$1\$" 2>/dev/null
 }
 
-# Waits (up to 10 s) for a visible window named exactly $1; prints its id.
+# Waits (up to the patience) for a visible window named exactly $1; prints its id.
 wait_window() {
   local i ids
-  for ((i = 0; i < 100; i++)); do
+  for ((i = 0; i < patience; i++)); do
     ids=$(windows_named "$1")
     if [ -n "$ids" ]; then echo "$ids" | tail -n 1; return 0; fi
     kill -0 "$program_pid" 2>/dev/null || fail "the program ended while waiting for \"$1\""
     sleep 0.1
   done
-  fail "no window \"$1\" within 10 s"
+  fail "no window \"$1\" within $((patience / 10)) s"
 }
 
 # Waits for the number of visible windows named $1 to be $2.
 wait_count() {
   local i n
-  for ((i = 0; i < 100; i++)); do
+  for ((i = 0; i < patience; i++)); do
     n=$(windows_named "$1" | grep -c .)
     [ "$n" = "$2" ] && return 0
     sleep 0.1
@@ -117,18 +120,18 @@ visible_windows() {
 # Waits for a visible window that was not in the list $1; prints its id.
 wait_new_window() {
   local before=$1 i id
-  for ((i = 0; i < 100; i++)); do
+  for ((i = 0; i < patience; i++)); do
     for id in $(visible_windows); do
       grep -qx "$id" <<<"$before" || { echo "$id"; return 0; }
     done
     sleep 0.1
   done
-  fail "no new window within 10 s"
+  fail "no new window within $((patience / 10)) s"
 }
 
 wait_gone() {
   local i
-  for ((i = 0; i < 100; i++)); do
+  for ((i = 0; i < patience; i++)); do
     visible_windows | grep -qx "$1" || return 0
     sleep 0.1
   done
@@ -146,7 +149,7 @@ type_text() { xdotool type --delay 8 "$1"; }
 
 wait_exit() {
   local i
-  for ((i = 0; i < 100; i++)); do
+  for ((i = 0; i < patience; i++)); do
     if ! kill -0 "$program_pid" 2>/dev/null; then
       wait "$program_pid"
       local code=$?
@@ -155,7 +158,7 @@ wait_exit() {
     fi
     sleep 0.1
   done
-  fail "the program did not end within 10 s"
+  fail "the program did not end within $((patience / 10)) s"
 }
 
 # The property a window manager shows as the title.
