@@ -15,26 +15,22 @@ namespace tlc {
 
 namespace {
 
+using XcbDisconnect = void (*)(void*);
+
 // Connects to the X server the way the xcb platform will; libxcb is loaded
-// only for this, so the program does not link it.
-bool XServerReachable(const QByteArray& display) {
-    void* xcb = dlopen("libxcb.so.1", RTLD_LAZY | RTLD_LOCAL);
-    if (!xcb) return false;
+// only for this, so the program does not link it. The connection stays open
+// in `connection` (when not null) until Release.
+bool XServerReachable(const QByteArray& display, void*& library, void*& connection) {
+    library = dlopen("libxcb.so.1", RTLD_LAZY | RTLD_LOCAL);
+    if (!library) return false;
     using Connect = void* (*)(const char*, int*);
     using HasError = int (*)(void*);
-    using Disconnect = void (*)(void*);
-    auto connect = reinterpret_cast<Connect>(dlsym(xcb, "xcb_connect"));
-    auto hasError = reinterpret_cast<HasError>(dlsym(xcb, "xcb_connection_has_error"));
-    auto disconnect = reinterpret_cast<Disconnect>(dlsym(xcb, "xcb_disconnect"));
-    bool reachable = false;
-    if (connect && hasError && disconnect) {
-        void* connection = connect(display.constData(), nullptr);
-        reachable = connection && hasError(connection) == 0;
-        // A failed connection is still an object to free.
-        if (connection) disconnect(connection);
-    }
-    dlclose(xcb);
-    return reachable;
+    auto connect = reinterpret_cast<Connect>(dlsym(library, "xcb_connect"));
+    auto hasError = reinterpret_cast<HasError>(dlsym(library, "xcb_connection_has_error"));
+    if (!connect || !hasError || !dlsym(library, "xcb_disconnect")) return false;
+    // A failed connection is still an object to free.
+    connection = connect(display.constData(), nullptr);
+    return connection && hasError(connection) == 0;
 }
 
 // A compositor that accepts a connection on its socket.
@@ -65,22 +61,36 @@ bool WaylandPluginInstalled() {
 
 } // namespace
 
-std::string DisplayProblem() {
+TDisplayProbe::TDisplayProbe() {
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM").split(';').first().split(':').first();
     const bool wantX = platform.isEmpty() || platform == "xcb";
     const bool wantWayland = platform.isEmpty() || platform.startsWith("wayland");
     // offscreen, vnc and the like are Qt's own business.
-    if (!wantX && !wantWayland) return {};
+    if (!wantX && !wantWayland) return;
 
     const QByteArray x = qgetenv("DISPLAY");
     const QByteArray wayland = qgetenv("WAYLAND_DISPLAY");
-    if ((!wantX || x.isEmpty()) && (!wantWayland || wayland.isEmpty()))
-        return "no display to show the windows on.";
-    if (wantX && !x.isEmpty() && XServerReachable(x)) return {};
+    if ((!wantX || x.isEmpty()) && (!wantWayland || wayland.isEmpty())) {
+        problem_ = "no display to show the windows on.";
+        return;
+    }
+    if (wantX && !x.isEmpty() && XServerReachable(x, library_, connection_)) return;
     if (wantWayland && !wayland.isEmpty() && WaylandReachable(wayland) && WaylandPluginInstalled())
-        return {};
+        return;
     const QByteArray named = (wantX && !x.isEmpty()) ? x : wayland;
-    return "cannot open the display " + named.toStdString() + ".";
+    problem_ = "cannot open the display " + named.toStdString() + ".";
+}
+
+TDisplayProbe::~TDisplayProbe() {
+    Release();
+}
+
+void TDisplayProbe::Release() {
+    if (connection_)
+        reinterpret_cast<XcbDisconnect>(dlsym(library_, "xcb_disconnect"))(connection_);
+    connection_ = nullptr;
+    if (library_) dlclose(library_);
+    library_ = nullptr;
 }
 
 } // namespace tlc

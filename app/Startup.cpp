@@ -40,13 +40,15 @@ int RunStartup(const std::function<void()>& createWindows, const std::function<v
 int RunConverter(int& argc, char** argv, const std::function<void(TfmMain&)>& afterCreate) {
     // Without a display it can reach Qt would abort; say why and end
     // normally instead.
-    if (const std::string problem = DisplayProblem(); !problem.empty()) {
-        std::fprintf(stderr, "%s: %s\n", kApplicationTitle, problem.c_str());
+    TDisplayProbe display;
+    if (!display.Problem().empty()) {
+        std::fprintf(stderr, "%s: %s\n", kApplicationTitle, display.Problem().c_str());
         return 0;
     }
     // The command line is not read; Qt gets an empty one.
     int qtArgc = argc > 0 ? 1 : 0;
     TApplication app(qtArgc, argv);
+    display.Release();
     std::unique_ptr<TfmMain> main;
     std::unique_ptr<TfmAbout> about;
     std::unique_ptr<TfmHelp> help;

@@ -62,7 +62,7 @@ start_display() {
   command -v Xvfb >/dev/null || { echo "SKIPPED: Xvfb is not installed (scripts/setup.sh installs it)"; exit 77; }
   command -v xdotool >/dev/null || { echo "SKIPPED: xdotool is not installed (scripts/setup.sh installs it)"; exit 77; }
   command -v xprop >/dev/null || { echo "SKIPPED: xprop (x11-utils) is not installed (scripts/setup.sh installs it)"; exit 77; }
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
   xvfb_pid=$!
   local i
   for ((i = 0; i < patience; i++)); do
