@@ -23,12 +23,13 @@ using Handle = std::unique_ptr<void, HandleFree>;
 // make a small file cost minutes of decoding.
 constexpr int kFlags = TJFLAG_LIMITSCANS;
 
-// A warning leaves a complete picture except when the data ran out, which
-// libjpeg papers over with grey rows: that is a damaged file.
+// libjpeg reports a file that ends early, or a scan that breaks off, only as
+// a warning and fills the rest with grey: that is a damaged file. Stray bytes
+// between markers, common in camera files, leave the picture whole.
 void CheckDecode(tjhandle handle, int status) {
     if (status == 0) return;
     const char* message = tjGetErrorStr2(handle);
-    if (tjGetErrorCode(handle) == TJERR_WARNING && std::strstr(message, "Premature end") == nullptr)
+    if (tjGetErrorCode(handle) == TJERR_WARNING && std::strstr(message, "extraneous bytes") != nullptr)
         return;
     import::Damaged("JPEG", message);
 }
