@@ -29,3 +29,32 @@ std::int32_t PrintableWidth(int model);
 std::string PrintWidthWarning(const TPrinterModels& models, int model, std::int32_t logoWidth);
 
 } // namespace tlc
+
+#include <optional>
+
+#include "image/Picture.h"
+#include "import/ImportedPicture.h"
+#include "import/Resample.h"
+
+namespace tlc {
+
+// What the command line does to a picture before the window's conversion.
+struct PrepareOptions {
+    bool Fit = false;             // scale down to what the printer holds
+    std::int32_t MaxWidth = 0;    // with Fit: at most this many dots across (0: no limit)
+    std::optional<DitherMethod> Dither;
+};
+
+struct PreparedPicture {
+    ImportFormat Format = ImportFormat::None; // None: one of the window's formats
+    PictureSize Original;                     // as the file has it
+    bool Scaled = false;
+};
+
+// Loads a picture by content (LoadPictureByContent), then for a bitmap scales
+// it down to FitPictureSize and dithers it to black and white, as asked.
+// Without options the picture is exactly what the window would load.
+PreparedPicture LoadForPrinter(TPicture& picture, const std::string& fileName,
+                               const PrinterLimits& limits, const PrepareOptions& options);
+
+} // namespace tlc

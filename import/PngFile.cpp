@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "base/Exceptions.h"
 #include "import/ImportSupport.h"
@@ -38,6 +39,32 @@ std::shared_ptr<TBitmapImage> DecodePngFile(std::span<const std::uint8_t> bytes)
     import::CheckBuffer("PNG", ihdr.width, ihdr.height, 4);
     auto raster = import::NewRaster("PNG", ihdr.width, ihdr.height);
 
+    spng_trns trns{};
+    const bool alpha = ihdr.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA ||
+                       ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ||
+                       spng_get_trns(ctx.get(), &trns) == 0;
+    const int format = alpha ? SPNG_FMT_RGBA8 : SPNG_FMT_RGB8;
+    const std::int32_t height = raster->AbsHeight();
+
+    if (ihdr.interlace_method == SPNG_INTERLACE_NONE) {
+        // Row by row straight into the raster: no picture-sized buffer in between.
+        Check(spng_decode_image(ctx.get(), nullptr, 0, format, SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE));
+        std::vector<std::uint8_t> row(alpha ? std::size_t{ihdr.width} * 4 : 0);
+        for (std::int32_t y = 0; y < height; ++y) {
+            std::uint8_t* out = raster->Row(y);
+            const int status = alpha ? spng_decode_row(ctx.get(), row.data(), row.size())
+                                     : spng_decode_row(ctx.get(), out, std::size_t{ihdr.width} * 3);
+            // The last row reports the end of the picture data.
+            if (status != 0 && !(status == SPNG_EOI && y == height - 1)) Check(status);
+            if (alpha) {
+                import::PutRgbaRow(*raster, y, row.data());
+            } else {
+                for (std::uint32_t x = 0; x < ihdr.width; ++x) std::swap(out[x * 3], out[x * 3 + 2]);
+            }
+        }
+        return raster;
+    }
+
     std::size_t size = 0;
     Check(spng_decoded_image_size(ctx.get(), SPNG_FMT_RGBA8, &size));
     std::vector<std::uint8_t> rgba;
@@ -48,7 +75,7 @@ std::shared_ptr<TBitmapImage> DecodePngFile(std::span<const std::uint8_t> bytes)
     }
     Check(spng_decode_image(ctx.get(), rgba.data(), rgba.size(), SPNG_FMT_RGBA8, SPNG_DECODE_TRNS));
     const std::size_t rowBytes = std::size_t{ihdr.width} * 4;
-    for (std::int32_t y = 0; y < raster->AbsHeight(); ++y)
+    for (std::int32_t y = 0; y < height; ++y)
         import::PutRgbaRow(*raster, y, rgba.data() + static_cast<std::size_t>(y) * rowBytes);
     return raster;
 }

@@ -81,6 +81,22 @@ std::vector<DecodeCase> LosslessCases() {
              return test::EncodePng(ihdr, rows);
          },
          [](int x, int y) { return Opaque(Colours(x, y)); }},
+        {"png rgb 8 bits", ImportFormat::Png, 21, 6,
+         [] {
+             spng_ihdr ihdr{};
+             ihdr.width = 21;
+             ihdr.height = 6;
+             ihdr.bit_depth = 8;
+             ihdr.color_type = SPNG_COLOR_TYPE_TRUECOLOR;
+             std::vector<std::uint8_t> rows;
+             for (int y = 0; y < 6; ++y)
+                 for (int x = 0; x < 21; ++x) {
+                     const Rgba p = Colours(x, y);
+                     rows.insert(rows.end(), {p.R, p.G, p.B});
+                 }
+             return test::EncodePng(ihdr, rows);
+         },
+         [](int x, int y) { return Opaque(Colours(x, y)); }},
         {"gif with a transparent colour, interlaced", ImportFormat::Gif, 10, 13,
          [=] { return test::EncodeGif(10, 13, palette, paletteIndex, 3, true); }, paletteColour},
         {"lossless webp with alpha", ImportFormat::Webp, 16, 7,
