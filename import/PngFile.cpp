@@ -37,6 +37,15 @@ std::shared_ptr<TBitmapImage> DecodePngFile(std::span<const std::uint8_t> bytes)
     Check(spng_get_ihdr(ctx.get(), &ihdr));
     // The decoder's own RGBA buffer and our raster, both checked before either exists.
     import::CheckBuffer("PNG", ihdr.width, ihdr.height, 4);
+    // Deflate packs at most 1032 bytes into one, so a short file cannot hold
+    // the rows its header promises: refuse it before allocating for them.
+    static constexpr int kChannels[] = {1, 0, 3, 1, 2, 0, 4};
+    const std::uint64_t rowBits = std::uint64_t{ihdr.width} * ihdr.bit_depth *
+                                  kChannels[ihdr.color_type < 7 ? ihdr.color_type : 0];
+    const std::uint64_t filtered = std::uint64_t{ihdr.height} * (1 + (rowBits + 7) / 8);
+    if (std::uint64_t{bytes.size()} * 1032 < filtered)
+        import::Damaged("PNG", "the file is too short for a picture of " + std::to_string(ihdr.width) +
+                                   " x " + std::to_string(ihdr.height) + " pixels");
     auto raster = import::NewRaster("PNG", ihdr.width, ihdr.height);
 
     spng_trns trns{};

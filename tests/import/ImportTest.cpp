@@ -3,6 +3,8 @@
 #include <zlib.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 
 #include "PictureEncoders.h"
@@ -322,6 +324,33 @@ TEST(ScalingDown, AveragesInLinearLightAndKeepsFlatColours) {
     const auto third = ScaleDown(*halves, 30, 3);
     EXPECT_EQ(third->GetPixel(14, 1), clBlack);
     EXPECT_EQ(third->GetPixel(15, 1), clWhite);
+}
+
+} // namespace
+} // namespace tlc
+
+namespace tlc {
+namespace {
+
+// Inputs the fuzzers once found crashing, hanging or slow: each must end in
+// a picture (named loads-...) or one of the system's errors.
+TEST(ImportFuzzRegression, EveryKeptInputEndsInAPictureOrAMessage) {
+    namespace fs = std::filesystem;
+    int count = 0;
+    for (const auto& folder : fs::directory_iterator(TLC_IMPORT_FUZZ_REGRESSIONS))
+        for (const auto& entry : fs::directory_iterator(folder.path())) {
+            SCOPED_TRACE(entry.path().string());
+            std::ifstream in(entry.path(), std::ios::binary);
+            const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+            try {
+                const auto image = DecodeImportedPicture(bytes);
+                EXPECT_TRUE(entry.path().filename().string().starts_with("loads-")) << "decoded";
+            } catch (const Exception& e) {
+                EXPECT_FALSE(e.Message().empty());
+            }
+            ++count;
+        }
+    EXPECT_GT(count, 0);
 }
 
 } // namespace
