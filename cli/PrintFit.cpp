@@ -6,19 +6,39 @@
 
 namespace tlc {
 
+namespace {
+
+// b * num / den rounded to the nearest, at least 1.
+std::int32_t Scaled(std::int32_t b, std::int32_t num, std::int32_t den) {
+    const std::int64_t v = (std::int64_t{b} * num * 2 + den) / (std::int64_t{den} * 2);
+    return static_cast<std::int32_t>(std::max<std::int64_t>(1, v));
+}
+
+} // namespace
+
 PictureSize FitPictureSize(std::int32_t width, std::int32_t height, const PrinterLimits& limits,
                            std::int32_t maxWidth) {
     if (width <= 0 || height <= 0 || limits.MaxWidth <= 0) return {width, height};
-    std::int32_t start = std::min(width, limits.MaxWidth);
-    if (maxWidth > 0) start = std::min(start, maxWidth);
-    // At most MaxWidth steps of a few multiplications: a search would gain nothing.
-    for (std::int32_t w = start; w >= 1; --w) {
-        const std::int64_t scaled = (std::int64_t{height} * w * 2 + width) / (std::int64_t{width} * 2);
-        const auto h = static_cast<std::int32_t>(std::max<std::int64_t>(1, scaled));
+    const std::int32_t widest = maxWidth > 0 ? std::min(limits.MaxWidth, maxWidth) : limits.MaxWidth;
+    auto holds = [&](std::int32_t w, std::int32_t h) {
         const LogoGeometry g = FitGeometry(w, h, limits);
-        if (g.Width >= w && g.Height >= h) return {w, h};
-    }
-    return {1, 1};
+        return w <= widest && g.Width >= w && g.Height >= h;
+    };
+    // Stepping the width alone loses height to rounding on tall pictures
+    // (16 x 3000 would give 3 x 563 where 3 x 600 fits), so step each side
+    // and keep the larger. At most MaxWidth + MaxHeight steps.
+    PictureSize best{0, 0};
+    for (std::int32_t w = std::min(width, widest); w >= 1; --w)
+        if (const std::int32_t h = Scaled(height, w, width); holds(w, h)) {
+            best = {w, h};
+            break;
+        }
+    for (std::int32_t h = std::min(height, limits.MaxHeight); h >= 1; --h)
+        if (const std::int32_t w = Scaled(width, h, height); w <= width && holds(w, h)) {
+            if (std::int64_t{w} * h > std::int64_t{best.Width} * best.Height) best = {w, h};
+            break;
+        }
+    return best.Width > 0 ? best : PictureSize{1, 1};
 }
 
 std::int32_t PrintableWidth(int model) {
