@@ -68,6 +68,14 @@ namespace tlc {
 
 PreparedPicture LoadForPrinter(TPicture& picture, const std::string& fileName,
                                const PrinterLimits& limits, const PrepareOptions& options) {
+    return LoadForPrinter(
+        picture,
+        [&](TPicture& p, const ImportHints& hints) { return LoadPictureByContent(p, fileName, hints); },
+        limits, options);
+}
+
+PreparedPicture LoadForPrinter(TPicture& picture, const PictureLoader& load, const PrinterLimits& limits,
+                               const PrepareOptions& options) {
     PreparedPicture result;
     std::optional<PictureSize> target;
     ImportHints hints;
@@ -79,7 +87,7 @@ PreparedPicture LoadForPrinter(TPicture& picture, const std::string& fileName,
             target = FitPictureSize(w, h, limits, options.MaxWidth);
             return std::pair{target->Width, target->Height};
         };
-    result.Format = LoadPictureByContent(picture, fileName, hints);
+    result.Format = load(picture, hints);
     if (!target) result.Original = {picture.Width(), picture.Height()};
 
     auto* bitmap = dynamic_cast<TBitmap*>(picture.Graphic());

@@ -30,6 +30,7 @@ std::string PrintWidthWarning(const TPrinterModels& models, int model, std::int3
 
 } // namespace tlc
 
+#include <functional>
 #include <optional>
 
 #include "image/Picture.h"
@@ -51,9 +52,16 @@ struct PreparedPicture {
     bool Scaled = false;
 };
 
-// Loads a picture by content (LoadPictureByContent), then for a bitmap scales
-// it down to FitPictureSize and dithers it to black and white, as asked.
-// Without options the picture is exactly what the window would load.
+// Puts a picture into `picture`, passing the hints on to the reader; returns
+// the imported format read, or None for one of the window's formats.
+using PictureLoader = std::function<ImportFormat(TPicture&, const ImportHints&)>;
+
+// Loads a picture through `load`, then for a bitmap scales it down to
+// FitPictureSize and dithers it to black and white, as asked. Without options
+// the picture is exactly what the loader gave.
+PreparedPicture LoadForPrinter(TPicture& picture, const PictureLoader& load, const PrinterLimits& limits,
+                               const PrepareOptions& options);
+// The same for a file, loaded by LoadPictureByContent.
 PreparedPicture LoadForPrinter(TPicture& picture, const std::string& fileName,
                                const PrinterLimits& limits, const PrepareOptions& options);
 

@@ -63,6 +63,16 @@ ImportFormat SniffFile(const std::string& fileName) {
 
 } // namespace
 
+ImportFormat InstallImportedPicture(TPicture& picture, std::span<const std::uint8_t> bytes,
+                                    const ImportHints& hints) {
+    const ImportFormat format = SniffImportFormat(bytes);
+    if (format == ImportFormat::None) return format;
+    auto bitmap = std::make_unique<TBitmap>();
+    bitmap->SetImage(DecodeImportedPicture(bytes, hints));
+    picture.Install(std::move(bitmap));
+    return format;
+}
+
 ImportFormat LoadPictureByContent(TPicture& picture, const std::string& fileName,
                                   const ImportHints& hints) {
     const ImportFormat format = SniffFile(fileName);
@@ -70,9 +80,10 @@ ImportFormat LoadPictureByContent(TPicture& picture, const std::string& fileName
         picture.LoadFile(fileName);
         return format;
     }
-    auto bitmap = std::make_unique<TBitmap>();
-    bitmap->SetImage(DecodeImportedPicture(ReadFileBytes(fileName), hints));
-    picture.Install(std::move(bitmap));
+    // The file may have changed since its first bytes were read.
+    const std::vector<std::uint8_t> bytes = ReadFileBytes(fileName);
+    if (InstallImportedPicture(picture, bytes, hints) == ImportFormat::None)
+        throw EInvalidGraphic(std::string(ImportFormatName(format)) + " file damaged: the file changed while it was read");
     return format;
 }
 

@@ -45,6 +45,11 @@ std::shared_ptr<TBitmapImage> DecodeJpegFile(std::span<const std::uint8_t> bytes
 std::shared_ptr<TBitmapImage> DecodeGifFile(std::span<const std::uint8_t> bytes);
 std::shared_ptr<TBitmapImage> DecodeWebpFile(std::span<const std::uint8_t> bytes);
 
+// Installs the picture held in `bytes` when it is one of the four formats
+// (and returns its format); returns None and leaves `picture` alone otherwise.
+ImportFormat InstallImportedPicture(TPicture& picture, std::span<const std::uint8_t> bytes,
+                                    const ImportHints& hints = {});
+
 // Loads a picture for the command line: the four formats above by content,
 // anything else through TPicture::LoadFile with the window's readers and
 // messages. Returns the format read (None: the window's reader).
