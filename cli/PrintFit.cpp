@@ -20,9 +20,11 @@ PictureSize FitPictureSize(std::int32_t width, std::int32_t height, const Printe
                            std::int32_t maxWidth) {
     if (width <= 0 || height <= 0 || limits.MaxWidth <= 0) return {width, height};
     const std::int32_t widest = maxWidth > 0 ? std::min(limits.MaxWidth, maxWidth) : limits.MaxWidth;
+    // The logo, margin included, must hold the picture and be at most
+    // `maxWidth` wide: that is the width the operator asked for.
     auto holds = [&](std::int32_t w, std::int32_t h) {
         const LogoGeometry g = FitGeometry(w, h, limits);
-        return w <= widest && g.Width >= w && g.Height >= h;
+        return w <= widest && g.Width >= w && g.Height >= h && g.Width <= widest;
     };
     // Stepping the width alone loses height to rounding on tall pictures
     // (16 x 3000 would give 3 x 563 where 3 x 600 fits), so step each side

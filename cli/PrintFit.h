@@ -15,8 +15,8 @@ struct PictureSize {
 
 // The largest size, aspect ratio kept and never above the picture's own, that
 // the printer's logo holds whole (nothing cut at the right or bottom by the
-// geometry rules); also at most `maxWidth` wide when that is above 0. No
-// printer (all limits 0) leaves the size as it is.
+// geometry rules); with `maxWidth` above 0 the logo, margin included, is at
+// most that many dots wide. No printer (all limits 0) leaves the size as it is.
 PictureSize FitPictureSize(std::int32_t width, std::int32_t height, const PrinterLimits& limits,
                            std::int32_t maxWidth = 0);
 
@@ -42,7 +42,7 @@ namespace tlc {
 // What the command line does to a picture before the window's conversion.
 struct PrepareOptions {
     bool Fit = false;             // scale down to what the printer holds
-    std::int32_t MaxWidth = 0;    // with Fit: at most this many dots across (0: no limit)
+    std::int32_t MaxWidth = 0;    // with Fit: a logo at most this many dots across (0: no limit)
     std::optional<DitherMethod> Dither;
 };
 
