@@ -44,25 +44,11 @@ test::Rgba LogoLike(int x, int y, int w, int h) {
 using Painter = test::Rgba (*)(int, int, int, int);
 
 std::vector<std::uint8_t> Rgb(int w, int h, Painter paint) {
-    std::vector<std::uint8_t> rgb;
-    rgb.reserve(static_cast<std::size_t>(w) * h * 3);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const test::Rgba p = paint(x, y, w, h);
-            rgb.insert(rgb.end(), {p.R, p.G, p.B});
-        }
-    return rgb;
+    return test::RgbRows(w, h, [&](int x, int y) { return paint(x, y, w, h); });
 }
 
 std::vector<std::uint8_t> File(const std::string& format, int w, int h, Painter paint) {
-    if (format == "png") {
-        spng_ihdr ihdr{};
-        ihdr.width = static_cast<std::uint32_t>(w);
-        ihdr.height = static_cast<std::uint32_t>(h);
-        ihdr.bit_depth = 8;
-        ihdr.color_type = SPNG_COLOR_TYPE_TRUECOLOR;
-        return test::EncodePng(ihdr, Rgb(w, h, paint));
-    }
+    if (format == "png") return test::EncodePng(test::PngHeader(w, h, 8, SPNG_COLOR_TYPE_TRUECOLOR), Rgb(w, h, paint));
     if (format == "jpeg") return test::EncodeJpeg(w, h, TJPF_RGB, TJSAMP_420, Rgb(w, h, paint));
     test::BitmapLayout layout;
     layout.Width = w;

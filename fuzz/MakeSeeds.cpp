@@ -22,13 +22,8 @@ int main(int argc, char** argv) {
                     static_cast<std::uint8_t>(x * y), static_cast<std::uint8_t>(x * 17)};
     };
     Put(root / "png", "rgba.png", EncodePngRgba(16, 9, colours));
-    spng_ihdr ihdr{};
-    ihdr.width = 9;
-    ihdr.height = 7;
-    ihdr.bit_depth = 16;
-    ihdr.color_type = SPNG_COLOR_TYPE_GRAYSCALE;
-    ihdr.interlace_method = SPNG_INTERLACE_ADAM7;
-    Put(root / "png", "grey16-interlaced.png", EncodePng(ihdr, std::vector<std::uint8_t>(9 * 7 * 2, 0x5A)));
+    Put(root / "png", "grey16-interlaced.png",
+        EncodePng(PngHeader(9, 7, 16, SPNG_COLOR_TYPE_GRAYSCALE, true), std::vector<std::uint8_t>(9 * 7 * 2, 0x5A)));
     std::vector<std::uint8_t> rgb;
     for (int i = 0; i < 24 * 16; ++i) rgb.insert(rgb.end(), {std::uint8_t(i), std::uint8_t(i * 3), std::uint8_t(i * 7)});
     Put(root / "jpeg", "baseline.jpg", EncodeJpeg(24, 16, TJPF_RGB, TJSAMP_420, rgb));

@@ -34,6 +34,31 @@ inline std::vector<std::uint8_t> RgbaBytes(int w, int h, const PixelFunction& pi
     return out;
 }
 
+inline spng_ihdr PngHeader(int w, int h, int bitDepth, int colourType, bool interlaced = false) {
+    spng_ihdr ihdr{};
+    ihdr.width = static_cast<std::uint32_t>(w);
+    ihdr.height = static_cast<std::uint32_t>(h);
+    ihdr.bit_depth = static_cast<std::uint8_t>(bitDepth);
+    ihdr.color_type = static_cast<std::uint8_t>(colourType);
+    ihdr.interlace_method = interlaced ? SPNG_INTERLACE_ADAM7 : SPNG_INTERLACE_NONE;
+    return ihdr;
+}
+
+// Red, green, blue of each pixel, 8 bits, or 16 with each value in both
+// bytes (v * 257, which any fair narrowing turns back into v).
+inline std::vector<std::uint8_t> RgbRows(int w, int h, const PixelFunction& pixel, int bitDepth = 8) {
+    std::vector<std::uint8_t> out;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const Rgba p = pixel(x, y);
+            for (std::uint8_t v : {p.R, p.G, p.B}) {
+                out.push_back(v);
+                if (bitDepth == 16) out.push_back(v);
+            }
+        }
+    return out;
+}
+
 // A PNG of the given header; `rows` holds the image in the PNG's own packing.
 inline std::vector<std::uint8_t> EncodePng(spng_ihdr ihdr, const std::vector<std::uint8_t>& rows,
                                            const std::vector<Rgba>& palette = {}) {
@@ -72,12 +97,7 @@ inline std::vector<std::uint8_t> EncodePng(spng_ihdr ihdr, const std::vector<std
 }
 
 inline std::vector<std::uint8_t> EncodePngRgba(int w, int h, const PixelFunction& pixel) {
-    spng_ihdr ihdr{};
-    ihdr.width = static_cast<std::uint32_t>(w);
-    ihdr.height = static_cast<std::uint32_t>(h);
-    ihdr.bit_depth = 8;
-    ihdr.color_type = SPNG_COLOR_TYPE_TRUECOLOR_ALPHA;
-    return EncodePng(ihdr, RgbaBytes(w, h, pixel));
+    return EncodePng(PngHeader(w, h, 8, SPNG_COLOR_TYPE_TRUECOLOR_ALPHA), RgbaBytes(w, h, pixel));
 }
 
 // pixelFormat TJPF_RGB, TJPF_GRAY or TJPF_CMYK; `pixels` in that format.

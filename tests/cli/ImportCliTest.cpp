@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "BitmapWriter.h"
+#include "FileHelpers.h"
 #include "PictureEncoders.h"
 #include "cli/Cli.h"
 #include "logo/LogoReader.h"
@@ -29,15 +30,8 @@ CliRun Cli(std::vector<std::string> args) {
     return {status, out.str(), err.str()};
 }
 
-std::vector<std::uint8_t> ReadBytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void WriteBytes(const fs::path& p, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream(p, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
+using test::ReadBytes;
+using test::WriteBytes;
 
 // A 24-bit bitmap file holding `colour` (0x00BBGGRR) for each pixel.
 std::vector<std::uint8_t> Bitmap24(int w, int h, const std::function<TColor(int, int)>& colour) {
@@ -98,31 +92,16 @@ std::vector<FormatCase> FormatCases() {
     };
     cases.push_back({"palette.png",
                      [=] {
-                         spng_ihdr ihdr{};
-                         ihdr.width = w;
-                         ihdr.height = h;
-                         ihdr.bit_depth = 8;
-                         ihdr.color_type = SPNG_COLOR_TYPE_INDEXED;
                          std::vector<std::uint8_t> rows;
                          for (int y = 0; y < h; ++y)
                              for (int x = 0; x < w; ++x) rows.push_back(static_cast<std::uint8_t>(index(x, y)));
-                         return test::EncodePng(ihdr, rows, palette);
+                         return test::EncodePng(test::PngHeader(w, h, 8, SPNG_COLOR_TYPE_INDEXED), rows, palette);
                      },
                      paletteColour, w, h});
     cases.push_back({"sixteen-bits.png",
                      [=] {
-                         spng_ihdr ihdr{};
-                         ihdr.width = w;
-                         ihdr.height = h;
-                         ihdr.bit_depth = 16;
-                         ihdr.color_type = SPNG_COLOR_TYPE_TRUECOLOR;
-                         std::vector<std::uint8_t> rows;
-                         for (int y = 0; y < h; ++y)
-                             for (int x = 0; x < w; ++x) {
-                                 const Rgba p = Colours(x, y);
-                                 for (std::uint8_t v : {p.R, p.G, p.B}) rows.insert(rows.end(), {v, v});
-                             }
-                         return test::EncodePng(ihdr, rows);
+                         return test::EncodePng(test::PngHeader(w, h, 16, SPNG_COLOR_TYPE_TRUECOLOR),
+                                                test::RgbRows(w, h, Colours, 16));
                      },
                      [](int x, int y) { return Opaque(Colours(x, y)); }, w, h});
     // Named .bmp: the content decides, not the name.

@@ -51,11 +51,6 @@ std::vector<DecodeCase> LosslessCases() {
          [](int x, int) { return RGB(255 - x * 17, 255 - x * 17, 255 - x * 17); }},
         {"png palette with a transparent entry, 2 bits", ImportFormat::Png, 11, 5,
          [=] {
-             spng_ihdr ihdr{};
-             ihdr.width = 11;
-             ihdr.height = 5;
-             ihdr.bit_depth = 2;
-             ihdr.color_type = SPNG_COLOR_TYPE_INDEXED;
              std::vector<std::uint8_t> rows;
              for (int y = 0; y < 5; ++y) {
                  std::vector<std::uint8_t> row(3, 0);
@@ -63,42 +58,17 @@ std::vector<DecodeCase> LosslessCases() {
                      row[x / 4] |= static_cast<std::uint8_t>(paletteIndex(x, y) << (6 - 2 * (x % 4)));
                  rows.insert(rows.end(), row.begin(), row.end());
              }
-             return test::EncodePng(ihdr, rows, palette);
+             return test::EncodePng(test::PngHeader(11, 5, 2, SPNG_COLOR_TYPE_INDEXED), rows, palette);
          },
          paletteColour},
         {"png 16 bits a channel, interlaced", ImportFormat::Png, 13, 10,
          [] {
-             spng_ihdr ihdr{};
-             ihdr.width = 13;
-             ihdr.height = 10;
-             ihdr.bit_depth = 16;
-             ihdr.color_type = SPNG_COLOR_TYPE_TRUECOLOR;
-             ihdr.interlace_method = SPNG_INTERLACE_ADAM7;
-             std::vector<std::uint8_t> rows;
-             for (int y = 0; y < 10; ++y)
-                 for (int x = 0; x < 13; ++x) {
-                     const Rgba p = Colours(x, y);
-                     // v * 257 is v in both bytes: any fair narrowing gives v back.
-                     for (std::uint8_t v : {p.R, p.G, p.B}) rows.insert(rows.end(), {v, v});
-                 }
-             return test::EncodePng(ihdr, rows);
+             return test::EncodePng(test::PngHeader(13, 10, 16, SPNG_COLOR_TYPE_TRUECOLOR, true),
+                                    test::RgbRows(13, 10, Colours, 16));
          },
          [](int x, int y) { return Opaque(Colours(x, y)); }},
         {"png rgb 8 bits", ImportFormat::Png, 21, 6,
-         [] {
-             spng_ihdr ihdr{};
-             ihdr.width = 21;
-             ihdr.height = 6;
-             ihdr.bit_depth = 8;
-             ihdr.color_type = SPNG_COLOR_TYPE_TRUECOLOR;
-             std::vector<std::uint8_t> rows;
-             for (int y = 0; y < 6; ++y)
-                 for (int x = 0; x < 21; ++x) {
-                     const Rgba p = Colours(x, y);
-                     rows.insert(rows.end(), {p.R, p.G, p.B});
-                 }
-             return test::EncodePng(ihdr, rows);
-         },
+         [] { return test::EncodePng(test::PngHeader(21, 6, 8, SPNG_COLOR_TYPE_TRUECOLOR), test::RgbRows(21, 6, Colours)); },
          [](int x, int y) { return Opaque(Colours(x, y)); }},
         {"gif with a transparent colour, interlaced", ImportFormat::Gif, 10, 13,
          [=] { return test::EncodeGif(10, 13, palette, paletteIndex, 3, true); }, paletteColour},
