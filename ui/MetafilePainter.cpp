@@ -1,7 +1,6 @@
 #include "ui/MetafilePainter.h"
 
 #include <QImage>
-#include <QLoggingCategory>
 #include <QPaintDevice>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -22,33 +21,51 @@ struct TMetafileDrawing {
     QImage Picture;                         // the last drawing, at its size
 };
 
-QLoggingCategory::CategoryFilter previousFilter = nullptr;
+void DropMessage(QtMsgType, const QMessageLogContext&, const QString&) {}
 
-// The SVG reader's complaints about what the libraries wrote are noise to
-// the operator.
-void QuietSvgMessages(QLoggingCategory* category) {
-    if (previousFilter) previousFilter(category);
-    if (qstrncmp(category->categoryName(), "qt.svg", 6) == 0) {
-        category->setEnabled(QtDebugMsg, false);
-        category->setEnabled(QtInfoMsg, false);
-        category->setEnabled(QtWarningMsg, false);
-        category->setEnabled(QtCriticalMsg, false);
+// Qt's SVG reader and painter complain about what the libraries wrote (and
+// about fonts); that is noise to the operator, as the libraries' own is.
+class QuietQt {
+public:
+    QuietQt()
+        : previous_(MetafileMessagesShown() ? nullptr : qInstallMessageHandler(DropMessage)) {}
+    ~QuietQt() {
+        if (previous_) qInstallMessageHandler(previous_);
     }
+    QuietQt(const QuietQt&) = delete;
+    QuietQt& operator=(const QuietQt&) = delete;
+
+private:
+    QtMessageHandler previous_;
+    TQuietStandardError quietStandardError_;
+};
+
+// True when the drawing leaves some mark; a document the libraries wrote
+// without any shape counts as refused, so the operator sees the frame.
+bool LeavesAMark(QSvgRenderer& renderer) {
+    QImage probe(128, 128, QImage::Format_ARGB32_Premultiplied);
+    probe.fill(Qt::transparent);
+    {
+        QPainter painter(&probe);
+        renderer.render(&painter, QRectF(probe.rect()));
+    }
+    for (int y = 0; y < probe.height(); ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(probe.constScanLine(y));
+        for (int x = 0; x < probe.width(); ++x)
+            if (qAlpha(line[x]) != 0) return true;
+    }
+    return false;
 }
 
 TMetafileDrawing& DrawingOf(const TMetafileImage& image) {
     if (!image.Drawing) {
-        static const bool filtered = [] {
-            previousFilter = QLoggingCategory::installFilter(QuietSvgMessages);
-            return true;
-        }();
-        (void)filtered;
         auto drawing = std::make_shared<TMetafileDrawing>();
         const std::string svg = MetafileToSvg(image);
         if (!svg.empty()) {
+            QuietQt quiet;
             auto renderer = std::make_unique<QSvgRenderer>(
                 QByteArray::fromRawData(svg.data(), static_cast<qsizetype>(svg.size())));
-            if (renderer->isValid() && !renderer->viewBoxF().isEmpty())
+            if (renderer->isValid() && !renderer->viewBoxF().isEmpty() && LeavesAMark(*renderer))
                 drawing->Renderer = std::move(renderer);
         }
         image.Drawing = std::move(drawing);
@@ -68,6 +85,7 @@ bool PaintMetafile(QPainter& painter, const QRectF& dest, const TMetafileImage& 
     if (dest.isEmpty()) return true;
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
     const QSize pixels = (dest.size() * ratio).toSize();
+    QuietQt quiet;
     if (pixels.isEmpty() || qint64{pixels.width()} * pixels.height() > kMaxKeptPixels) {
         drawing.Renderer->render(&painter, dest);
         return true;

@@ -4,7 +4,11 @@
 #include <libwmf/api.h>
 #include <libwmf/svg.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 #include <vector>
@@ -122,10 +126,18 @@ std::string EncodeWindowsText(const std::string& svg) {
         if (tagEnd == std::string::npos) break;
         const std::size_t close = svg.find("</text>", tagEnd);
         if (close == std::string::npos) break;
-        out.append(svg, pos, tagEnd + 1 - pos);
-        const bool symbol =
-            std::string_view(svg).substr(open, tagEnd - open).find("font-family:Symbol") !=
-            std::string_view::npos;
+        const std::size_t family =
+            std::string_view(svg).substr(open, tagEnd - open).find("font-family:Symbol");
+        const bool symbol = family != std::string_view::npos;
+        if (symbol) {
+            // The characters are Unicode now; a font with a symbol character
+            // map would not find them.
+            out.append(svg, pos, open + family - pos);
+            out += "font-family:serif";
+            out.append(svg, open + family + 18, tagEnd + 1 - (open + family + 18));
+        } else {
+            out.append(svg, pos, tagEnd + 1 - pos);
+        }
         for (std::size_t k = tagEnd + 1; k < close; ++k) {
             const auto b = static_cast<unsigned char>(svg[k]);
             char32_t c = symbol && b >= 0x20 ? kSymbolToUnicode[b - 0x20] : Windows1252(b);
@@ -225,9 +237,31 @@ std::string RepairSvgText(std::string svg) {
 } // namespace
 
 void ShowMetafileMessages(bool shown) { messagesShown = shown; }
+bool MetafileMessagesShown() { return messagesShown; }
+
+TQuietStandardError::TQuietStandardError() {
+    if (messagesShown) return;
+    const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (nowhere < 0) return;
+    std::fflush(stderr);
+    saved_ = fcntl(2, F_DUPFD_CLOEXEC, 3);
+    if (saved_ >= 0 && dup2(nowhere, 2) < 0) {
+        close(saved_);
+        saved_ = -1;
+    }
+    close(nowhere);
+}
+
+TQuietStandardError::~TQuietStandardError() {
+    if (saved_ < 0) return;
+    std::fflush(stderr);
+    dup2(saved_, 2);
+    close(saved_);
+}
 
 std::string MetafileToSvg(const TMetafileImage& image) {
     if (image.Data.empty()) return {};
+    TQuietStandardError quiet;
     std::string svg = image.Enhanced ? EnhancedToSvg(image) : EncodeWindowsText(WindowsToSvg(image));
     return svg.empty() ? svg : RepairSvgText(std::move(svg));
 }

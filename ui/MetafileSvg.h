@@ -16,5 +16,20 @@ std::string MetafileToSvg(const TMetafileImage& image);
 // Whether the libraries' own warnings and errors reach standard error; off
 // unless asked for (a person looking into one metafile).
 void ShowMetafileMessages(bool shown);
+bool MetafileMessagesShown();
+
+// While alive, and unless messages are shown, what anything writes to
+// standard error goes nowhere: libpng, under the libraries and under Qt's
+// image reading, prints its complaints there itself.
+class TQuietStandardError {
+public:
+    TQuietStandardError();
+    ~TQuietStandardError();
+    TQuietStandardError(const TQuietStandardError&) = delete;
+    TQuietStandardError& operator=(const TQuietStandardError&) = delete;
+
+private:
+    int saved_ = -1;
+};
 
 } // namespace tlc

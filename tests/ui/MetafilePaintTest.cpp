@@ -265,10 +265,11 @@ private slots:
         bool drawn = false;
         const QImage shot = Draw(*image, &drawn);
         QVERIFY(drawn);
-        // Both lines show where they were written (a tenth of the way in).
-        QVERIFY(DarkPixels(shot, QRect(20, 10, 160, 35)) > 20);
-        QVERIFY(DarkPixels(shot, QRect(20, 90, 160, 35)) > 20);
-        QCOMPARE(DarkPixels(shot, QRect(30, 150, 150, 40)), 0);
+        // Both lines show where they were written, 150 of 1000 units high
+        // from y = 200 and y = 600, and nothing between them.
+        QVERIFY(DarkPixels(shot, QRect(20, 40, 160, 32)) > 40);
+        QVERIFY(DarkPixels(shot, QRect(20, 120, 160, 32)) > 40);
+        QCOMPARE(DarkPixels(shot, QRect(20, 80, 160, 30)), 0);
     }
 
     void refusedMetafileIsReportedAndLeavesThePainterAlone() {
@@ -285,7 +286,7 @@ private slots:
         const auto root = MetafileTestdata();
         if (root.empty()) QSKIP("no sample metafiles (set TLC_TESTDATA to ../shared/testdata)");
         int loaded = 0, drawn = 0;
-        QStringList blank;
+        QStringList blank, refused;
         CaughtStderr caught;
         for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
             if (!entry.is_regular_file()) continue;
@@ -298,7 +299,10 @@ private slots:
             ++loaded;
             bool ok = false;
             const QImage shot = Draw(*image, &ok);
-            if (!ok) continue;
+            if (!ok) {
+                refused << QString::fromStdString(entry.path().lexically_relative(root).string());
+                continue;
+            }
             ++drawn;
             if (shot.convertToFormat(QImage::Format_RGB32) == [] {
                     QImage white(200, 200, QImage::Format_RGB32);
@@ -310,8 +314,11 @@ private slots:
         const std::string messages = caught.Text();
         QVERIFY2(blank.isEmpty(), qPrintable("drawn blank: " + blank.join(", ")));
         QVERIFY2(messages.empty(), messages.c_str());
-        // Most samples are sound: the libraries must take nearly all of them.
-        QVERIFY2(drawn >= loaded - 6, qPrintable(QString("%1 of %2 drawn").arg(drawn).arg(loaded)));
+        // Some samples are damaged on purpose, but the libraries must take
+        // the great majority, and these above all.
+        QVERIFY2(drawn * 5 >= loaded * 4, qPrintable(QString("%1 of %2 drawn").arg(drawn).arg(loaded)));
+        for (const char* name : {"pillow/drawing.wmf", "wmf2svg/fulltest.emf", "imagemagick/clock.wmf"})
+            QVERIFY2(!std::filesystem::exists(root / name) || refused.indexOf(name) < 0, name);
     }
 
     void viewsSharingContentShareOneRenderer() {
