@@ -201,6 +201,11 @@ std::string WindowsToSvg(const TMetafileImage& image) {
         unsigned long length = 0;
         if (device->out) wmf_stream_destroy(api, device->out, &out, &length);
         if (played && out) svg.assign(out, length);
+        // libwmf halves the fill's opacity under a transparent background
+        // mode, which on Windows only leaves the gaps of hatches and
+        // styled lines and the text background alone: fills are solid.
+        for (std::size_t at = 0; (at = svg.find("fill-opacity:0.5;", at)) != std::string::npos;)
+            svg.replace(at + 13, 3, "1.0");
     }
     wmf_api_destroy(api);
     return svg;

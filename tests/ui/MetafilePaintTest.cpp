@@ -131,6 +131,7 @@ Bytes Wmf(const Bytes& records, int objects) {
 
 Bytes WmfRedRectangle() {
     Bytes r;
+    WmfRecord(r, 0x0102, {1}); // transparent background: fills stay solid
     WmfRecord(r, 0x02FC, {0, static_cast<std::uint16_t>(kRed), 0, 0}); // slot 2
     WmfRecord(r, 0x012D, {2});
     WmfRecord(r, 0x041B, {750, 750, 250, 250});
