@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -320,6 +321,26 @@ private slots:
         QVERIFY2(drawn * 5 >= loaded * 4, qPrintable(QString("%1 of %2 drawn").arg(drawn).arg(loaded)));
         for (const char* name : {"pillow/drawing.wmf", "wmf2svg/fulltest.emf", "imagemagick/clock.wmf"})
             QVERIFY2(!std::filesystem::exists(root / name) || refused.indexOf(name) < 0, name);
+    }
+
+    // Inputs that once made the drawing fuzzer fail (crash, hang, time
+    // limit): each either fails to load with the reader's message or is
+    // drawn (or refused) without crashing.
+    void fuzzRegressionsLoadAndDraw() {
+        int cases = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(TLC_METAFILE_REGRESSIONS)) {
+            ++cases;
+            std::ifstream in(entry.path(), std::ios::binary);
+            const Bytes bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+            std::shared_ptr<TMetafileImage> image;
+            try {
+                image = DecodeMetafileFile(bytes);
+            } catch (const Exception&) {
+                continue;
+            }
+            Draw(*image);
+        }
+        QVERIFY(cases > 0);
     }
 
     void viewsSharingContentShareOneRenderer() {
