@@ -11,9 +11,13 @@
 #include "base/Exceptions.h"
 #include "image/MetafileFile.h"
 #include "ui/MetafilePainter.h"
+#include "ui/MetafileSvg.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    // The libraries' messages are silenced by redirecting standard error,
+    // which would hide the fuzzer's own report of a crash there; for triage.
+    if (std::getenv("TLC_FUZZ_MESSAGES")) tlc::ShowMetafileMessages(true);
     static int argc = 1;
     static char name[] = "tlc_fuzz_metafile_draw";
     static char* argv[] = {name, nullptr};

@@ -7,7 +7,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -173,6 +175,33 @@ std::string EnhancedToSvg(const TMetafileImage& image) {
     return svg;
 }
 
+std::uint32_t LoadLE32(const unsigned char* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+void StoreLE32(unsigned char* p, std::uint32_t v) {
+    for (int k = 0; k < 4; ++k)
+        p[k] = static_cast<unsigned char>(v >> (8 * k));
+}
+
+// libwmf allocates by the header's total size and largest record, which a
+// damaged file may state as gigabytes; the records (walked and checked on
+// loading) tell the real figures.
+void TrueWindowsHeader(std::vector<unsigned char>& data) {
+    constexpr std::size_t kHeaderBytes = 18;
+    if (data.size() < kHeaderBytes) return;
+    std::uint32_t largest = 0;
+    for (std::size_t pos = kHeaderBytes; data.size() - pos >= 6;) {
+        const std::uint32_t words = LoadLE32(&data[pos]);
+        if (words < 3 || words > (data.size() - pos) / 2) break;
+        largest = std::max(largest, words);
+        if (data[pos + 4] == 0 && data[pos + 5] == 0) break; // end record
+        pos += std::size_t{words} * 2;
+    }
+    StoreLE32(&data[6], static_cast<std::uint32_t>(data.size() / 2));
+    StoreLE32(&data[12], largest);
+}
+
 std::string WindowsToSvg(const TMetafileImage& image) {
     wmfAPI_Options options{};
     options.function = wmf_svg_function;
@@ -184,6 +213,7 @@ std::string WindowsToSvg(const TMetafileImage& image) {
         return {};
     }
     std::vector<unsigned char> bytes(image.Data.begin(), image.Data.end());
+    TrueWindowsHeader(bytes);
     std::string svg;
     wmfD_Rect bbox{};
     if (wmf_mem_open(api, bytes.data(), static_cast<long>(bytes.size())) == wmf_E_None &&
