@@ -6,7 +6,6 @@
 #include <memory>
 #include <vector>
 
-#include <QApplication>
 #include <QImage>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -14,6 +13,7 @@
 #include "image/MetafileFile.h"
 #include "ui/MetafilePainter.h"
 #include "ui/MetafileSvg.h"
+#include "QtBenchMain.h"
 
 namespace {
 
@@ -156,11 +156,4 @@ BENCHMARK(BM_SvgPlayedEveryPaint)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)
 
 } // namespace
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+TLC_QT_BENCHMARK_MAIN()
