@@ -38,11 +38,6 @@ PictureFile::PictureFile(const std::string& fileName) {
         fd_ = -1;
         CannotOpen(fileName);
     }
-    if (static_cast<std::uint64_t>(st.st_size) > kMaxPictureFileBytes) {
-        ::close(fd_);
-        fd_ = -1;
-        throw EOutOfResources();
-    }
     size_ = static_cast<std::size_t>(st.st_size);
 }
 
@@ -96,8 +91,27 @@ std::vector<std::uint8_t> PictureFile::Read(std::size_t offset, std::size_t size
 }
 
 std::vector<std::uint8_t> ReadFileBytes(const std::string& fileName) {
+    return ReadFileBytes(fileName, 0, nullptr);
+}
+
+std::vector<std::uint8_t> ReadFileBytes(const std::string& fileName, std::size_t headSize,
+                                        const FileHeadCheck& checkHead) {
     const PictureFile file(fileName);
-    return file.Read(0, file.Size());
+    std::vector<std::uint8_t> bytes;
+    if (checkHead) {
+        bytes = file.Read(0, std::min(headSize, file.Size()));
+        checkHead(bytes, file.Size());
+    }
+    if (file.Size() > kMaxPictureFileBytes) throw EOutOfResources();
+    const std::size_t head = bytes.size();
+    try {
+        bytes.resize(file.Size());
+    } catch (const std::bad_alloc&) {
+        throw EOutOfResources();
+    }
+    const ByteRun rest{bytes.data() + head, bytes.size() - head};
+    if (rest.Size > 0) file.Gather(head, &rest, 1);
+    return bytes;
 }
 
 } // namespace tlc

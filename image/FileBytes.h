@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -28,6 +29,8 @@ struct ByteRun {
 // holding the whole file beside what it builds.
 class PictureFile {
 public:
+    // Opens a plain file; reading more than kMaxPictureFileBytes is the
+    // caller's check.
     explicit PictureFile(const std::string& fileName);
     PictureFile(const PictureFile&) = delete;
     PictureFile& operator=(const PictureFile&) = delete;
@@ -44,6 +47,14 @@ private:
     int fd_ = -1;
     std::size_t size_ = 0;
 };
+// Looks at the start of a file and its size, and throws to refuse it before
+// the rest is read (a header that claims more than we would ever hold).
+using FileHeadCheck = std::function<void(std::span<const std::uint8_t> head, std::uint64_t fileSize)>;
+
+// The same, with the first `headSize` bytes (all of a shorter file) shown to
+// `checkHead` first.
+std::vector<std::uint8_t> ReadFileBytes(const std::string& fileName, std::size_t headSize,
+                                        const FileHeadCheck& checkHead);
 
 // Little-endian fields, read one by one from bytes; the caller checks the
 // bounds.

@@ -24,7 +24,7 @@ std::string PictureFileExtension(const std::string& fileName) {
 
 std::unique_ptr<TGraphic> ReadGraphicFile(GraphicKind kind, const std::string& fileName) {
     if (kind == GraphicKind::Bitmap) {
-        // Rows straight from the file into the raster, without the whole file beside it.
+        // Header checked first, then rows straight from the file into the raster.
         auto bitmap = std::make_unique<TBitmap>();
         bitmap->SetImage(ReadBitmapFile(fileName));
         return bitmap;
