@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include <QAbstractItemView>
+#include <QCompleter>
 #include <QDialog>
 #include <QFile>
 #include <QFileInfo>
@@ -242,6 +244,12 @@ void TOpenPictureDialog::showEvent(QShowEvent* event) {
 
 void TOpenPictureDialog::done(int result) {
     QToolTip::hideText();
+    // Enter typed while the name box's completion list is open closes the
+    // dialog but not the list, which would keep every key and click from
+    // the main window.
+    if (auto* nameBox = findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        if (QCompleter* completer = nameBox->completer(); completer && completer->popup())
+            completer->popup()->hide();
     QFileDialog::done(result);
 }
 
@@ -295,13 +303,11 @@ void TOpenPictureDialog::PreviewClick() {
     form.setObjectName(QStringLiteral("PreviewForm"));
     form.setWindowTitle(QStringLiteral("Preview"));
     form.setSizeGripEnabled(false);
-    form.setFocusPolicy(Qt::StrongFocus);
 
     auto* panel = new QFrame(&form);
     panel->setObjectName(QStringLiteral("Panel"));
     panel->setFrameStyle(QFrame::Box | QFrame::Plain);
     panel->setLineWidth(1);
-    panel->setContentsMargins(5, 5, 5, 5);
     panel->setAutoFillBackground(true);
     QPalette background = panel->palette();
     background.setColor(QPalette::Window, form.palette().color(QPalette::Base));
@@ -313,7 +319,7 @@ void TOpenPictureDialog::PreviewClick() {
     auto* image = new TFillImage(panel);
     image->setObjectName(QStringLiteral("Image"));
     auto* panelLayout = new QVBoxLayout(panel);
-    panelLayout->setContentsMargins(0, 0, 0, 0);
+    panelLayout->setContentsMargins(5, 5, 5, 5); // border width, inside the line
     panelLayout->addWidget(image);
     image->Model().Picture().CopyPicture(paintBox_->Model().Picture());
 
