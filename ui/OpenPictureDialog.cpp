@@ -35,7 +35,10 @@ const QString kNone = QStringLiteral("(None)");
 constexpr QSize kDefaultPreviewSize(320, 240);
 // Default size of the dialog: the list's name, size, type and date columns and
 // the sidebar's entries readable without cutting.
-constexpr QSize kDefaultDialogSize(980, 520);
+constexpr QSize kDefaultDialogSize(1000, 540);
+constexpr int kSidebarWidth = 150;
+// Name, size, type, date modified.
+constexpr int kColumnWidths[] = {210, 90, 150, 160};
 
 } // namespace
 
@@ -181,9 +184,10 @@ TOpenPictureDialog::TOpenPictureDialog(QWidget* parent) : QFileDialog(parent) {
 
     resize(kDefaultDialogSize);
     if (auto* splitter = findChild<QSplitter*>(QStringLiteral("splitter")))
-        splitter->setSizes({170, kDefaultDialogSize.width() - kStripWidth - 170});
+        splitter->setSizes({kSidebarWidth, kDefaultDialogSize.width() - kStripWidth - kSidebarWidth});
     if (auto* tree = findChild<QTreeView*>(QStringLiteral("treeView")))
-        tree->header()->resizeSection(0, 260);
+        for (int column = 0; column < 4; ++column)
+            tree->header()->resizeSection(column, kColumnWidths[column]);
 
     connect(this, &QFileDialog::currentChanged, this, &TOpenPictureDialog::SelectionChanged);
     PaintPanel().SetCaption(kNone);

@@ -103,7 +103,7 @@ public:
     static QSize PreviewClientSize(QSize monitor, QSize overhead, QSize picture);
 
     // Width of the preview strip beside the file controls.
-    static constexpr int kStripWidth = 176;
+    static constexpr int kStripWidth = 168;
 
 protected:
     void showEvent(QShowEvent* event) override;
