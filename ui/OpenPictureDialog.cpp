@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include <QAbstractItemView>
-#include <QCompleter>
 #include <QDialog>
 #include <QFile>
 #include <QFileInfo>
@@ -248,12 +246,6 @@ void TOpenPictureDialog::showEvent(QShowEvent* event) {
 
 void TOpenPictureDialog::done(int result) {
     QToolTip::hideText();
-    // Enter typed while the name box's completion list is open closes the
-    // dialog but not the list, which would keep every key and click from
-    // the main window.
-    if (auto* nameBox = findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
-        if (QCompleter* completer = nameBox->completer(); completer && completer->popup())
-            completer->popup()->hide();
     QFileDialog::done(result);
 }
 
