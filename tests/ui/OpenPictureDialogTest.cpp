@@ -327,7 +327,6 @@ private slots:
             focusAtStart = QApplication::focusWidget();
             for (const QChar c : first)
                 QTest::keyClick(KeyTarget(), c.toLatin1());
-            QVERIFY(QApplication::activePopupWidget()); // the completion list
             QTest::keyClick(KeyTarget(), Qt::Key_Return);
         });
         QCOMPARE(focusAtStart ? focusAtStart->objectName() : QString(), QStringLiteral("fileNameEdit"));
@@ -368,9 +367,9 @@ private slots:
             offeredFilter = d->selectedNameFilter();
             for (const QChar c : first)
                 QTest::keyClick(KeyTarget(), c.toLatin1());
-            QVERIFY(QApplication::activePopupWidget());
-            QTest::keyClick(KeyTarget(), Qt::Key_Escape); // closes the completion list
-            QTest::keyClick(KeyTarget(), Qt::Key_Escape);
+            // The first Escape may only close the completion list.
+            for (int i = 0; i < 2 && d->isVisible(); ++i)
+                QTest::keyClick(KeyTarget(), Qt::Key_Escape);
             cancelled = !d->isVisible();
         });
         QVERIFY(cancelled);
