@@ -10,6 +10,7 @@ packages=(cmake ninja-build g++ ccache pkg-config
           xvfb xauth fonts-liberation xdotool x11-utils
           desktop-file-utils appstream man-db dpkg-dev lintian)
 if [ "${TLC_FUZZ:-0}" = 1 ]; then packages+=(clang-14 libclang-rt-14-dev); fi
+if [ "${TLC_SCREENSHOT:-0}" = 1 ]; then packages+=(xdotool imagemagick); fi
 
 missing=()
 for p in "${packages[@]}"; do
