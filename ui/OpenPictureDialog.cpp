@@ -20,6 +20,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include "base/Exceptions.h"
 #include "resources/Glyphs.h"
 #include "ui/PictureFilter.h"
 
@@ -101,6 +102,8 @@ void TFillImage::paintEvent(QPaintEvent* event) {
         return;
     }
     panel->PaintContent([&] {
+        // A metafile the drawing libraries refuse would leave an empty frame.
+        if (!GraphicDrawable()) throw EInvalidGraphic("Metafile is not valid");
         try {
             TImageView::paintEvent(event);
         } catch (...) {

@@ -19,6 +19,7 @@
 
 #include "UiTestSupport.h"
 #include "image/Image.h"
+#include "image/Metafile.h"
 #include "ui/Main.h"
 #include "ui/OpenPictureDialog.h"
 
@@ -410,6 +411,22 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&panel));
         QTRY_VERIFY(content->paints > 0);
         QCOMPARE(panel.Caption(), QStringLiteral("Invalid image"));
+        QVERIFY(!AnyMessageBox());
+
+        // A metafile the drawing libraries refuse reads the same in the preview box.
+        TSilentPaintPanel metafilePanel;
+        auto* box = new TFillImage(&metafilePanel);
+        metafilePanel.layout()->addWidget(box);
+        auto refused = std::make_unique<TMetafile>();
+        auto bytes = std::make_shared<TMetafileImage>();
+        bytes->Data = {1, 2, 3, 4};
+        bytes->Width = bytes->Height = 40;
+        refused->SetImage(bytes);
+        box->Model().Picture().Install(std::move(refused));
+        metafilePanel.resize(120, 90);
+        metafilePanel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&metafilePanel));
+        QTRY_COMPARE(metafilePanel.Caption(), QStringLiteral("Invalid image"));
         QVERIFY(!AnyMessageBox());
     }
 };
