@@ -24,14 +24,14 @@
 #include <QToolTip>
 
 #include "UiTestSupport.h"
-#include "app/AppTitle.h"
-#include "app/EventGuard.h"
-#include "app/MessageBoxes.h"
 #include "image/Image.h"
 #include "logo/LogoFile.h"
 #include "resources/Glyphs.h"
+#include "ui/AppTitle.h"
+#include "ui/EventGuard.h"
 #include "ui/ImageView.h"
 #include "ui/Main.h"
+#include "ui/MessageBoxes.h"
 #include "ui/PictureFilter.h"
 #include "ui/PrinterCombo.h"
 #include "ui/UpDown.h"
