@@ -52,6 +52,7 @@ int RunConverter(int& argc, char** argv, const std::function<void(TfmMain&)>& af
     const int code = RunStartup(
         [&] {
             QApplication::setApplicationDisplayName(QString::fromUtf8(kApplicationTitle));
+            QGuiApplication::setDesktopFileName(QString::fromLatin1(TLC_DESKTOP_ID));
             QApplication::setWindowIcon(ApplicationIcon());
             QApplication::setStyle(new THintStyle);
             QApplication::setQuitOnLastWindowClosed(false);

@@ -253,6 +253,10 @@ TEST_F(CliTest, OptionSpellingsAndStandardStreams) {
         {"stdin twice", {"convert", "-", "-", "-d", dir_.string()}, bmpText, 2, "",
          "tillora-logo: standard input (-) can be read only once", ""},
         {"info of stdin", {"info", "-"}, std::string{0, 0, 1, 0, 0, 0}, 0, "*", "", ""},
+        {"show of stdin", {"show", "-", "-o", (dir_ / "dots.pbm").string()}, expected, 0,
+         "Printer: Epson TM-T88I/II (SRam) (model 1)\nSize: 40 x 24 dots\nDots written to " +
+             (dir_ / "dots.pbm").string() + "\n",
+         "", ""},
         {"threshold too big", {"convert", picture, "-t", "100,256,0"}, "", 2, "",
          "tillora-logo: threshold \"256\" is not a whole number from 0 to 255", ""},
         {"threshold negative", {"convert", picture, "-t", "-1,0,0"}, "", 2, "", "threshold \"-1\"", ""},
