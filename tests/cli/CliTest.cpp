@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "BitmapWriter.h"
+#include "FileHelpers.h"
 #include "cli/Cli.h"
 #include "image/Image.h"
 #include "logo/Conversion.h"
@@ -48,15 +49,8 @@ void ExpectEveryErrorLineNamesTheProgram(const std::string& err) {
     }
 }
 
-std::vector<std::uint8_t> ReadBytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void WriteBytes(const fs::path& p, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream(p, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
+using test::ReadBytes;
+using test::WriteBytes;
 
 // A 24-bit bitmap file of a picture that exercises all three channels.
 std::vector<std::uint8_t> TestBitmap(int w, int h) {

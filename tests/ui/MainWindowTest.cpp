@@ -58,6 +58,8 @@ private:
         window->show();
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        // The closed dialog may still be the active widget window for a moment.
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(window.get()));
     }
 
     // Types a name into a file dialog's name box and presses Enter.
@@ -555,6 +557,8 @@ private slots:
         });
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        // The closed dialog may still be the active widget window for a moment.
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(window.get()));
         QTest::keyClick(window.get(), Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(offeredAgain, saved);
     }
@@ -585,6 +589,8 @@ private slots:
         });
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        // The closed dialog may still be the active widget window for a moment.
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(window.get()));
         window->findChild<QAction*>(QStringLiteral("Openbitmap1"))->trigger();
         QCOMPARE(offered, second);
     }
