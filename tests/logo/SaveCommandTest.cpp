@@ -5,6 +5,7 @@
 #include <string>
 
 #include "LogoTestSupport.h"
+#include "logo/LogoFile.h"
 #include "logo/SaveCommand.h"
 
 namespace tlc {
