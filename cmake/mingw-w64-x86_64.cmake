@@ -10,8 +10,5 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-# One .exe that runs on a bare Windows: the C++ runtime, libgcc and
-# winpthread linked in.
-set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
 # Runs the tests; the project gives it its own prefix in the build folder.
 find_program(TLC_WINE NAMES wine64 wine)
