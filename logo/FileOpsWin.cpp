@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <random>
 
 #include "base/Platform.h"
 
@@ -214,14 +214,6 @@ bool FileOps::Remove(const std::string& path) {
     return ::DeleteFileW(Wide(path).c_str()) || Failed();
 }
 
-std::string FileOps::UnpredictableName() {
-    static std::random_device device;
-    static const char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::string name = ".tlc-";
-    for (int i = 0; i < 16; ++i) name += kDigits[device() % 36];
-    return name + ".tmp";
-}
-
 void FileOps::DeferInterrupts(bool defer) {
     static int depth = 0;
     if (defer && depth++ == 0) {
@@ -232,11 +224,6 @@ void FileOps::DeferInterrupts(bool defer) {
         // A Ctrl-C that came meanwhile ends the process now, as it would have.
         if (interruptPending.exchange(false)) ::ExitProcess(STATUS_CONTROL_C_EXIT);
     }
-}
-
-FileOps& DefaultFileOps() {
-    static FileOps ops;
-    return ops;
 }
 
 } // namespace tlc
