@@ -580,7 +580,7 @@ private slots:
         QVERIFY(window->TargetImage().Picture().Graphic() == nullptr);
         QCOMPARE(window->Geometry, (LogoGeometry{0, 0}));
 
-        // The next run offers the filter last used.
+        // A cancelled run keeps nothing: the next one offers the "All" entry again.
         QString offered;
         WhenModal([&](QWidget* modal) {
             auto* dialog = qobject_cast<QFileDialog*>(modal);
@@ -592,7 +592,8 @@ private slots:
         // The closed dialog may still be the active widget window for a moment.
         QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(window.get()));
         window->findChild<QAction*>(QStringLiteral("Openbitmap1"))->trigger();
-        QCOMPARE(offered, second);
+        QCOMPARE(offered, window->OpenPictureDialog().nameFilters().value(0));
+        QCOMPARE(window->OpenPictureDialog().FilterIndex(), 0);
     }
 
     void badFileThroughLoadKeepsThePicture() {
