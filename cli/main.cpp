@@ -2,9 +2,10 @@
 #include <string>
 #include <vector>
 
+#include "base/Platform.h"
 #include "cli/Cli.h"
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    return tlc::RunCli(args, std::cout, std::cerr);
+    tlc::UseBinaryStandardStreams();
+    return tlc::RunCli(tlc::CommandLineArguments(argc, argv), std::cout, std::cerr);
 }

@@ -7,28 +7,13 @@
 #include <new>
 #include <vector>
 
-#if __has_include(<sys/mman.h>)
-#include <sys/mman.h>
-#endif
-
 #include "base/Exceptions.h"
+#include "base/Platform.h"
 #include "image/FileBytes.h"
 
 namespace tlc {
 
 namespace {
-
-// A raster of many megabytes is touched page by page as it is filled; large
-// pages make that a few hundred faults instead of thousands.
-void AdviseHugePages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t bytes) {
-#ifdef MADV_HUGEPAGE
-    constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
-    if (bytes < 8 * kHuge) return;
-    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + kHuge - 1) & ~(kHuge - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(kHuge - 1);
-    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-#endif
-}
 
 constexpr std::size_t kFileHeaderSize = 14;
 constexpr std::uint32_t kCoreHeaderSize = 12;

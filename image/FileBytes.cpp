@@ -7,6 +7,7 @@
 #include <new>
 
 #include "base/Exceptions.h"
+#include "base/Platform.h"
 
 namespace tlc {
 
@@ -30,9 +31,9 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& fileName, std::size_t
                                         const FileHeadCheck& checkHead) {
     // Only plain files: a folder, a pipe or a device would fail late or never end.
     std::error_code error;
-    if (fileName.empty() || !std::filesystem::is_regular_file(fileName, error))
+    if (fileName.empty() || !std::filesystem::is_regular_file(PathFromUtf8(fileName), error))
         CannotOpen(fileName);
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName.c_str(), "rb"));
+    std::unique_ptr<std::FILE, FileCloser> file(OpenFile(fileName, "rb"));
     if (!file) CannotOpen(fileName);
 
     if (std::fseek(file.get(), 0, SEEK_END) != 0) throw EReadError("Stream read error");

@@ -6,9 +6,11 @@
 #include <sstream>
 #include <cstdio>
 #include <cstdlib>
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#endif
 #include <unistd.h>
 
 #include "BitmapWriter.h"
@@ -343,6 +345,7 @@ TEST_F(CliTest, FailedWritesToStandardOutputAreFailures) {
     }
 }
 
+#ifndef _WIN32 // through a POSIX shell; the Windows build checks its streams in compare_windows_logos.sh
 // The built program on real standard streams: binary stdin and stdout, and
 // /dev/full behind standard output.
 TEST_F(CliTest, ProgramUsesItsStandardStreams) {
@@ -362,6 +365,7 @@ TEST_F(CliTest, ProgramUsesItsStandardStreams) {
         EXPECT_EQ(run(program + " convert '" + d + "/a.bmp' -o - >/dev/full 2>/dev/null"), 1);
     }
 }
+#endif
 
 TEST(PrinterCommandWarnings, NamesEachBrokenLimit) {
     EXPECT_TRUE(PrinterCommandWarnings(0, 75, 75).empty());
@@ -396,9 +400,12 @@ TEST_F(CliTest, ConvertRefusesToOverwriteItsPicturesAndEarlierOutputs) {
 
     // The output is the picture: by name, through a link, by a hard link.
     const std::vector<std::uint8_t> picture = ReadBytes(dir_ / "a" / "x.bmp");
-    fs::create_symlink(dir_ / "a" / "x.bmp", dir_ / "link.rsc");
+    std::vector<fs::path> outputs = {dir_ / "a" / "x.bmp", dir_ / "link.rsc"};
+    std::error_code noLinks; // Windows gives symbolic links to administrators only
+    fs::create_symlink(dir_ / "a" / "x.bmp", dir_ / "link.rsc", noLinks);
+    if (noLinks) outputs.pop_back();
     fs::create_hard_link(dir_ / "a" / "x.bmp", dir_ / "b" / "y.rsc");
-    for (const fs::path& output : {dir_ / "a" / "x.bmp", dir_ / "link.rsc"}) {
+    for (const fs::path& output : outputs) {
         const CliRun self = Cli({"convert", (dir_ / "a" / "x.bmp").string(), "-o", output.string()});
         EXPECT_EQ(self.status, 1);
         EXPECT_EQ(self.err, "tillora-logo: " + (dir_ / "a" / "x.bmp").string() + ": '" +
@@ -414,6 +421,7 @@ TEST_F(CliTest, ConvertRefusesToOverwriteItsPicturesAndEarlierOutputs) {
     EXPECT_NE(Cli({"--help"}).out.find("is refused (exit status 1)"), std::string::npos);
 }
 
+#ifndef _WIN32 // modes, symbolic links and a child process of POSIX
 // show -o writes through the same writer as the save.
 TEST_F(CliTest, ShowOutputIsWrittenLikeTheSave) {
     const fs::path picture = dir_ / "p.bmp";
@@ -512,6 +520,7 @@ TEST_F(CliTest, HostileSizesAreRefusedFromTheHeader) {
     EXPECT_GE(infoMiB, 0) << "info did not refuse the size";
     EXPECT_LT(infoMiB, 30);
 }
+#endif
 
 } // namespace
 } // namespace tlc
