@@ -9,8 +9,8 @@
 #include <QObject>
 #include <QTimer>
 
-#include "app/EventGuard.h"
 #include "app/Startup.h"
+#include "ui/EventGuard.h"
 #include "ui/Main.h"
 
 namespace tlc {

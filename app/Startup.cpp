@@ -3,15 +3,15 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/AppTitle.h"
-#include "app/EventGuard.h"
-#include "app/MessageBoxes.h"
 #include "base/Exceptions.h"
 #include "resources/Glyphs.h"
 #include "ui/About.h"
+#include "ui/AppTitle.h"
+#include "ui/EventGuard.h"
 #include "ui/Help.h"
 #include "ui/HintStyle.h"
 #include "ui/Main.h"
+#include "ui/MessageBoxes.h"
 
 namespace tlc {
 

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <getopt.h>
 #include <iostream>
 #include <optional>
 
@@ -15,6 +17,7 @@
 #include "image/Icon.h"
 #include "image/Image.h"
 #include "image/Metafile.h"
+#include "image/PictureFile.h"
 #include "logo/Conversion.h"
 #include "logo/LogoFile.h"
 #include "logo/LogoReader.h"
@@ -29,10 +32,10 @@ namespace fs = std::filesystem;
 const char* const kUsage =
     "Usage:\n"
     "  tillora-logo convert PICTURE [--printer N|NAME] [--thresholds R,G,B] [-o FILE]\n"
-    "  tillora-logo convert PICTURE... -d FOLDER [--printer N|NAME] [--thresholds R,G,B]\n"
+    "  tillora-logo convert PICTURE... -d FOLDER [--printer N|NAME] [--thresholds R,G,B] [-q]\n"
     "  tillora-logo show LOGO [-o PICTURE.pbm|PICTURE.bmp]\n"
     "  tillora-logo info PICTURE\n"
-    "  tillora-logo --help\n"
+    "  tillora-logo --help | --version\n"
     "\n"
     "convert  turns a picture (.bmp; .ico, .emf and .wmf load but cannot be converted)\n"
     "         into a logo file, exactly as the converter's window does. Printer: 0 to 3\n"
@@ -42,6 +45,12 @@ const char* const kUsage =
     "show     checks a logo file and prints its printer, size and dots, or writes\n"
     "         the dots as a portable bitmap (.pbm) or a 1-bit Windows bitmap (.bmp).\n"
     "info     tells what loading a picture sees and the logo size for each printer.\n"
+    "\n"
+    "A picture or logo named - is read from standard input (the kind of picture\n"
+    "from its content); -o - writes the logo to standard output. -d creates the\n"
+    "folder when missing; a batch ends with a count of converted and failed\n"
+    "pictures on standard error, and -q leaves out the line for each picture.\n"
+    "Options take their value as --printer=2 or --printer 2; -- ends the options.\n"
     "\n"
     "Printers:\n";
 
@@ -53,6 +62,17 @@ public:
 const TPrinterModels& Models() {
     static const TPrinterModels models = BuildPrinterModels();
     return models;
+}
+
+void PrintUsage(std::ostream& out) {
+    out << kUsage;
+    for (int i = 0; i < kPrinterModelCount; ++i)
+        out << "  " << i << "  " << Models()[static_cast<std::size_t>(i)].Name << '\n';
+}
+
+// Name and version as GNU programs print them; the version is the project's.
+void PrintVersion(std::ostream& out) {
+    out << "tillora-logo (Tillora Graphic Logo Converter) " << TLC_PROJECT_VERSION << '\n';
 }
 
 std::string Lower(std::string s) {
@@ -72,7 +92,9 @@ int ParsePrinter(const std::string& text) {
     throw UsageError("unknown printer \"" + text + "\"");
 }
 
-// Three numbers read and corrected as the threshold boxes do.
+// Three whole numbers from 0 to 255, written as the threshold boxes take them
+// (decimal, or hexadecimal after "$" or "0x"). The boxes quietly turn nonsense
+// into 0; a command line says so instead.
 Thresholds ParseThresholds(const std::string& text) {
     std::vector<std::string> parts;
     std::size_t start = 0;
@@ -85,7 +107,10 @@ Thresholds ParseThresholds(const std::string& text) {
     }
     if (parts.size() != 3) throw UsageError("--thresholds needs three values: R,G,B");
     auto value = [](const std::string& part) {
-        return ParseIntOrDefault(CorrectThresholdText(part), 0);
+        const std::int32_t v = ParseIntOrDefault(part, -1);
+        if (v < 0 || v > 255)
+            throw UsageError("threshold \"" + part + "\" is not a whole number from 0 to 255");
+        return v;
     };
     return Thresholds{value(parts[0]), value(parts[1]), value(parts[2])};
 }
@@ -115,6 +140,150 @@ std::string DescribeDots(const LogoGeometry& g) {
     return std::to_string(g.Width) + " x " + std::to_string(g.Height) + " dots";
 }
 
+// ------------------------------------------------------------------- options
+
+// One option of a command. Long-only options leave Short at 0. Commands list
+// theirs in a table; --help and --version come with every table.
+struct OptionRow {
+    const char* Long;
+    char Short;
+    bool TakesValue;
+    std::function<void(const std::string&)> Apply;
+};
+
+struct ParsedOptions {
+    std::vector<std::string> Operands;
+    bool Help = false;
+    bool Version = false;
+};
+
+int AnswerHelpOrVersion(const ParsedOptions& parsed, std::ostream& out) {
+    if (parsed.Help)
+        PrintUsage(out);
+    else
+        PrintVersion(out);
+    return 0;
+}
+
+// GNU rules through getopt_long: --name=value or --name value, -x value or
+// -xvalue, unique abbreviations of long names, options mixed with operands,
+// "--" ends the options, "-" is an operand. With `inOrder` the first operand
+// ends the options (the command word of the top level).
+ParsedOptions ParseOptions(const std::vector<std::string>& args, std::vector<OptionRow> rows,
+                           bool inOrder = false) {
+    ParsedOptions parsed;
+    rows.push_back({"help", 'h', false, [&](const std::string&) { parsed.Help = true; }});
+    rows.push_back({"version", 'V', false, [&](const std::string&) { parsed.Version = true; }});
+
+    // Long options answer with 256 + row so that a long name is told apart
+    // from its short form in the error messages.
+    constexpr int kLongBase = 256;
+    std::string shortOptions = inOrder ? "+:" : ":";
+    std::vector<option> longOptions;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].Short) {
+            shortOptions += rows[i].Short;
+            if (rows[i].TakesValue) shortOptions += ':';
+        }
+        longOptions.push_back({rows[i].Long, rows[i].TakesValue ? required_argument : no_argument,
+                               nullptr, kLongBase + static_cast<int>(i)});
+    }
+    longOptions.push_back({nullptr, 0, nullptr, 0});
+    auto rowOf = [&](int value) -> std::optional<std::size_t> {
+        if (value >= kLongBase) return static_cast<std::size_t>(value - kLongBase);
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            if (value != 0 && rows[i].Short == value) return i;
+        return std::nullopt;
+    };
+    auto spelled = [&](int value) {
+        const std::size_t row = *rowOf(value);
+        return value >= kLongBase ? std::string("--") + rows[row].Long
+                                  : std::string("-") + rows[row].Short;
+    };
+
+    std::vector<std::string> storage;
+    storage.reserve(args.size() + 1);
+    storage.push_back("tillora-logo");
+    storage.insert(storage.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : storage) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const int argc = static_cast<int>(storage.size());
+
+    optind = 0; // full restart of getopt's state: the tests parse many times
+    opterr = 0;
+    for (;;) {
+        const int c = getopt_long(argc, argv.data(), shortOptions.c_str(), longOptions.data(), nullptr);
+        if (c == -1) break;
+        if (c == ':') throw UsageError(spelled(optopt) + " needs a value");
+        if (c == '?') {
+            if (optopt >= kLongBase) throw UsageError(spelled(optopt) + " takes no value");
+            if (optopt != 0) throw UsageError(std::string("unknown option -") + static_cast<char>(optopt));
+            throw UsageError("unknown option " + std::string(argv[static_cast<std::size_t>(optind - 1)]));
+        }
+        const auto row = rowOf(c);
+        if (!row) throw UsageError("unknown option " + std::string(argv[static_cast<std::size_t>(optind - 1)]));
+        rows[*row].Apply(optarg ? std::string(optarg) : std::string());
+    }
+    for (int i = optind; i < argc; ++i) parsed.Operands.push_back(argv[static_cast<std::size_t>(i)]);
+    return parsed;
+}
+
+// ------------------------------------------------------------- input, output
+
+constexpr const char* kStdio = "-";
+
+std::string DisplayName(const std::string& name, const char* stdioName) {
+    return name == kStdio ? stdioName : name;
+}
+
+// Standard input read whole, under the same cap as a picture file.
+std::vector<std::uint8_t> ReadAll(std::istream& in) {
+    std::vector<std::uint8_t> bytes;
+    char chunk[1 << 16];
+    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
+        bytes.insert(bytes.end(), chunk, chunk + in.gcount());
+        if (bytes.size() > kMaxPictureFileBytes) throw EOutOfResources();
+    }
+    if (in.bad()) throw EReadError("Stream read error");
+    return bytes;
+}
+
+// A file by its extension, as the window loads it; standard input, which has
+// no name, by its first bytes.
+void LoadPicture(TPicture& picture, const std::string& name, std::istream& in) {
+    if (name != kStdio) {
+        picture.LoadFile(name);
+        return;
+    }
+    const std::vector<std::uint8_t> bytes = ReadAll(in);
+    const auto kind = SniffGraphicKind(bytes);
+    if (!kind) throw EInvalidGraphic("Standard input holds no bitmap, icon or metafile");
+    picture.Install(DecodeGraphic(*kind, bytes));
+}
+
+std::vector<std::uint8_t> ReadLogoBytes(const std::string& name, std::istream& in) {
+    return name == kStdio ? ReadAll(in) : ReadFileBytes(name);
+}
+
+// Every logo the command line writes goes through here.
+void WriteLogo(const std::string& output, int printer, const LogoGeometry& geometry, TImage& target,
+               std::ostream& out) {
+    if (output == kStdio) {
+        const std::vector<std::uint8_t> bytes = EncodeLogo(printer, geometry, target);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+        if (!out.flush()) throw Exception("Unable to write the logo to standard output");
+        return;
+    }
+    const LogoWriteResult result = WriteLogoFile(output, printer, geometry, target);
+    if (!result) throw Exception(result.Message);
+}
+
+void ReportFailure(std::ostream& err, const std::string& what, const std::string& message) {
+    err << "tillora-logo: " << what << ": " << message << '\n';
+}
+
 // --------------------------------------------------------------------- convert
 
 struct ConvertOptions {
@@ -123,21 +292,26 @@ struct ConvertOptions {
     Thresholds thresholds{128, 128, 128};
     std::optional<std::string> output;
     std::optional<std::string> folder;
+    bool quiet = false;
 };
 
 // The road of the window: load into an auto-sized source image, convert into
 // the target image, save through the same writer.
 void ConvertOne(const std::string& picture, const std::string& output, const ConvertOptions& o,
-                std::ostream& out) {
+                std::istream& in, std::ostream& out, std::ostream& err) {
     TImage source, target;
     source.SetAutoSize(true);
-    source.Picture().LoadFile(picture);
+    LoadPicture(source.Picture(), picture, in);
     LogoGeometry geometry;
     ConvertImage(source, target, o.thresholds, LimitsOf(Models(), o.printer), geometry);
-    const LogoWriteResult result = WriteLogoFile(output, o.printer, geometry, target);
-    if (!result) throw Exception(result.Message);
-    out << picture << " -> " << output << " (" << Models()[static_cast<std::size_t>(o.printer)].Name
-        << ", " << DescribeDots(geometry) << ")\n";
+    WriteLogo(output, o.printer, geometry, target, out);
+    if (o.quiet) return;
+    // Standard output may carry the logo itself; the report then goes aside.
+    std::ostream& report = output == kStdio ? err : out;
+    report << DisplayName(picture, "standard input") << " -> "
+           << DisplayName(output, "standard output") << " ("
+           << Models()[static_cast<std::size_t>(o.printer)].Name << ", " << DescribeDots(geometry)
+           << ")\n";
 }
 
 std::string DefaultOutput(const std::string& picture) {
@@ -145,50 +319,57 @@ std::string DefaultOutput(const std::string& picture) {
     return folder.empty() ? std::string("logo.rsc") : (folder / "logo.rsc").string();
 }
 
-int Convert(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    ConvertOptions o;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        auto value = [&]() -> const std::string& {
-            if (i + 1 >= args.size()) throw UsageError(a + " needs a value");
-            return args[++i];
-        };
-        if (a == "--printer" || a == "-p") {
-            o.printer = ParsePrinter(value());
-        } else if (a == "--thresholds" || a == "-t") {
-            o.thresholds = ParseThresholds(value());
-        } else if (a == "-o" || a == "--output") {
-            o.output = value();
-        } else if (a == "-d" || a == "--folder") {
-            o.folder = value();
-        } else if (a.size() > 1 && a[0] == '-') {
-            throw UsageError("unknown option " + a);
-        } else {
-            o.pictures.push_back(a);
-        }
+std::string OutputFor(const std::string& picture, const ConvertOptions& o) {
+    if (o.folder) {
+        // A picture without a name gets the default name.
+        const std::string name = picture == kStdio ? "logo" : fs::path(picture).stem().string();
+        return (fs::path(*o.folder) / name).string() + ".rsc";
     }
+    if (o.output) return *o.output;
+    return picture == kStdio ? std::string("logo.rsc") : DefaultOutput(picture);
+}
+
+int Convert(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+            std::ostream& err) {
+    ConvertOptions o;
+    const ParsedOptions parsed = ParseOptions(
+        args, {
+                  {"printer", 'p', true, [&](const std::string& v) { o.printer = ParsePrinter(v); }},
+                  {"thresholds", 't', true,
+                   [&](const std::string& v) { o.thresholds = ParseThresholds(v); }},
+                  {"output", 'o', true, [&](const std::string& v) { o.output = v; }},
+                  {"folder", 'd', true, [&](const std::string& v) { o.folder = v; }},
+                  {"quiet", 'q', false, [&](const std::string&) { o.quiet = true; }},
+              });
+    if (parsed.Help || parsed.Version) return AnswerHelpOrVersion(parsed, out);
+    o.pictures = parsed.Operands;
     if (o.pictures.empty()) throw UsageError("convert needs a picture");
     if (o.output && o.folder) throw UsageError("-o and -d cannot be used together");
     if (o.pictures.size() > 1 && !o.folder)
         throw UsageError("several pictures need -d FOLDER");
+    if (std::count(o.pictures.begin(), o.pictures.end(), kStdio) > 1)
+        throw UsageError("standard input (-) can be read only once");
 
+    if (o.folder) {
+        std::error_code ec;
+        fs::create_directories(*o.folder, ec);
+        if (ec) throw Exception("Unable to create the folder " + *o.folder);
+    }
     int failures = 0;
     for (const std::string& picture : o.pictures) {
-        std::string output;
-        if (o.folder)
-            output = (fs::path(*o.folder) / fs::path(picture).stem()).string() + ".rsc";
-        else
-            output = o.output ? *o.output : DefaultOutput(picture);
         try {
-            ConvertOne(picture, output, o, out);
+            ConvertOne(picture, OutputFor(picture, o), o, in, out, err);
         } catch (const std::bad_alloc&) {
-            err << picture << ": Out of system resources\n";
+            ReportFailure(err, DisplayName(picture, "standard input"), "Out of system resources");
             ++failures;
         } catch (const Exception& e) {
-            err << picture << ": " << e.Message() << '\n';
+            ReportFailure(err, DisplayName(picture, "standard input"), e.Message());
             ++failures;
         }
     }
+    if (o.folder)
+        err << o.pictures.size() - static_cast<std::size_t>(failures) << " converted, " << failures
+            << " failed\n";
     return failures == 0 ? 0 : 1;
 }
 
@@ -273,41 +454,36 @@ bool EndsWith(const std::string& s, const std::string& suffix) {
     return s.size() >= suffix.size() && Lower(s.substr(s.size() - suffix.size())) == suffix;
 }
 
-int Show(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    std::optional<std::string> logoPath, output;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "-o" || args[i] == "--output") {
-            if (i + 1 >= args.size()) throw UsageError("-o needs a value");
-            output = args[++i];
-        } else if (args[i].size() > 1 && args[i][0] == '-') {
-            throw UsageError("unknown option " + args[i]);
-        } else if (logoPath) {
-            throw UsageError("show takes one logo file");
-        } else {
-            logoPath = args[i];
-        }
-    }
-    if (!logoPath) throw UsageError("show needs a logo file");
+int Show(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+         std::ostream& err) {
+    std::optional<std::string> output;
+    const ParsedOptions parsed =
+        ParseOptions(args, {{"output", 'o', true, [&](const std::string& v) { output = v; }}});
+    if (parsed.Help || parsed.Version) return AnswerHelpOrVersion(parsed, out);
+    if (parsed.Operands.empty()) throw UsageError("show needs a logo file");
+    if (parsed.Operands.size() > 1) throw UsageError("show takes one logo file");
+    const std::string& logoPath = parsed.Operands[0];
+    const std::string logoName = DisplayName(logoPath, "standard input");
     if (output && !EndsWith(*output, ".pbm") && !EndsWith(*output, ".bmp"))
         throw UsageError("-o takes a .pbm or .bmp file name");
 
     DecodedLogo logo;
     try {
-        logo = DecodeLogo(ReadFileBytes(*logoPath));
+        logo = DecodeLogo(ReadLogoBytes(logoPath, in));
     } catch (const Exception& e) {
-        err << *logoPath << ": " << e.Message() << '\n';
+        ReportFailure(err, logoName, e.Message());
         return 1;
     }
     out << "Printer: " << Models()[static_cast<std::size_t>(logo.Model)].Name << " (model "
         << logo.Model << ")\n";
     out << "Size: " << logo.Width << " x " << logo.Height << " dots\n";
-    for (const std::string& w : logo.Warnings) err << *logoPath << ": warning: " << w << '\n';
+    for (const std::string& w : logo.Warnings) ReportFailure(err, logoName, "warning: " + w);
     if (output) {
         try {
             WriteFileWhole(*output, EndsWith(*output, ".pbm") ? PortableBitmap(logo)
                                                                : WindowsBitmap(logo));
         } catch (const Exception& e) {
-            err << *output << ": " << e.Message() << '\n';
+            ReportFailure(err, *output, e.Message());
             return 1;
         }
         out << "Dots written to " << *output << '\n';
@@ -329,15 +505,17 @@ const char* CompressionName(std::uint32_t compression) {
     }
 }
 
-int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    if (args.size() != 1 || (args[0].size() > 1 && args[0][0] == '-'))
-        throw UsageError("info takes one picture");
-    const std::string& picture = args[0];
+int Info(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+         std::ostream& err) {
+    const ParsedOptions parsed = ParseOptions(args, {});
+    if (parsed.Help || parsed.Version) return AnswerHelpOrVersion(parsed, out);
+    if (parsed.Operands.size() != 1) throw UsageError("info takes one picture");
+    const std::string picture = DisplayName(parsed.Operands[0], "standard input");
     TPicture pic;
     try {
-        pic.LoadFile(picture);
+        LoadPicture(pic, parsed.Operands[0], in);
     } catch (const Exception& e) {
-        err << picture << ": " << e.Message() << '\n';
+        ReportFailure(err, picture, e.Message());
         return 1;
     }
     const TGraphic* g = pic.Graphic();
@@ -377,32 +555,33 @@ int Info(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
     return 0;
 }
 
-void PrintUsage(std::ostream& out) {
-    out << kUsage;
-    for (int i = 0; i < kPrinterModelCount; ++i)
-        out << "  " << i << "  " << Models()[static_cast<std::size_t>(i)].Name << '\n';
-}
-
 } // namespace
 
-int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+           std::ostream& err) {
+    int status = 0;
     try {
-        if (args.empty()) {
-            PrintUsage(err);
-            return 2;
+        const ParsedOptions top = ParseOptions(args, {}, true);
+        if (top.Help || top.Version) {
+            status = AnswerHelpOrVersion(top, out);
+        } else if (top.Operands.empty()) {
+            throw UsageError("a command is needed");
+        } else {
+            const std::string& command = top.Operands[0];
+            const std::vector<std::string> rest(top.Operands.begin() + 1, top.Operands.end());
+            if (command == "help")
+                PrintUsage(out);
+            else if (command == "convert")
+                status = Convert(rest, in, out, err);
+            else if (command == "show")
+                status = Show(rest, in, out, err);
+            else if (command == "info")
+                status = Info(rest, in, out, err);
+            else
+                throw UsageError("unknown command " + command);
         }
-        const std::string& command = args[0];
-        const std::vector<std::string> rest(args.begin() + 1, args.end());
-        if (command == "--help" || command == "-h" || command == "help") {
-            PrintUsage(out);
-            return 0;
-        }
-        if (command == "convert") return Convert(rest, out, err);
-        if (command == "show") return Show(rest, out, err);
-        if (command == "info") return Info(rest, out, err);
-        throw UsageError("unknown command " + command);
     } catch (const UsageError& e) {
-        err << "tillora-logo: " << e.Message() << "\n(tillora-logo --help tells the usage)\n";
+        err << "tillora-logo: " << e.Message() << " (tillora-logo --help tells the usage)\n";
         return 2;
     } catch (const Exception& e) {
         err << "tillora-logo: " << e.Message() << '\n';
@@ -411,6 +590,16 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
         err << "tillora-logo: " << e.what() << '\n';
         return 1;
     }
+    // A full disk or a closed pipe behind standard output is a failure too.
+    if (!out.flush()) {
+        err << "tillora-logo: cannot write to standard output\n";
+        return 1;
+    }
+    return status;
+}
+
+int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    return RunCli(args, std::cin, out, err);
 }
 
 } // namespace tlc

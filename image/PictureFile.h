@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
 
 #include "image/Graphic.h"
@@ -14,5 +17,13 @@ std::string PictureFileExtension(const std::string& fileName);
 // A new graphic of `kind` holding the file read whole. Raises what the
 // readers raise (EFOpenError, EReadError, EInvalidGraphic, EOutOfResources).
 std::unique_ptr<TGraphic> ReadGraphicFile(GraphicKind kind, const std::string& fileName);
+
+// A new graphic of `kind` holding a picture file already in memory.
+std::unique_ptr<TGraphic> DecodeGraphic(GraphicKind kind, std::span<const std::uint8_t> bytes);
+
+// The kind of picture the bytes start like, for pictures that come without a
+// file name (a pipe): "BM" a bitmap, an icon directory header an icon, the
+// placeable key or an enhanced header a metafile; nothing otherwise.
+std::optional<GraphicKind> SniffGraphicKind(std::span<const std::uint8_t> bytes);
 
 } // namespace tlc

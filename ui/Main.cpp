@@ -10,15 +10,15 @@
 #include <QLineEdit>
 #include <QScreen>
 
-#include "app/EventGuard.h"
-#include "app/MessageBoxes.h"
 #include "base/ParseInt.h"
 #include "image/Image.h"
 #include "logo/Conversion.h"
 #include "resources/Glyphs.h"
 #include "ui/About.h"
+#include "ui/EventGuard.h"
 #include "ui/Help.h"
 #include "ui/ImageView.h"
+#include "ui/MessageBoxes.h"
 #include "ui/PictureFilter.h"
 #include "ui/PrinterCombo.h"
 #include "ui/UpDown.h"

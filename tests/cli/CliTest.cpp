@@ -4,6 +4,9 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <cstdio>
+#include <cstdlib>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "BitmapWriter.h"
@@ -26,10 +29,25 @@ struct CliRun {
     std::string out, err;
 };
 
-CliRun Cli(std::vector<std::string> args) {
+CliRun Cli(std::vector<std::string> args, const std::string& input = {}) {
+    std::istringstream in(input);
     std::ostringstream out, err;
-    const int status = RunCli(args, out, err);
+    const int status = RunCli(args, in, out, err);
     return {status, out.str(), err.str()};
+}
+
+std::string Text(const std::vector<std::uint8_t>& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// Diagnostics name the program on every line; only a batch's count stands alone.
+void ExpectEveryErrorLineNamesTheProgram(const std::string& err) {
+    std::istringstream lines(err);
+    for (std::string line; std::getline(lines, line);) {
+        int converted = 0, failed = 0;
+        if (std::sscanf(line.c_str(), "%d converted, %d failed", &converted, &failed) == 2) continue;
+        EXPECT_EQ(line.rfind("tillora-logo: ", 0), 0u) << line;
+    }
 }
 
 std::vector<std::uint8_t> ReadBytes(const fs::path& p) {
@@ -158,6 +176,8 @@ TEST_F(CliTest, ErrorsUseTheSystemsMessagesAndBatchGoesOn) {
     EXPECT_NE(batch.err.find("Unknown picture file extension (.jpg)"), std::string::npos);
     EXPECT_TRUE(fs::exists(out / "good.rsc")); // the batch went on
     EXPECT_FALSE(fs::exists(out / "bad.rsc"));
+    EXPECT_NE(batch.err.find("\n1 converted, 3 failed\n"), std::string::npos) << batch.err;
+    ExpectEveryErrorLineNamesTheProgram(batch.err);
 
     const fs::path nowhere = dir_ / "no-such-folder" / "logo.rsc";
     const CliRun unwritable = Cli({"convert", (dir_ / "good.bmp").string(), "-o", nowhere.string()});
@@ -204,6 +224,161 @@ TEST_F(CliTest, ShowRefusesDamagedFilesAndWarnsOfPrinterLimits) {
     EXPECT_EQ(blank.status, 0);
     EXPECT_NE(blank.err.find("FS q: X = 0 is outside 1 to 1023"), std::string::npos) << blank.err;
     EXPECT_NE(blank.err.find("FS q: Y = 0 is outside 1 to 288"), std::string::npos);
+}
+
+// --------------------------------------------------------- command-line habits
+
+TEST_F(CliTest, OptionSpellingsAndStandardStreams) {
+    const std::vector<std::uint8_t> bitmap = TestBitmap(37, 21);
+    WriteBytes(dir_ / "shop.bmp", bitmap);
+    WriteBytes(dir_ / "-p.bmp", bitmap); // only reachable after "--"
+    const std::string picture = (dir_ / "shop.bmp").string();
+    const fs::path reference = dir_ / "reference.rsc";
+    ASSERT_EQ(Cli({"convert", picture, "--printer", "1", "--thresholds", "100,$50,70", "-o",
+                   reference.string()})
+                  .status,
+              0);
+    const std::string expected = Text(ReadBytes(reference));
+    const std::string version =
+        std::string("tillora-logo (Tillora Graphic Logo Converter) ") + TLC_TEST_VERSION + "\n";
+
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        std::string input;
+        int status;
+        std::string out;       // the whole of standard output; "*" for anything
+        std::string errPart;   // found in standard error
+        std::string writtenAs; // file that must then hold the reference logo
+    };
+    const std::string o = (dir_ / "o.rsc").string();
+    const std::string bmpText = Text(bitmap);
+    const Case cases[] = {
+        {"--version", {"--version"}, "", 0, version, "", ""},
+        {"-V", {"-V"}, "", 0, version, "", ""},
+        {"version after a command", {"info", "--version"}, "", 0, version, "", ""},
+        {"help after a command", {"convert", "--help"}, "", 0, "*", "", ""},
+        {"-h after a command", {"show", "-h"}, "", 0, "*", "", ""},
+        {"--opt=value", {"convert", picture, "--printer=1", "--thresholds=100,$50,70", "--output=" + o},
+         "", 0, "*", "", o},
+        {"abbreviated, glued", {"convert", "--print=Epson TM-T88I/", "-t100,$50,70", "-o" + o, picture},
+         "", 0, "*", "", o},
+        {"options after --", {"convert", "-o", o, "-t", "100,$50,70", "-p1", "--", "-p.bmp"}, "", 0,
+         "*", "", o},
+        {"stdin to stdout", {"convert", "-", "-p", "1", "-t", "100,$50,70", "-o", "-"}, bmpText, 0,
+         expected, "standard input -> standard output", ""},
+        {"stdin not a picture", {"convert", "-", "-o", o}, "hello", 1, "",
+         "tillora-logo: standard input: ", ""},
+        {"stdin twice", {"convert", "-", "-", "-d", dir_.string()}, bmpText, 2, "",
+         "tillora-logo: standard input (-) can be read only once", ""},
+        {"info of stdin", {"info", "-"}, std::string{0, 0, 1, 0, 0, 0}, 0, "*", "", ""},
+        {"threshold too big", {"convert", picture, "-t", "100,256,0"}, "", 2, "",
+         "tillora-logo: threshold \"256\" is not a whole number from 0 to 255", ""},
+        {"threshold negative", {"convert", picture, "-t", "-1,0,0"}, "", 2, "", "threshold \"-1\"", ""},
+        {"threshold fraction", {"convert", picture, "-t", "1.5,0,0"}, "", 2, "", "threshold \"1.5\"", ""},
+        {"threshold empty", {"convert", picture, "-t", "1,,0"}, "", 2, "", "threshold \"\"", ""},
+        {"value missing", {"convert", picture, "--printer"}, "", 2, "",
+         "tillora-logo: --printer needs a value", ""},
+        {"flag with a value", {"convert", picture, "--quiet=1"}, "", 2, "",
+         "tillora-logo: --quiet takes no value", ""},
+        {"unknown short", {"convert", picture, "-x"}, "", 2, "", "tillora-logo: unknown option -x", ""},
+        {"unknown long", {"--frob=2"}, "", 2, "", "tillora-logo: unknown option --frob=2", ""},
+        {"no command", {}, "", 2, "", "tillora-logo: a command is needed", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::remove(o);
+        const fs::path cwd = fs::current_path();
+        fs::current_path(dir_); // "-p.bmp" is a relative name
+        const CliRun run = Cli(c.args, c.input);
+        fs::current_path(cwd);
+        EXPECT_EQ(run.status, c.status) << run.err;
+        if (c.out != "*") {
+            EXPECT_EQ(run.out, c.out);
+        } else if (c.status == 0) {
+            EXPECT_FALSE(run.out.empty());
+        }
+        if (c.errPart.empty() && c.status == 0)
+            EXPECT_EQ(run.err, "");
+        else
+            EXPECT_NE(run.err.find(c.errPart), std::string::npos) << run.err;
+        if (c.status != 0) ExpectEveryErrorLineNamesTheProgram(run.err);
+        if (!c.writtenAs.empty()) {
+            EXPECT_EQ(Text(ReadBytes(c.writtenAs)), expected);
+        }
+    }
+    EXPECT_NE(Cli({"info", "-"}, std::string{0, 0, 1, 0, 0, 0}).out.find("Kind: icon"),
+              std::string::npos);
+}
+
+TEST_F(CliTest, BatchCreatesItsFolderCountsAndQuietens) {
+    for (const char* name : {"a", "b", "c"}) WriteBytes(dir_ / (std::string(name) + ".bmp"), TestBitmap(9, 9));
+    WriteBytes(dir_ / "bad.bmp", {'B', 'M'});
+    const fs::path folder = dir_ / "new" / "logos";
+    std::vector<std::string> args = {"convert", (dir_ / "a.bmp").string(), (dir_ / "bad.bmp").string(),
+                                     (dir_ / "b.bmp").string(), (dir_ / "c.bmp").string(), "-d",
+                                     folder.string()};
+    const CliRun loud = Cli(args);
+    EXPECT_EQ(loud.status, 1);
+    EXPECT_EQ(std::count(loud.out.begin(), loud.out.end(), '\n'), 3) << loud.out;
+    EXPECT_TRUE(loud.err.ends_with("\n3 converted, 1 failed\n")) << loud.err;
+    for (const char* name : {"a.rsc", "b.rsc", "c.rsc"}) EXPECT_TRUE(fs::exists(folder / name));
+
+    args.push_back("-q");
+    const CliRun quiet = Cli(args);
+    EXPECT_EQ(quiet.status, 1);
+    EXPECT_EQ(quiet.out, "");
+    EXPECT_EQ(quiet.err, loud.err);
+
+    // A folder that cannot be made: one error, nothing converted.
+    WriteBytes(dir_ / "plain", {1});
+    const CliRun blocked = Cli({"convert", (dir_ / "a.bmp").string(), "-d", (dir_ / "plain" / "x").string()});
+    EXPECT_EQ(blocked.status, 1);
+    EXPECT_EQ(blocked.err, "tillora-logo: Unable to create the folder " + (dir_ / "plain" / "x").string() + "\n");
+}
+
+// A stream whose every write fails, as standard output on a full disk.
+class FullBuffer : public std::streambuf {
+protected:
+    int_type overflow(int_type) override { return traits_type::eof(); }
+    std::streamsize xsputn(const char*, std::streamsize) override { return 0; }
+};
+
+TEST_F(CliTest, FailedWritesToStandardOutputAreFailures) {
+    WriteBytes(dir_ / "a.bmp", TestBitmap(9, 9));
+    FullBuffer full;
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"--version"},
+          std::vector<std::string>{"convert", (dir_ / "a.bmp").string(), "-o", "-"},
+          std::vector<std::string>{"info", (dir_ / "a.bmp").string()}}) {
+        SCOPED_TRACE(args[0]);
+        std::istringstream in;
+        std::ostream out(&full);
+        std::ostringstream err;
+        EXPECT_EQ(RunCli(args, in, out, err), 1);
+        EXPECT_TRUE(err.str().ends_with("tillora-logo: cannot write to standard output\n")) << err.str();
+        ExpectEveryErrorLineNamesTheProgram(err.str());
+    }
+}
+
+// The built program on real standard streams: binary stdin and stdout, and
+// /dev/full behind standard output.
+TEST_F(CliTest, ProgramUsesItsStandardStreams) {
+    const std::string program = TLC_LOGO_PROGRAM;
+    WriteBytes(dir_ / "a.bmp", TestBitmap(23, 17));
+    ASSERT_EQ(Cli({"convert", (dir_ / "a.bmp").string(), "-o", (dir_ / "ref.rsc").string()}).status, 0);
+    const std::string d = dir_.string();
+    auto run = [](const std::string& command) {
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    EXPECT_EQ(run(program + " convert - -o - <'" + d + "/a.bmp' >'" + d + "/piped.rsc' 2>/dev/null"), 0);
+    EXPECT_EQ(ReadBytes(dir_ / "piped.rsc"), ReadBytes(dir_ / "ref.rsc"));
+    if (fs::exists("/dev/full")) {
+        EXPECT_EQ(run(program + " --version >/dev/full 2>'" + d + "/err'"), 1);
+        EXPECT_EQ(Text(ReadBytes(dir_ / "err")), "tillora-logo: cannot write to standard output\n");
+        EXPECT_EQ(run(program + " convert '" + d + "/a.bmp' -o - >/dev/full 2>/dev/null"), 1);
+    }
 }
 
 TEST(PrinterCommandWarnings, NamesEachBrokenLimit) {

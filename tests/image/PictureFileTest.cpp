@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -236,6 +237,37 @@ TEST_F(LoadFileTest, EnhancedMetafileNamedWmfLoadsAsEnhanced) {
     EXPECT_EQ(image_.Picture().Width(), 96);
     EXPECT_EQ(image_.Picture().Height(), 48);
     EXPECT_THROW(image_.EnsureCanvas(), EInvalidOperation);
+}
+
+// Pictures without a name (standard input) are told apart by their first
+// bytes; the metafile key is little-endian and an enhanced header needs its
+// signature at offset 40.
+TEST(SniffGraphicKind, KnowsEachReadersFirstBytes) {
+    std::vector<std::uint8_t> emf(44, 0);
+    emf[0] = 1;
+    emf[40] = ' ', emf[41] = 'E', emf[42] = 'M', emf[43] = 'F';
+    std::vector<std::uint8_t> emfCut(emf.begin(), emf.end() - 1);
+    struct Case {
+        const char* name;
+        std::vector<std::uint8_t> bytes;
+        std::optional<GraphicKind> kind;
+    };
+    const Case cases[] = {
+        {"bitmap", {'B', 'M', 0, 0}, GraphicKind::Bitmap},
+        {"placeable", {0xD7, 0xCD, 0xC6, 0x9A, 0}, GraphicKind::Metafile},
+        {"key reversed", {0x9A, 0xC6, 0xCD, 0xD7, 0}, std::nullopt},
+        {"enhanced", emf, GraphicKind::Metafile},
+        {"enhanced cut short", emfCut, std::nullopt},
+        {"icon", {0, 0, 1, 0, 1, 0}, GraphicKind::Icon},
+        {"cursor", {0, 0, 2, 0, 1, 0}, std::nullopt},
+        {"png", {0x89, 'P', 'N', 'G'}, std::nullopt},
+        {"empty", {}, std::nullopt},
+        {"one byte", {'B'}, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(SniffGraphicKind(c.bytes), c.kind);
+    }
 }
 
 } // namespace

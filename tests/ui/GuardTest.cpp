@@ -7,10 +7,10 @@
 #include <QTest>
 
 #include "UiTestSupport.h"
-#include "app/AppTitle.h"
-#include "app/EventGuard.h"
 #include "app/Startup.h"
 #include "base/Exceptions.h"
+#include "ui/AppTitle.h"
+#include "ui/EventGuard.h"
 
 using namespace tlc;
 using tlc::test::WhenModal;

@@ -10,8 +10,8 @@
 #include <functional>
 #include <stdexcept>
 
-#include "app/AppTitle.h"
-#include "app/MessageBoxes.h"
+#include "ui/AppTitle.h"
+#include "ui/MessageBoxes.h"
 
 namespace {
 

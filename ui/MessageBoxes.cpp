@@ -1,4 +1,4 @@
-#include "app/MessageBoxes.h"
+#include "ui/MessageBoxes.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -14,7 +14,7 @@
 
 #include <algorithm>
 
-#include "app/AppTitle.h"
+#include "ui/AppTitle.h"
 
 namespace tlc {
 

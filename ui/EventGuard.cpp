@@ -1,4 +1,4 @@
-#include "app/EventGuard.h"
+#include "ui/EventGuard.h"
 
 #include <cstdlib>
 #include <exception>
@@ -9,8 +9,8 @@
 #include <QMessageBox>
 #include <QWidget>
 
-#include "app/MessageBoxes.h"
 #include "base/Exceptions.h"
+#include "ui/MessageBoxes.h"
 
 #if defined(__GNUG__)
 #include <cxxabi.h>
