@@ -15,7 +15,7 @@
 #include <QtTest>
 
 #include "WindowTexts.h"
-#include "app/EventGuard.h"
+#include "ui/EventGuard.h"
 #include "ui/About.h"
 #include "ui/Help.h"
 #include "ui/Main.h"
