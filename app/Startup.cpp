@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "app/DisplayProbe.h"
 #include "base/Exceptions.h"
 #include "resources/Glyphs.h"
 #include "ui/About.h"
@@ -37,21 +38,24 @@ int RunStartup(const std::function<void()>& createWindows, const std::function<v
 }
 
 int RunConverter(int& argc, char** argv, const std::function<void(TfmMain&)>& afterCreate) {
-    // Without any display Qt would abort; say why and end normally instead.
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
-        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
-        std::fprintf(stderr, "%s: no display to show the windows on.\n", kApplicationTitle);
+    // Without a display it can reach Qt would abort; say why and end
+    // normally instead.
+    TDisplayProbe display;
+    if (!display.Problem().empty()) {
+        std::fprintf(stderr, "%s: %s\n", kApplicationTitle, display.Problem().c_str());
         return 0;
     }
     // The command line is not read; Qt gets an empty one.
     int qtArgc = argc > 0 ? 1 : 0;
     TApplication app(qtArgc, argv);
+    display.Release();
     std::unique_ptr<TfmMain> main;
     std::unique_ptr<TfmAbout> about;
     std::unique_ptr<TfmHelp> help;
     const int code = RunStartup(
         [&] {
-            QApplication::setApplicationDisplayName(QString::fromUtf8(kApplicationTitle));
+            // No display name: Qt would append it to every window's title.
+            QGuiApplication::setDesktopFileName(QString::fromLatin1(TLC_DESKTOP_ID));
             QApplication::setWindowIcon(ApplicationIcon());
             QApplication::setStyle(new THintStyle);
             QApplication::setQuitOnLastWindowClosed(false);

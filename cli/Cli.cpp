@@ -12,12 +12,15 @@
 
 #include "base/Exceptions.h"
 #include "base/ParseInt.h"
+#include "cli/PrintFit.h"
 #include "image/Bitmap.h"
 #include "image/FileBytes.h"
 #include "image/Icon.h"
 #include "image/Image.h"
 #include "image/Metafile.h"
 #include "image/PictureFile.h"
+#include "import/ImportedPicture.h"
+#include "import/Resample.h"
 #include "logo/Conversion.h"
 #include "logo/LogoFile.h"
 #include "logo/LogoReader.h"
@@ -33,7 +36,8 @@ const char* const kUsage =
     "Usage:\n"
     "  tillora-logo convert PICTURE [--printer N|NAME] [--thresholds R,G,B] [-o FILE]\n"
     "  tillora-logo convert PICTURE... -d FOLDER [--printer N|NAME] [--thresholds R,G,B] [-q]\n"
-    "  tillora-logo show LOGO [-o PICTURE.pbm|PICTURE.bmp]\n"
+    "  tillora-logo convert ... [--fit] [--width N] [--dither fs|atkinson|ordered]\n"
+    "  tillora-logo show LOGO [-o PICTURE.pbm|PICTURE.bmp|PICTURE.png]\n"
     "  tillora-logo info PICTURE\n"
     "  tillora-logo --help | --version\n"
     "\n"
@@ -51,6 +55,24 @@ const char* const kUsage =
     "folder when missing; a batch ends with a count of converted and failed\n"
     "pictures on standard error, and -q leaves out the line for each picture.\n"
     "Options take their value as --printer=2 or --printer 2; -- ends the options.\n"
+    "\n"
+    "Beyond the window (which keeps its formats and its threshold rule):\n"
+    "  PNG, JPEG, GIF and WebP pictures are read too, recognised by their content;\n"
+    "  transparent parts are white, as the paper is.\n"
+    "  --fit          scales a picture larger than the printer's largest logo down\n"
+    "                 to the largest size it prints whole, aspect kept (averaging\n"
+    "                 in linear light); without it the picture is cut at the right\n"
+    "                 and bottom as the window does.\n"
+    "  --width N      a logo at most N dots across (implies --fit).\n"
+    "  --dither fs|atkinson|ordered\n"
+    "                 black and white by each pixel's grey level (0.299 R + 0.587 G\n"
+    "                 + 0.114 B): Floyd-Steinberg or Atkinson error diffusion, or an\n"
+    "                 8 x 8 ordered pattern; for photographs and gradients. The\n"
+    "                 three thresholds are not used then: flat grey g gives about\n"
+    "                 (255 - g) / 255 of the dots black, so --thresholds is refused.\n"
+    "  show -o FILE.png writes the dots as a 1-bit PNG.\n"
+    "  convert, info and show warn of a logo wider than its printer prints, where\n"
+    "  the maker publishes the width (Epson TM-T88III: 512 dots).\n"
     "\n"
     "Printers:\n";
 
@@ -249,17 +271,19 @@ std::vector<std::uint8_t> ReadAll(std::istream& in) {
     return bytes;
 }
 
-// A file by its extension, as the window loads it; standard input, which has
-// no name, by its first bytes.
-void LoadPicture(TPicture& picture, const std::string& name, std::istream& in) {
-    if (name != kStdio) {
-        picture.LoadFile(name);
-        return;
-    }
+// PNG, JPEG, GIF and WebP by their first bytes; otherwise a file by its
+// extension, as the window loads it, and standard input, which has no name,
+// by its first bytes.
+ImportFormat LoadPicture(TPicture& picture, const std::string& name, std::istream& in,
+                         const ImportHints& hints = {}) {
+    if (name != kStdio) return LoadPictureByContent(picture, name, hints);
     const std::vector<std::uint8_t> bytes = ReadAll(in);
+    if (const ImportFormat format = InstallImportedPicture(picture, bytes, hints); format != ImportFormat::None)
+        return format;
     const auto kind = SniffGraphicKind(bytes);
     if (!kind) throw EInvalidGraphic("Standard input holds no bitmap, icon or metafile");
     picture.Install(DecodeGraphic(*kind, bytes));
+    return ImportFormat::None;
 }
 
 std::vector<std::uint8_t> ReadLogoBytes(const std::string& name, std::istream& in) {
@@ -293,7 +317,28 @@ struct ConvertOptions {
     std::optional<std::string> output;
     std::optional<std::string> folder;
     bool quiet = false;
+    bool thresholdsGiven = false;
+    PrepareOptions prepare;
 };
+
+DitherMethod ParseDither(const std::string& text) {
+    const std::string name = Lower(text);
+    if (name == "fs" || name == "floyd-steinberg") return DitherMethod::FloydSteinberg;
+    if (name == "atkinson") return DitherMethod::Atkinson;
+    if (name == "ordered") return DitherMethod::Ordered;
+    throw UsageError("--dither takes fs, atkinson or ordered, not \"" + text + "\"");
+}
+
+std::int32_t ParseWidth(const std::string& text) {
+    const std::int32_t v = ParseIntOrDefault(text, -1);
+    if (v < 1) throw UsageError("--width needs a whole number of dots above 0, not \"" + text + "\"");
+    return v;
+}
+
+void WarnOfPrintWidth(std::ostream& err, const std::string& what, int model, std::int32_t width) {
+    const std::string warning = PrintWidthWarning(Models(), model, width);
+    if (!warning.empty()) ReportFailure(err, what, "warning: " + warning);
+}
 
 // The road of the window: load into an auto-sized source image, convert into
 // the target image, save through the same writer.
@@ -301,17 +346,24 @@ void ConvertOne(const std::string& picture, const std::string& output, const Con
                 std::istream& in, std::ostream& out, std::ostream& err) {
     TImage source, target;
     source.SetAutoSize(true);
-    LoadPicture(source.Picture(), picture, in);
+    const PrinterLimits limits = LimitsOf(Models(), o.printer);
+    const PreparedPicture prepared = LoadForPrinter(
+        source.Picture(),
+        [&](TPicture& p, const ImportHints& hints) { return LoadPicture(p, picture, in, hints); }, limits,
+        o.prepare);
     LogoGeometry geometry;
-    ConvertImage(source, target, o.thresholds, LimitsOf(Models(), o.printer), geometry);
+    ConvertImage(source, target, o.thresholds, limits, geometry);
     WriteLogo(output, o.printer, geometry, target, out);
+    WarnOfPrintWidth(err, DisplayName(picture, "standard input"), o.printer, geometry.Width);
     if (o.quiet) return;
     // Standard output may carry the logo itself; the report then goes aside.
     std::ostream& report = output == kStdio ? err : out;
     report << DisplayName(picture, "standard input") << " -> "
            << DisplayName(output, "standard output") << " ("
-           << Models()[static_cast<std::size_t>(o.printer)].Name << ", " << DescribeDots(geometry)
-           << ")\n";
+           << Models()[static_cast<std::size_t>(o.printer)].Name << ", " << DescribeDots(geometry);
+    if (prepared.Scaled)
+        report << ", scaled from " << prepared.Original.Width << " x " << prepared.Original.Height;
+    report << ")\n";
 }
 
 std::string DefaultOutput(const std::string& picture) {
@@ -336,15 +388,27 @@ int Convert(const std::vector<std::string>& args, std::istream& in, std::ostream
         args, {
                   {"printer", 'p', true, [&](const std::string& v) { o.printer = ParsePrinter(v); }},
                   {"thresholds", 't', true,
-                   [&](const std::string& v) { o.thresholds = ParseThresholds(v); }},
+                   [&](const std::string& v) {
+                       o.thresholds = ParseThresholds(v);
+                       o.thresholdsGiven = true;
+                   }},
                   {"output", 'o', true, [&](const std::string& v) { o.output = v; }},
                   {"folder", 'd', true, [&](const std::string& v) { o.folder = v; }},
                   {"quiet", 'q', false, [&](const std::string&) { o.quiet = true; }},
+                  {"fit", 0, false, [&](const std::string&) { o.prepare.Fit = true; }},
+                  {"width", 0, true,
+                   [&](const std::string& v) {
+                       o.prepare.MaxWidth = ParseWidth(v);
+                       o.prepare.Fit = true;
+                   }},
+                  {"dither", 0, true, [&](const std::string& v) { o.prepare.Dither = ParseDither(v); }},
               });
     if (parsed.Help || parsed.Version) return AnswerHelpOrVersion(parsed, out);
     o.pictures = parsed.Operands;
     if (o.pictures.empty()) throw UsageError("convert needs a picture");
     if (o.output && o.folder) throw UsageError("-o and -d cannot be used together");
+    if (o.prepare.Dither && o.thresholdsGiven)
+        throw UsageError("--dither does not use the thresholds: give --dither or --thresholds");
     if (o.pictures.size() > 1 && !o.folder)
         throw UsageError("several pictures need -d FOLDER");
     if (std::count(o.pictures.begin(), o.pictures.end(), kStdio) > 1)
@@ -464,8 +528,8 @@ int Show(const std::vector<std::string>& args, std::istream& in, std::ostream& o
     if (parsed.Operands.size() > 1) throw UsageError("show takes one logo file");
     const std::string& logoPath = parsed.Operands[0];
     const std::string logoName = DisplayName(logoPath, "standard input");
-    if (output && !EndsWith(*output, ".pbm") && !EndsWith(*output, ".bmp"))
-        throw UsageError("-o takes a .pbm or .bmp file name");
+    if (output && !EndsWith(*output, ".pbm") && !EndsWith(*output, ".bmp") && !EndsWith(*output, ".png"))
+        throw UsageError("-o takes a .pbm, .bmp or .png file name");
 
     DecodedLogo logo;
     try {
@@ -478,10 +542,15 @@ int Show(const std::vector<std::string>& args, std::istream& in, std::ostream& o
         << logo.Model << ")\n";
     out << "Size: " << logo.Width << " x " << logo.Height << " dots\n";
     for (const std::string& w : logo.Warnings) ReportFailure(err, logoName, "warning: " + w);
+    WarnOfPrintWidth(err, logoName, logo.Model, logo.Width);
     if (output) {
         try {
-            WriteFileWhole(*output, EndsWith(*output, ".pbm") ? PortableBitmap(logo)
-                                                               : WindowsBitmap(logo));
+            WriteFileWhole(*output, EndsWith(*output, ".pbm")   ? PortableBitmap(logo)
+                                    : EndsWith(*output, ".bmp") ? WindowsBitmap(logo)
+                                                                : EncodeOneBitPng(logo.Width, logo.Height,
+                                                                                  [&](std::int32_t x, std::int32_t y) {
+                                                                                      return logo.Black(x, y);
+                                                                                  }));
         } catch (const Exception& e) {
             ReportFailure(err, *output, e.Message());
             return 1;
@@ -512,15 +581,19 @@ int Info(const std::vector<std::string>& args, std::istream& in, std::ostream& o
     if (parsed.Operands.size() != 1) throw UsageError("info takes one picture");
     const std::string picture = DisplayName(parsed.Operands[0], "standard input");
     TPicture pic;
+    ImportFormat format = ImportFormat::None;
     try {
-        LoadPicture(pic, parsed.Operands[0], in);
+        format = LoadPicture(pic, parsed.Operands[0], in);
     } catch (const Exception& e) {
         ReportFailure(err, picture, e.Message());
         return 1;
     }
     const TGraphic* g = pic.Graphic();
     out << "Picture: " << picture << '\n';
-    switch (g->Kind()) {
+    if (format != ImportFormat::None) {
+        out << "Kind: " << ImportFormatName(format) << " picture (read by the command line only)\n";
+        out << "Width: " << pic.Width() << "\nHeight: " << pic.Height() << '\n';
+    } else switch (g->Kind()) {
     case GraphicKind::Bitmap: {
         const TBitmapImage& im = static_cast<const TBitmap*>(g)->Image();
         out << "Kind: bitmap\n";
@@ -549,6 +622,7 @@ int Info(const std::vector<std::string>& args, std::istream& in, std::ostream& o
         const LogoGeometry geometry = FitGeometry(pic.Width(), pic.Height(), LimitsOf(Models(), i));
         out << "  " << i << "  " << Models()[static_cast<std::size_t>(i)].Name << ": "
             << DescribeDots(geometry) << '\n';
+        WarnOfPrintWidth(err, picture, i, geometry.Width);
     }
     if (g->Kind() != GraphicKind::Bitmap)
         out << "Only bitmaps can be converted.\n";

@@ -5,7 +5,9 @@ set -euo pipefail
 packages=(cmake ninja-build g++ ccache pkg-config
           qt6-base-dev qt6-base-dev-tools libgl-dev
           libgtest-dev libgmock-dev libbenchmark-dev
-          xvfb xauth fonts-liberation)
+          libspng-dev libturbojpeg0-dev libgif-dev libwebp-dev zlib1g-dev
+          xvfb xauth fonts-liberation xdotool x11-utils
+          desktop-file-utils appstream man-db dpkg-dev lintian)
 if [ "${TLC_FUZZ:-0}" = 1 ]; then packages+=(clang-14 libclang-rt-14-dev); fi
 
 missing=()

@@ -1,5 +1,6 @@
 #include "ui/About.h"
 
+#include "ui/Fonts.h"
 #include "ui/LinkLabel.h"
 #include "ui/WindowPlacement.h"
 #include "ui_About.h"
@@ -11,16 +12,6 @@
 #include <QPixmap>
 
 namespace tlc {
-
-namespace {
-
-QFont SansSerif11() {
-    QFont f(QStringLiteral("MS Sans Serif"));
-    f.setPixelSize(11);
-    return f;
-}
-
-} // namespace
 
 TfmAbout::TfmAbout(QWidget* parent) : TfmAbout(parent, &ReadOwnVersionRecord) {}
 

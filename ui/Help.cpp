@@ -1,5 +1,6 @@
 #include "ui/Help.h"
 
+#include "ui/Fonts.h"
 #include "ui/WindowPlacement.h"
 #include "ui_Help.h"
 
@@ -107,9 +108,7 @@ static_assert(std::size(HelpText) == 84);
 
 TfmHelp::TfmHelp(QWidget* parent) : QWidget(parent, Qt::Window), ui(new Ui::TfmHelp) {
     ui->setupUi(this);
-    QFont windowFont(QStringLiteral("MS Sans Serif"));
-    windowFont.setPixelSize(11);
-    setFont(windowFont);
+    setFont(SansSerif11());
     QFont memoFont(QStringLiteral("Courier New"));
     memoFont.setPixelSize(13);
     memoFont.setStyleHint(QFont::TypeWriter);

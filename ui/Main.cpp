@@ -15,6 +15,8 @@
 #include "logo/Conversion.h"
 #include "resources/Glyphs.h"
 #include "ui/About.h"
+#include "ui/CompleterPopups.h"
+#include "ui/Fonts.h"
 #include "ui/EventGuard.h"
 #include "ui/Help.h"
 #include "ui/ImageView.h"
@@ -60,12 +62,7 @@ TfmMain::TfmMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui:
 TfmMain::~TfmMain() = default;
 
 void TfmMain::SetUpControls() {
-    // Where the bitmap font is missing, a metric-compatible face keeps the
-    // captions inside their laid-out labels.
-    QFont::insertSubstitutions(QStringLiteral("MS Sans Serif"),
-                               {QStringLiteral("Microsoft Sans Serif"),
-                                QStringLiteral("Liberation Sans"), QStringLiteral("Arial")});
-    setFont(PixelFont(QStringLiteral("MS Sans Serif"), 11, false));
+    setFont(SansSerif11());
     const QFont buttonFont = PixelFont(QStringLiteral("Arial"), 19, true);
     for (QWidget* w : {static_cast<QWidget*>(ui->btLoad), static_cast<QWidget*>(ui->btSave),
                        static_cast<QWidget*>(ui->btClose), static_cast<QWidget*>(ui->btRefresh),
@@ -118,6 +115,7 @@ void TfmMain::SetUpControls() {
     openPictureDialog_->setFileMode(QFileDialog::ExistingFile);
     openPictureDialog_->setNameFilters(
         QtNameFilters(TFileFormatsList::Instance().BuildFilter(GraphicClass::Graphic).Filter));
+    KeepCompleterPopupsWithDialog(*openPictureDialog_);
 
     saveDialog_ = new QFileDialog(this);
     saveDialog_->setObjectName(QStringLiteral("SaveDialog"));
@@ -126,6 +124,7 @@ void TfmMain::SetUpControls() {
     saveDialog_->setAcceptMode(QFileDialog::AcceptSave);
     saveDialog_->setFileMode(QFileDialog::AnyFile);
     saveDialog_->setDefaultSuffix(QStringLiteral("rsc"));
+    KeepCompleterPopupsWithDialog(*saveDialog_);
 
     // Menu shortcuts come before the focused control (Ctrl+X closes rather
     // than cuts): see eventFilter.

@@ -96,20 +96,31 @@ void TPrinterCombo::Backspace() {
     emit Change();
 }
 
-bool TPrinterCombo::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != lineEdit() || event->type() != QEvent::KeyPress)
-        return QComboBox::eventFilter(watched, event);
-    const auto* key = static_cast<QKeyEvent*>(event);
-    if (key->key() == Qt::Key_Backspace) {
+bool TPrinterCombo::HandleKey(const QKeyEvent& key) {
+    if (key.key() == Qt::Key_Backspace) {
         Backspace();
         return true;
     }
-    if (key->key() == Qt::Key_Tab || key->key() == Qt::Key_Backtab || key->key() == Qt::Key_Escape)
+    if (key.key() == Qt::Key_Tab || key.key() == Qt::Key_Backtab || key.key() == Qt::Key_Escape)
         return false;
-    if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
-    const QString typed = key->text();
+    if (key.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return false;
+    const QString typed = key.text();
     if (typed.size() != 1 || !typed.at(0).isPrint()) return false;
     return TypeAhead(typed);
+}
+
+void TPrinterCombo::keyPressEvent(QKeyEvent* event) {
+    if (HandleKey(*event)) {
+        event->accept();
+        return;
+    }
+    QComboBox::keyPressEvent(event);
+}
+
+bool TPrinterCombo::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != lineEdit() || event->type() != QEvent::KeyPress)
+        return QComboBox::eventFilter(watched, event);
+    return HandleKey(*static_cast<QKeyEvent*>(event));
 }
 
 } // namespace tlc

@@ -22,9 +22,15 @@ signals:
     void Change();
 
 protected:
+    // The combo box itself has the focus (its text field forwards the focus
+    // to it), so typed keys arrive here first; keys sent to the text field
+    // directly meet the same rule in eventFilter.
+    void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // True when the key was taken by the type-ahead.
+    bool HandleKey(const QKeyEvent& key);
     bool TypeAhead(const QString& typed);
     void Backspace();
     void ItemChosen(int index);

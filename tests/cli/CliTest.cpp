@@ -13,6 +13,7 @@
 #include "ExpectedLogos.h"
 #include "Sha256.h"
 #include "TempDir.h"
+#include "FileHelpers.h"
 #include "cli/Cli.h"
 #include "image/Image.h"
 #include "logo/Conversion.h"
@@ -50,15 +51,8 @@ void ExpectEveryErrorLineNamesTheProgram(const std::string& err) {
     }
 }
 
-std::vector<std::uint8_t> ReadBytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void WriteBytes(const fs::path& p, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream(p, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
+using test::ReadBytes;
+using test::WriteBytes;
 
 // A 24-bit bitmap file of a picture that exercises all three channels.
 std::vector<std::uint8_t> TestBitmap(int w, int h) {
@@ -272,6 +266,10 @@ TEST_F(CliTest, OptionSpellingsAndStandardStreams) {
         {"stdin twice", {"convert", "-", "-", "-d", dir_.string()}, bmpText, 2, "",
          "tillora-logo: standard input (-) can be read only once", ""},
         {"info of stdin", {"info", "-"}, std::string{0, 0, 1, 0, 0, 0}, 0, "*", "", ""},
+        {"show of stdin", {"show", "-", "-o", (dir_ / "dots.pbm").string()}, expected, 0,
+         "Printer: Epson TM-T88I/II (SRam) (model 1)\nSize: 40 x 24 dots\nDots written to " +
+             (dir_ / "dots.pbm").string() + "\n",
+         "", ""},
         {"threshold too big", {"convert", picture, "-t", "100,256,0"}, "", 2, "",
          "tillora-logo: threshold \"256\" is not a whole number from 0 to 255", ""},
         {"threshold negative", {"convert", picture, "-t", "-1,0,0"}, "", 2, "", "threshold \"-1\"", ""},

@@ -63,6 +63,8 @@ private:
         window->show();
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        // The closed dialog may still be the active widget window for a moment.
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(window.get()));
     }
 
     // Keys go where a person's keys go: to the widget that has the focus.
@@ -626,6 +628,8 @@ private slots:
         });
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        // The closed dialog may still be the active widget window for a moment.
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(window.get()));
         Press(Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(offeredAgain, saved);
     }
@@ -710,6 +714,8 @@ private slots:
         });
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        // The closed dialog may still be the active widget window for a moment.
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(window.get()));
         ChooseMenuItem("File1", "Openbitmap1");
         QCOMPARE(offered, second);
     }

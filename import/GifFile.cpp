@@ -1,0 +1,117 @@
+// GIF through giflib: the first frame, with its transparent colour; what the
+// frame leaves uncovered is paper.
+#include <gif_lib.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "base/Exceptions.h"
+#include "import/ImportSupport.h"
+#include "import/ImportedPicture.h"
+
+namespace tlc {
+
+namespace {
+
+struct Source {
+    const std::uint8_t* data;
+    std::size_t left;
+};
+
+int ReadFromMemory(GifFileType* gif, GifByteType* buffer, int wanted) {
+    auto* source = static_cast<Source*>(gif->UserData);
+    const std::size_t n = std::min(source->left, static_cast<std::size_t>(std::max(wanted, 0)));
+    std::memcpy(buffer, source->data, n);
+    source->data += n;
+    source->left -= n;
+    return static_cast<int>(n);
+}
+
+struct GifClose {
+    void operator()(GifFileType* gif) const {
+        int error = 0;
+        DGifCloseFile(gif, &error);
+    }
+};
+
+[[noreturn]] void Failed(int error) {
+    const char* text = GifErrorString(error);
+    import::Damaged("GIF", text ? text : "unreadable data");
+}
+
+} // namespace
+
+std::shared_ptr<TBitmapImage> DecodeGifFile(std::span<const std::uint8_t> bytes) {
+    Source source{bytes.data(), bytes.size()};
+    int error = 0;
+    std::unique_ptr<GifFileType, GifClose> gif(DGifOpen(&source, ReadFromMemory, &error));
+    if (!gif) Failed(error);
+
+    int transparent = -1;
+    for (;;) {
+        GifRecordType type = UNDEFINED_RECORD_TYPE;
+        if (DGifGetRecordType(gif.get(), &type) == GIF_ERROR) Failed(gif->Error);
+        if (type == TERMINATE_RECORD_TYPE) import::Damaged("GIF", "the file holds no picture");
+        if (type == EXTENSION_RECORD_TYPE) {
+            int code = 0;
+            GifByteType* block = nullptr;
+            if (DGifGetExtension(gif.get(), &code, &block) == GIF_ERROR) Failed(gif->Error);
+            if (code == GRAPHICS_EXT_FUNC_CODE && block && block[0] >= 4)
+                transparent = (block[1] & 1) ? block[4] : -1;
+            while (block)
+                if (DGifGetExtensionNext(gif.get(), &block) == GIF_ERROR) Failed(gif->Error);
+            continue;
+        }
+        if (type != IMAGE_DESC_RECORD_TYPE) continue;
+
+        if (DGifGetImageDesc(gif.get()) == GIF_ERROR) Failed(gif->Error);
+        const GifImageDesc& frame = gif->Image;
+        const ColorMapObject* map = frame.ColorMap ? frame.ColorMap : gif->SColorMap;
+        if (!map || !map->Colors) import::Damaged("GIF", "the picture has no colour table");
+        // The frame's own size bounds the decoding work, whatever part of it shows.
+        import::CheckBuffer("GIF", frame.Width, frame.Height, 3);
+        std::int64_t width = gif->SWidth, height = gif->SHeight;
+        if (width <= 0 || height <= 0) {
+            width = std::int64_t{frame.Left} + frame.Width;
+            height = std::int64_t{frame.Top} + frame.Height;
+        }
+        auto raster = import::NewRaster("GIF", width, height);
+        std::fill(raster->Pixels().begin(), raster->Pixels().end(), 0xFF);
+
+        std::vector<GifPixelType> line(static_cast<std::size_t>(frame.Width));
+        auto putLine = [&](std::int64_t y) {
+            if (y < 0 || y >= height) return;
+            std::uint8_t* row = raster->Row(static_cast<std::int32_t>(y));
+            for (int x = 0; x < frame.Width; ++x) {
+                const std::int64_t px = std::int64_t{frame.Left} + x;
+                if (px >= width) break;
+                const int index = line[static_cast<std::size_t>(x)];
+                if (index == transparent) continue;
+                // An index beyond the table reads as black, as a bitmap's does.
+                const GifColorType c = index < map->ColorCount ? map->Colors[index] : GifColorType{0, 0, 0};
+                std::uint8_t* p = row + px * 3;
+                p[0] = c.Blue;
+                p[1] = c.Green;
+                p[2] = c.Red;
+            }
+        };
+        auto readLine = [&](std::int64_t y) {
+            if (DGifGetLine(gif.get(), line.data(), frame.Width) == GIF_ERROR) Failed(gif->Error);
+            putLine(std::int64_t{frame.Top} + y);
+        };
+        if (frame.Interlace) {
+            // Rows come in four passes: every 8th from 0, every 8th from 4,
+            // every 4th from 2, every 2nd from 1.
+            static constexpr int kStart[] = {0, 4, 2, 1}, kStep[] = {8, 8, 4, 2};
+            for (int pass = 0; pass < 4; ++pass)
+                for (int y = kStart[pass]; y < frame.Height; y += kStep[pass]) readLine(y);
+        } else {
+            for (int y = 0; y < frame.Height; ++y) readLine(y);
+        }
+        return raster;
+    }
+}
+
+} // namespace tlc

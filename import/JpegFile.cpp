@@ -1,0 +1,108 @@
+// JPEG through libjpeg-turbo's TurboJPEG API: baseline and progressive,
+// greyscale, colour and CMYK.
+#include <turbojpeg.h>
+
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "base/Exceptions.h"
+#include "import/ImportSupport.h"
+#include "import/ImportedPicture.h"
+
+namespace tlc {
+
+namespace {
+
+struct HandleFree {
+    void operator()(void* handle) const { tjDestroy(handle); }
+};
+using Handle = std::unique_ptr<void, HandleFree>;
+
+// Decoding flags: refuse the progressive files with thousands of scans that
+// make a small file cost minutes of decoding.
+constexpr int kFlags = TJFLAG_LIMITSCANS;
+
+// libjpeg reports a file that ends early, or a scan that breaks off, only as
+// a warning and fills the rest with grey: that is a damaged file. Stray bytes
+// between markers, common in camera files, leave the picture whole.
+void CheckDecode(tjhandle handle, int status) {
+    if (status == 0) return;
+    const char* message = tjGetErrorStr2(handle);
+    if (tjGetErrorCode(handle) == TJERR_WARNING && std::strstr(message, "extraneous bytes") != nullptr)
+        return;
+    import::Damaged("JPEG", message);
+}
+
+// The smallest scaled DCT size that is still at least twice the size the
+// picture will be averaged down to, so that the final filter still does most
+// of the work in linear light.
+tjscalingfactor ChooseScale(int width, int height, const ImportHints& hints) {
+    tjscalingfactor best{1, 1};
+    if (!hints.ScaledSize) return best;
+    const auto [tw, th] = hints.ScaledSize(width, height);
+    if (tw <= 0 || th <= 0 || tw >= width || th >= height) return best;
+    int count = 0;
+    const tjscalingfactor* factors = tjGetScalingFactors(&count);
+    for (int i = 0; factors && i < count; ++i) {
+        const tjscalingfactor f = factors[i];
+        if (f.num > f.denom) continue;
+        const std::int64_t sw = TJSCALED(width, f), sh = TJSCALED(height, f);
+        // Smaller than the best so far: num/denom < best.num/best.denom.
+        if (sw >= 2 * std::int64_t{tw} && sh >= 2 * std::int64_t{th} &&
+            std::int64_t{f.num} * best.denom < std::int64_t{best.num} * f.denom)
+            best = f;
+    }
+    return best;
+}
+
+} // namespace
+
+std::shared_ptr<TBitmapImage> DecodeJpegFile(std::span<const std::uint8_t> bytes,
+                                             const ImportHints& hints) {
+    Handle handle(tjInitDecompress());
+    if (!handle) throw EOutOfResources();
+    int width = 0, height = 0, subsampling = 0, colourspace = 0;
+    if (tjDecompressHeader3(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()),
+                            &width, &height, &subsampling, &colourspace) != 0)
+        import::Damaged("JPEG", tjGetErrorStr2(handle.get()));
+    // Hostile sizes are refused on the full size, before any decoding.
+    import::CheckBuffer("JPEG", width, height, 3);
+
+    const tjscalingfactor scale = ChooseScale(width, height, hints);
+    const int w = TJSCALED(width, scale), h = TJSCALED(height, scale);
+    auto raster = import::NewRaster("JPEG", w, h);
+
+    if (colourspace == TJCS_CMYK || colourspace == TJCS_YCCK) {
+        // TurboJPEG gives CMYK as Adobe writes it, inverted: 255 is no ink.
+        import::CheckBuffer("JPEG", w, h, 4);
+        std::vector<std::uint8_t> cmyk;
+        try {
+            cmyk.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
+        } catch (const std::bad_alloc&) {
+            throw EOutOfResources();
+        }
+        CheckDecode(handle.get(),
+                    tjDecompress2(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()),
+                                  cmyk.data(), w, 0, h, TJPF_CMYK, kFlags));
+        for (int y = 0; y < h; ++y) {
+            const std::uint8_t* p = cmyk.data() + static_cast<std::size_t>(y) * w * 4;
+            std::uint8_t* out = raster->Row(y);
+            for (int x = 0; x < w; ++x, p += 4, out += 3) {
+                const unsigned k = p[3];
+                out[0] = static_cast<std::uint8_t>((p[2] * k + 127) / 255);
+                out[1] = static_cast<std::uint8_t>((p[1] * k + 127) / 255);
+                out[2] = static_cast<std::uint8_t>((p[0] * k + 127) / 255);
+            }
+        }
+        return raster;
+    }
+    // Straight into the raster: its rows are blue, green, red, as TJPF_BGR.
+    CheckDecode(handle.get(),
+                tjDecompress2(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()),
+                              raster->Pixels().data(), w, static_cast<int>(raster->Stride()), h,
+                              TJPF_BGR, kFlags));
+    return raster;
+}
+
+} // namespace tlc

@@ -1,0 +1,68 @@
+// WebP through libwebp: lossy and lossless, with alpha; still pictures only.
+#include <webp/decode.h>
+
+#include <new>
+
+#include "base/Exceptions.h"
+#include "import/ImportSupport.h"
+#include "import/ImportedPicture.h"
+
+namespace tlc {
+
+namespace {
+
+const char* StatusText(VP8StatusCode status) {
+    switch (status) {
+    case VP8_STATUS_OUT_OF_MEMORY: return "out of memory";
+    case VP8_STATUS_INVALID_PARAM: return "invalid parameter";
+    case VP8_STATUS_BITSTREAM_ERROR: return "the picture data is corrupt";
+    case VP8_STATUS_UNSUPPORTED_FEATURE: return "a feature this reader does not support";
+    case VP8_STATUS_NOT_ENOUGH_DATA: return "the file ends too early";
+    default: return "the picture cannot be decoded";
+    }
+}
+
+struct OutputFree {
+    void operator()(WebPDecBuffer* buffer) const { WebPFreeDecBuffer(buffer); }
+};
+
+} // namespace
+
+std::shared_ptr<TBitmapImage> DecodeWebpFile(std::span<const std::uint8_t> bytes) {
+    WebPDecoderConfig config;
+    if (!WebPInitDecoderConfig(&config)) throw EOutOfResources();
+    VP8StatusCode status = WebPGetFeatures(bytes.data(), bytes.size(), &config.input);
+    if (status != VP8_STATUS_OK) import::Damaged("WebP", StatusText(status));
+    if (config.input.has_animation) import::Damaged("WebP", "animated pictures are not supported");
+    const int width = config.input.width, height = config.input.height;
+    import::CheckBuffer("WebP", width, height, 4);
+    auto raster = import::NewRaster("WebP", width, height);
+
+    std::unique_ptr<WebPDecBuffer, OutputFree> release(&config.output);
+    config.output.is_external_memory = 1;
+    std::vector<std::uint8_t> rgba;
+    if (config.input.has_alpha) {
+        try {
+            rgba.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
+        } catch (const std::bad_alloc&) {
+            throw EOutOfResources();
+        }
+        config.output.colorspace = MODE_RGBA;
+        config.output.u.RGBA.rgba = rgba.data();
+        config.output.u.RGBA.stride = width * 4;
+        config.output.u.RGBA.size = rgba.size();
+    } else {
+        config.output.colorspace = MODE_BGR;
+        config.output.u.RGBA.rgba = raster->Pixels().data();
+        config.output.u.RGBA.stride = static_cast<int>(raster->Stride());
+        config.output.u.RGBA.size = raster->Pixels().size();
+    }
+    status = WebPDecode(bytes.data(), bytes.size(), &config);
+    if (status != VP8_STATUS_OK) import::Damaged("WebP", StatusText(status));
+    if (config.input.has_alpha)
+        for (int y = 0; y < height; ++y)
+            import::PutRgbaRow(*raster, y, rgba.data() + static_cast<std::size_t>(y) * width * 4);
+    return raster;
+}
+
+} // namespace tlc

@@ -1,0 +1,320 @@
+// The command line with pictures beyond the window's formats: PNG, JPEG, GIF
+// and WebP in, --fit, --dither, print-width warnings and the 1-bit PNG of show.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+#include "BitmapWriter.h"
+#include "FileHelpers.h"
+#include "PictureEncoders.h"
+#include "cli/Cli.h"
+#include "logo/LogoReader.h"
+
+namespace tlc {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Rgba;
+
+struct CliRun {
+    int status;
+    std::string out, err;
+};
+
+CliRun Cli(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    const int status = RunCli(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+using test::ReadBytes;
+using test::WriteBytes;
+
+// A 24-bit bitmap file holding `colour` (0x00BBGGRR) for each pixel.
+std::vector<std::uint8_t> Bitmap24(int w, int h, const std::function<TColor(int, int)>& colour) {
+    test::BitmapLayout layout;
+    layout.Width = w;
+    layout.Height = h;
+    layout.Pixels = test::PackRows(w, h, 24, false, [&](int x, int y) {
+        const TColor c = colour(x, y);
+        return (static_cast<std::uint32_t>(RedOf(c)) << 16) | (static_cast<std::uint32_t>(GreenOf(c)) << 8) |
+               static_cast<std::uint32_t>(BlueOf(c));
+    });
+    return test::WriteBitmap(layout);
+}
+
+Rgba Colours(int x, int y) {
+    return {static_cast<std::uint8_t>(x * 9 + y * 4), static_cast<std::uint8_t>(y * 11 + 40),
+            static_cast<std::uint8_t>(250 - x * 5), 255};
+}
+TColor Opaque(Rgba p) { return RGB(p.R, p.G, p.B); }
+TColor Grey(int v) { return RGB(v, v, v); }
+
+class ImportCliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("tlc-import-cli-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+    fs::path dir_;
+};
+
+struct FormatCase {
+    const char* name;
+    std::function<std::vector<std::uint8_t>()> file;
+    std::function<TColor(int, int)> pixels; // what the same picture holds on white paper
+    int width, height;
+};
+
+std::vector<FormatCase> FormatCases() {
+    const int w = 45, h = 30;
+    std::vector<FormatCase> cases;
+    // A black square whose cover ramps from none to full, over white paper.
+    cases.push_back({"alpha-ramp.png",
+                     [=] {
+                         return test::EncodePngRgba(w, h, [](int x, int) { return Rgba{0, 0, 0, std::uint8_t(x * 5)}; });
+                     },
+                     [](int x, int) { return Grey(255 - x * 5); }, w, h});
+    const std::vector<Rgba> palette = {{250, 20, 20, 255}, {0, 0, 0, 255}, {90, 200, 140, 255}, {0, 0, 0, 0}};
+    auto index = [](int x, int y) { return (x / 3 + y / 2) % 4; };
+    auto paletteColour = [=](int x, int y) {
+        return index(x, y) == 3 ? clWhite : Opaque(palette[static_cast<std::size_t>(index(x, y))]);
+    };
+    cases.push_back({"palette.png",
+                     [=] {
+                         std::vector<std::uint8_t> rows;
+                         for (int y = 0; y < h; ++y)
+                             for (int x = 0; x < w; ++x) rows.push_back(static_cast<std::uint8_t>(index(x, y)));
+                         return test::EncodePng(test::PngHeader(w, h, 8, SPNG_COLOR_TYPE_INDEXED), rows, palette);
+                     },
+                     paletteColour, w, h});
+    cases.push_back({"sixteen-bits.png",
+                     [=] {
+                         return test::EncodePng(test::PngHeader(w, h, 16, SPNG_COLOR_TYPE_TRUECOLOR),
+                                                test::RgbRows(w, h, Colours, 16));
+                     },
+                     [](int x, int y) { return Opaque(Colours(x, y)); }, w, h});
+    // Named .bmp: the content decides, not the name.
+    cases.push_back({"transparent-gif-named.bmp",
+                     [=] { return test::EncodeGif(w, h, palette, index, 3, false); }, paletteColour, w, h});
+    cases.push_back({"lossless-alpha.webp",
+                     [=] {
+                         return test::EncodeWebpLossless(w, h, [](int x, int y) {
+                             Rgba p = Colours(x, y);
+                             p.A = static_cast<std::uint8_t>(y * 8);
+                             return p;
+                         });
+                     },
+                     [](int x, int y) {
+                         const Rgba p = Colours(x, y);
+                         const unsigned a = static_cast<unsigned>(y * 8);
+                         auto over = [a](unsigned v) { return static_cast<int>((v * a + 255 * (255 - a) + 127) / 255); };
+                         return RGB(over(p.R), over(p.G), over(p.B));
+                     },
+                     w, h});
+    // JPEG within its loss: the pixels the library itself decodes.
+    std::vector<std::uint8_t> rgb, grey;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const Rgba p = Colours(x, y);
+            rgb.insert(rgb.end(), {p.R, p.G, p.B});
+            grey.push_back(static_cast<std::uint8_t>(x * 5 + y));
+        }
+    for (auto [name, jpeg] :
+         {std::pair{"progressive.jpg", test::EncodeJpeg(w, h, TJPF_RGB, TJSAMP_420, rgb, TJFLAG_PROGRESSIVE)},
+          std::pair{"grey.jpg", test::EncodeJpeg(w, h, TJPF_GRAY, TJSAMP_GRAY, grey)}}) {
+        const std::vector<std::uint8_t> decoded = test::DecodeJpegRgb(jpeg, w, h);
+        cases.push_back({name, [jpeg] { return jpeg; },
+                         [decoded, w](int x, int y) {
+                             const std::uint8_t* p = &decoded[(static_cast<std::size_t>(y) * w + x) * 3];
+                             return RGB(p[0], p[1], p[2]);
+                         },
+                         w, h});
+    }
+    // CMYK as Adobe and TurboJPEG keep it, inverted (255 = no ink): the
+    // library's own CMYK decode, printed on white.
+    std::vector<std::uint8_t> cmyk;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            cmyk.insert(cmyk.end(), {std::uint8_t(255 - x * 5), std::uint8_t(y * 8), 255, std::uint8_t(255 - (x % 9) * 20)});
+    const auto cmykJpeg = test::EncodeJpeg(w, h, TJPF_CMYK, TJSAMP_444, cmyk);
+    std::vector<std::uint8_t> inks(static_cast<std::size_t>(w) * h * 4);
+    tjhandle handle = tjInitDecompress();
+    tjDecompress2(handle, cmykJpeg.data(), cmykJpeg.size(), inks.data(), w, 0, h, TJPF_CMYK, 0);
+    tjDestroy(handle);
+    cases.push_back({"cmyk.jpg", [cmykJpeg] { return cmykJpeg; },
+                     [inks, w](int x, int y) {
+                         const std::uint8_t* p = &inks[(static_cast<std::size_t>(y) * w + x) * 4];
+                         auto light = [k = p[3]](unsigned v) { return static_cast<int>((v * k + 127) / 255); };
+                         return RGB(light(p[0]), light(p[1]), light(p[2]));
+                     },
+                     w, h});
+    return cases;
+}
+
+TEST_F(ImportCliTest, EachFormatGivesTheLogoOfTheSamePixelsAsABitmap) {
+    for (const FormatCase& c : FormatCases()) {
+        SCOPED_TRACE(c.name);
+        const fs::path picture = dir_ / c.name, bitmap = dir_ / "same.bmp";
+        WriteBytes(picture, c.file());
+        WriteBytes(bitmap, Bitmap24(c.width, c.height, c.pixels));
+        for (const char* thresholds : {"128,128,128", "200,60,90"}) {
+            const CliRun a = Cli({"convert", picture.string(), "-t", thresholds, "-o", (dir_ / "a.rsc").string()});
+            const CliRun b = Cli({"convert", bitmap.string(), "-t", thresholds, "-o", (dir_ / "b.rsc").string()});
+            ASSERT_EQ(a.status, 0) << a.err;
+            ASSERT_EQ(b.status, 0) << b.err;
+            ASSERT_EQ(ReadBytes(dir_ / "a.rsc"), ReadBytes(dir_ / "b.rsc")) << thresholds;
+        }
+    }
+}
+
+TEST_F(ImportCliTest, DamagedFilesGiveOneMessageNamingTheFormatAndTheBatchGoesOn) {
+    const std::vector<Rgba> palette = {{0, 0, 0, 255}, {255, 255, 255, 255}};
+    auto half = [](std::vector<std::uint8_t> b) {
+        b.resize(b.size() / 2);
+        return b;
+    };
+    const std::vector<std::uint8_t> rgb(40 * 30 * 3, 77);
+    WriteBytes(dir_ / "a-good.png", test::EncodePngRgba(20, 10, Colours));
+    WriteBytes(dir_ / "b-cut.png", half(test::EncodePngRgba(40, 30, Colours)));
+    WriteBytes(dir_ / "c-cut.jpg", half(test::EncodeJpeg(40, 30, TJPF_RGB, TJSAMP_420, rgb)));
+    WriteBytes(dir_ / "d-cut.gif", half(test::EncodeGif(40, 30, palette, [](int x, int y) { return (x ^ y) & 1; }, -1, false)));
+    WriteBytes(dir_ / "e-cut.webp", half(test::EncodeWebpLossless(40, 30, Colours)));
+    WriteBytes(dir_ / "f-good.bmp", Bitmap24(8, 8, [](int, int) { return clBlack; }));
+    std::vector<std::string> args = {"convert", "-d", (dir_ / "out").string()};
+    for (const char* name : {"a-good.png", "b-cut.png", "c-cut.jpg", "d-cut.gif", "e-cut.webp", "f-good.bmp"})
+        args.push_back((dir_ / name).string());
+    const CliRun run = Cli(args);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(fs::exists(dir_ / "out" / "a-good.rsc"));
+    EXPECT_TRUE(fs::exists(dir_ / "out" / "f-good.rsc"));
+    for (const auto& [name, format] : {std::pair{"b-cut.png", "PNG"}, std::pair{"c-cut.jpg", "JPEG"},
+                                       std::pair{"d-cut.gif", "GIF"}, std::pair{"e-cut.webp", "WebP"}}) {
+        const std::string line = (dir_ / name).string() + ": " + format + " file damaged: ";
+        const std::size_t at = run.err.find(line);
+        ASSERT_NE(at, std::string::npos) << line << "\nin:\n" << run.err;
+        EXPECT_EQ(run.err.find(line, at + 1), std::string::npos) << "one message per file";
+        EXPECT_FALSE(fs::exists(dir_ / "out" / fs::path(name).replace_extension(".rsc")));
+    }
+}
+
+TEST_F(ImportCliTest, FitMakesATransparentPngIntoAWholeLogoOnWhite) {
+    // 1200 x 900: transparent, with an opaque black frame 60 pixels wide.
+    const fs::path picture = dir_ / "shop.png";
+    WriteBytes(picture, test::EncodePngRgba(1200, 900, [](int x, int y) {
+        const bool frame = x < 60 || y < 60 || x >= 1140 || y >= 840;
+        return frame ? Rgba{0, 0, 0, 255} : Rgba{0, 0, 0, 0};
+    }));
+    const CliRun run = Cli({"convert", picture.string(), "--fit", "--printer", "0"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("(Epson TM-T88III (NVRam), 600 x 456 dots, scaled from 1200 x 900)"), std::string::npos)
+        << run.out;
+    const DecodedLogo logo = DecodeLogo(ReadBytes(dir_ / "logo.rsc"));
+    ASSERT_EQ(logo.Width, 600);
+    ASSERT_EQ(logo.Height, 456);
+    // The whole frame is there, scaled to 30 dots; inside it the paper is white.
+    for (int y = 0; y < 456; ++y)
+        for (int x = 0; x < 600; ++x) {
+            // Rows 450 to 455 are the margin below the picture.
+            const bool frame = y < 450 && (x < 30 || y < 30 || x >= 570 || y >= 420);
+            const bool inside = x >= 31 && x < 569 && y >= 31 && y < 419;
+            if (frame) {
+                ASSERT_TRUE(logo.Black(x, y)) << x << "," << y;
+            } else if (inside || y >= 450) {
+                ASSERT_FALSE(logo.Black(x, y)) << x << "," << y;
+            }
+        }
+    // The printer prints 512 of those 600 columns: said once, naming the loss.
+    EXPECT_NE(run.err.find("warning: Epson TM-T88III (NVRam) prints 512 dots across: columns 512 to 599 of this "
+                           "600-dot logo will not print"),
+              std::string::npos)
+        << run.err;
+    // --width keeps it within the printable width; other printers have their own limits.
+    const CliRun narrow = Cli({"convert", picture.string(), "--width=512", "-o", (dir_ / "n.rsc").string()});
+    EXPECT_NE(narrow.out.find("512 x 384 dots, scaled from 1200 x 900"), std::string::npos) << narrow.out;
+    EXPECT_EQ(narrow.err, "");
+    const CliRun small = Cli({"convert", picture.string(), "--fit", "-p", "1", "-o", (dir_ / "s.rsc").string()});
+    EXPECT_NE(small.out.find("360 x 272 dots, scaled from 1200 x 900"), std::string::npos) << small.out;
+    // Without --fit the picture is cut as the window cuts it.
+    const CliRun cut = Cli({"convert", picture.string(), "-o", (dir_ / "c.rsc").string()});
+    EXPECT_NE(cut.out.find("600 x 600 dots)"), std::string::npos) << cut.out;
+}
+
+TEST_F(ImportCliTest, DitherGivesGreysTheirShareOfDotsAndRefusesThresholds) {
+    const fs::path grey = dir_ / "grey.png", white = dir_ / "white.png";
+    WriteBytes(grey, test::EncodePngRgba(200, 96, [](int, int) { return Rgba{128, 128, 128, 255}; }));
+    WriteBytes(white, test::EncodePngRgba(200, 96, [](int, int) { return Rgba{255, 255, 255, 255}; }));
+    for (const char* method : {"fs", "atkinson", "ordered"}) {
+        SCOPED_TRACE(method);
+        for (const auto& [picture, share] : {std::pair{grey, 0.5}, std::pair{white, 0.0}}) {
+            const fs::path logo = dir_ / "d.rsc";
+            const CliRun run = Cli({"convert", picture.string(), "--dither", method, "-o", logo.string()});
+            ASSERT_EQ(run.status, 0) << run.err;
+            const DecodedLogo dots = DecodeLogo(ReadBytes(logo));
+            long black = 0;
+            for (int y = 0; y < 96; ++y)
+                for (int x = 0; x < 200; ++x) black += dots.Black(x, y);
+            EXPECT_NEAR(static_cast<double>(black) / (200 * 96), share, 0.1) << picture;
+        }
+    }
+    const CliRun both = Cli({"convert", grey.string(), "--dither", "fs", "-t", "1,2,3"});
+    EXPECT_EQ(both.status, 2);
+    EXPECT_EQ(Cli({"convert", grey.string(), "--dither", "sometimes"}).status, 2);
+    EXPECT_EQ(Cli({"convert", grey.string(), "--width", "0"}).status, 2);
+}
+
+TEST_F(ImportCliTest, InfoAndShowWarnOfPrintWidthAndShowWritesAOneBitPng) {
+    const fs::path picture = dir_ / "wide.jpg";
+    std::vector<std::uint8_t> rgb(640 * 48 * 3, 30);
+    WriteBytes(picture, test::EncodeJpeg(640, 48, TJPF_RGB, TJSAMP_420, rgb));
+    const CliRun info = Cli({"info", picture.string()});
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("Kind: JPEG picture (read by the command line only)\nWidth: 640\nHeight: 48\n"),
+              std::string::npos)
+        << info.out;
+    EXPECT_NE(info.out.find("  0  Epson TM-T88III (NVRam): 600 x 56 dots\n"), std::string::npos) << info.out;
+    // Model 0 only: the other makers' printable widths are not known to us.
+    EXPECT_EQ(info.err, "tillora-logo: " + picture.string() +
+                            ": warning: Epson TM-T88III (NVRam) prints 512 dots across: columns 512 to 599 "
+                            "of this 600-dot logo will not print\n");
+
+    ASSERT_EQ(Cli({"convert", picture.string(), "-o", (dir_ / "w.rsc").string()}).status, 0);
+    const CliRun show = Cli({"show", (dir_ / "w.rsc").string(), "-o", (dir_ / "dots.png").string()});
+    ASSERT_EQ(show.status, 0) << show.err;
+    EXPECT_NE(show.err.find("columns 512 to 599 of this 600-dot logo will not print"), std::string::npos);
+
+    // The PNG holds the logo's dots, one bit each, black 0.
+    const DecodedLogo logo = DecodeLogo(ReadBytes(dir_ / "w.rsc"));
+    const std::vector<std::uint8_t> png = ReadBytes(dir_ / "dots.png");
+    spng_ctx* ctx = spng_ctx_new(0);
+    spng_set_png_buffer(ctx, png.data(), png.size());
+    spng_ihdr ihdr{};
+    ASSERT_EQ(spng_get_ihdr(ctx, &ihdr), 0);
+    EXPECT_EQ(ihdr.bit_depth, 1);
+    EXPECT_EQ(ihdr.color_type, SPNG_COLOR_TYPE_GRAYSCALE);
+    ASSERT_EQ(static_cast<std::int32_t>(ihdr.width), logo.Width);
+    ASSERT_EQ(static_cast<std::int32_t>(ihdr.height), logo.Height);
+    std::vector<std::uint8_t> grey(static_cast<std::size_t>(logo.Width) * logo.Height);
+    ASSERT_EQ(spng_decode_image(ctx, grey.data(), grey.size(), SPNG_FMT_G8, 0), 0);
+    spng_ctx_free(ctx);
+    long black = 0;
+    for (int y = 0; y < logo.Height; ++y)
+        for (int x = 0; x < logo.Width; ++x) {
+            ASSERT_EQ(grey[static_cast<std::size_t>(y) * logo.Width + x], logo.Black(x, y) ? 0 : 255) << x << "," << y;
+            black += logo.Black(x, y);
+        }
+    EXPECT_GT(black, 0);
+}
+
+} // namespace
+} // namespace tlc

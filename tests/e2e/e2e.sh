@@ -1,0 +1,318 @@
+#!/usr/bin/env bash
+# End-to-end tests of the built converter: each case starts its own Xvfb and
+# drives the program with real key presses through XTEST (xdotool without
+# --window), the way a person at the keyboard would.
+#   e2e.sh CASE CONVERTER TILLORA_LOGO
+# Exit 77 (skipped) when Xvfb or xdotool is missing.
+set -uo pipefail
+
+case_name=$1
+converter=$(realpath "$2")
+cli=$(realpath "$3")
+title="Tillora Graphic Logo Converter"
+# How long (in tenths of a second) to wait for a window or the end; generous,
+# since the machine may be busy building.
+patience=200
+
+fail() {
+  echo "FAIL: $*" >&2
+  [ -s "${work:-}/program.log" ] && sed 's/^/program: /' "$work/program.log" >&2
+  exit 1
+}
+note() { echo "-- $*"; }
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tlc-e2e.XXXXXX")
+xvfb_pid=
+program_pid=
+cleanup() {
+  [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Writes a 24-bit bitmap: the left half (128,255,255), dark in red only at
+# the default threshold; the right half a colour ramp.
+write_bitmap() {
+  local path=$1 w=64 h=40 x y r g b i row
+  local stride=$(( (w * 3 + 3) / 4 * 4 )) size
+  local -a hex
+  for ((i = 0; i < 256; i++)); do printf -v "hex[$i]" '\\x%02x' $i; done
+  size=$(( stride * h ))
+  le32() { echo -n "${hex[$(($1 & 255))]}${hex[$(($1 >> 8 & 255))]}${hex[$(($1 >> 16 & 255))]}${hex[$(($1 >> 24 & 255))]}"; }
+  {
+    printf '%b' "BM$(le32 $((54 + size)))$(le32 0)$(le32 54)$(le32 40)$(le32 $w)$(le32 $h)"
+    printf '%b' "\\x01\\x00\\x18\\x00$(le32 0)$(le32 $size)$(le32 2835)$(le32 2835)$(le32 0)$(le32 0)"
+    for ((y = 0; y < h; y++)); do
+      row=
+      for ((x = 0; x < w; x++)); do
+        if ((x < 32)); then r=128 g=255 b=255; else r=$((x * 4 % 256)) g=$((y * 6 % 256)) b=200; fi
+        row+="${hex[$b]}${hex[$g]}${hex[$r]}"
+      done
+      for ((x = w * 3; x < stride; x++)); do row+="${hex[0]}"; done
+      printf '%b' "$row"
+    done
+  } >"$path"
+}
+
+# ---- the display and the program ----
+
+start_display() {
+  command -v Xvfb >/dev/null || { echo "SKIPPED: Xvfb is not installed (scripts/setup.sh installs it)"; exit 77; }
+  command -v xdotool >/dev/null || { echo "SKIPPED: xdotool is not installed (scripts/setup.sh installs it)"; exit 77; }
+  command -v xprop >/dev/null || { echo "SKIPPED: xprop (x11-utils) is not installed (scripts/setup.sh installs it)"; exit 77; }
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
+  xvfb_pid=$!
+  local i
+  for ((i = 0; i < patience; i++)); do
+    [ -s "$work/display" ] && break
+    kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+    sleep 0.1
+  done
+  [ -s "$work/display" ] || fail "Xvfb gave no display number"
+  export DISPLAY=":$(tr -d '\n' <"$work/display")"
+}
+
+start_program() {
+  mkdir -p "$work/runtime" "$work/config"
+  chmod 700 "$work/runtime"
+  (cd "$work" && exec env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY XDG_RUNTIME_DIR="$work/runtime" \
+      XDG_CONFIG_HOME="$work/config" "$converter" >"$work/program.log" 2>&1) &
+  program_pid=$!
+  main_window=$(wait_window "$title") || exit 1
+  focus "$main_window"
+}
+
+# Visible windows whose name is exactly $1, one id a line.
+windows_named() {
+  xdotool search --onlyvisible --name "^$1\$" 2>/dev/null
+}
+
+# Waits (up to the patience) for a visible window named exactly $1; prints its id.
+wait_window() {
+  local i ids
+  for ((i = 0; i < patience; i++)); do
+    ids=$(windows_named "$1")
+    if [ -n "$ids" ]; then echo "$ids" | tail -n 1; return 0; fi
+    kill -0 "$program_pid" 2>/dev/null || fail "the program ended while waiting for \"$1\""
+    sleep 0.1
+  done
+  fail "no window \"$1\" within $((patience / 10)) s"
+}
+
+# Waits for the number of visible windows named $1 to be $2.
+wait_count() {
+  local i n
+  for ((i = 0; i < patience; i++)); do
+    n=$(windows_named "$1" | grep -c .)
+    [ "$n" = "$2" ] && return 0
+    sleep 0.1
+  done
+  fail "expected $2 windows \"$1\", saw $n"
+}
+
+# Every visible top-level window with a name, one id a line.
+visible_windows() {
+  xdotool search --onlyvisible --name '.' 2>/dev/null | sort
+}
+
+# Waits for a visible window that was not in the list $1; prints its id.
+wait_new_window() {
+  local before=$1 i id
+  for ((i = 0; i < patience; i++)); do
+    for id in $(visible_windows); do
+      grep -qx "$id" <<<"$before" || { echo "$id"; return 0; }
+    done
+    sleep 0.1
+  done
+  fail "no new window within $((patience / 10)) s"
+}
+
+wait_gone() {
+  local i
+  for ((i = 0; i < patience; i++)); do
+    visible_windows | grep -qx "$1" || return 0
+    sleep 0.1
+  done
+  fail "window $1 did not close"
+}
+
+# No window manager runs, so the window gets the input focus the way one
+# would give it; keys then go wherever the focus is.
+focus() {
+  timeout 5 xdotool windowfocus --sync "$1" || fail "could not focus window $1"
+}
+
+key() { xdotool key --delay 20 "$@"; }
+type_text() { xdotool type --delay 8 "$1"; }
+
+wait_exit() {
+  local i
+  for ((i = 0; i < patience; i++)); do
+    if ! kill -0 "$program_pid" 2>/dev/null; then
+      wait "$program_pid"
+      local code=$?
+      program_pid=
+      return $code
+    fi
+    sleep 0.1
+  done
+  fail "the program did not end within $((patience / 10)) s"
+}
+
+# The property a window manager shows as the title.
+net_wm_name() {
+  xprop -id "$1" _NET_WM_NAME | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p'
+}
+
+# For about a second, nothing but the main window may be visible (a popup
+# left over by a dialog would be).
+expect_only_main_window() {
+  local i
+  for ((i = 0; i < 8; i++)); do
+    [ "$(visible_windows)" = "$main_window" ] ||
+      fail "windows left over the main window: $(for w in $(visible_windows); do xdotool getwindowname "$w"; done | tr '\n' '|')"
+    sleep 0.1
+  done
+}
+
+# Opens a file dialog with $1 (a shortcut), types the full path $2 into its
+# file name box (which has the focus when it opens) and presses Enter.
+use_file_dialog() {
+  local before dialog
+  focus "$main_window"
+  before=$(visible_windows)
+  key "$1"
+  dialog=$(wait_new_window "$before") || exit 1
+  focus "$dialog"
+  key ctrl+a
+  type_text "$2"
+  key Return
+  wait_gone "$dialog"
+  focus "$main_window"
+}
+
+expect_exit_zero() {
+  wait_exit
+  local code=$?
+  [ "$code" = 0 ] || fail "exit code $code, not 0"
+}
+
+same_bytes() {
+  [ -f "$1" ] || fail "no file $1"
+  cmp "$1" "$2" || fail "$1 differs from $2"
+}
+
+# ---- the cases ----
+
+case "$case_name" in
+no_display)
+  # An unreachable X display and a refusing Wayland socket end like no
+  # display at all: one line on standard error, exit code 0.
+  for setting in "DISPLAY=:99" "WAYLAND_DISPLAY=tlc-e2e-none" ""; do
+    env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM XDG_RUNTIME_DIR="$work" $setting \
+      "$converter" >"$work/out" 2>"$work/err"
+    code=$?
+    [ "$code" = 0 ] || fail "with '$setting': exit code $code"
+    [ "$(grep -c . "$work/err")" = 1 ] || fail "with '$setting': stderr was: $(cat "$work/err")"
+    grep -q "^$title: " "$work/err" || fail "with '$setting': $(cat "$work/err")"
+    note "with '$setting': $(cat "$work/err")"
+  done
+  ;;
+start_exit)
+  start_display
+  start_program
+  [ "$(net_wm_name "$main_window")" = "$title" ] || fail "main title: $(net_wm_name "$main_window")"
+  key ctrl+x
+  expect_exit_zero
+  ;;
+load_typeahead_save)
+  # Load by typing the path, choose the IBM printer by typing "i" into the
+  # printer list, save under a typed name: the file is the command line's.
+  write_bitmap "$work/picture.bmp"
+  "$cli" convert "$work/picture.bmp" --printer 3 -o "$work/expected.rsc" >/dev/null || fail "tillora-logo failed"
+  start_display
+  start_program
+  use_file_dialog ctrl+o "$work/picture.bmp"
+  expect_only_main_window
+  # Focus starts on Load; the printer list is three tabs on.
+  key Tab Tab Tab ctrl+a i
+  use_file_dialog ctrl+s "$work/saved.rsc"
+  same_bytes "$work/saved.rsc" "$work/expected.rsc"
+  key ctrl+x
+  expect_exit_zero
+  ;;
+threshold_refresh)
+  # One step down on the red arrows, then Refresh: red 127 turns the left
+  # half white. Saved before Refresh, the target is still the old one.
+  write_bitmap "$work/picture.bmp"
+  "$cli" convert "$work/picture.bmp" -o "$work/expected-128.rsc" >/dev/null || fail "tillora-logo failed"
+  "$cli" convert "$work/picture.bmp" --thresholds 127,128,128 -o "$work/expected-127.rsc" >/dev/null ||
+    fail "tillora-logo failed"
+  cmp -s "$work/expected-128.rsc" "$work/expected-127.rsc" && fail "the picture does not tell the thresholds apart"
+  start_display
+  start_program
+  use_file_dialog ctrl+o "$work/picture.bmp"
+  # Load, Save, Close, the printer list, then the red threshold box.
+  key Tab Tab Tab Tab Down
+  use_file_dialog ctrl+s "$work/before.rsc"
+  same_bytes "$work/before.rsc" "$work/expected-128.rsc"
+  key alt+r
+  use_file_dialog ctrl+s "$work/after.rsc"
+  same_bytes "$work/after.rsc" "$work/expected-127.rsc"
+  key ctrl+x
+  expect_exit_zero
+  ;;
+help_about)
+  start_display
+  start_program
+  key F1
+  help=$(wait_window "Help") || exit 1
+  [ "$(net_wm_name "$help")" = "Help" ] || fail "Help title: $(net_wm_name "$help")"
+  focus "$main_window"
+  key alt+h a
+  about=$(wait_window "About \.\.\.") || exit 1
+  [ "$(net_wm_name "$about")" = "About ..." ] || fail "About title: $(net_wm_name "$about")"
+  focus "$about"
+  key Return
+  wait_gone "$about"
+  # Menu shortcuts reach the main window from the Help window too.
+  focus "$help"
+  key ctrl+x
+  expect_exit_zero
+  ;;
+damaged_file)
+  # A picture that cannot be read: the error box (captioned like the main
+  # window), then the program carries on and still loads a good one.
+  write_bitmap "$work/picture.bmp"
+  head -c 20 "$work/picture.bmp" >"$work/damaged.bmp"
+  "$cli" convert "$work/damaged.bmp" -o "$work/none.rsc" >/dev/null 2>&1 && fail "the damaged picture loads"
+  "$cli" convert "$work/picture.bmp" -o "$work/expected.rsc" >/dev/null || fail "tillora-logo failed"
+  start_display
+  start_program
+  focus "$main_window"
+  before=$(visible_windows)
+  key ctrl+o
+  dialog=$(wait_new_window "$before") || exit 1
+  focus "$dialog"
+  key ctrl+a
+  type_text "$work/damaged.bmp"
+  key Return
+  wait_gone "$dialog"
+  wait_count "$title" 2
+  box=$(windows_named "$title" | grep -vx "$main_window" | head -n 1)
+  focus "$box"
+  key Return
+  wait_count "$title" 1
+  use_file_dialog ctrl+o "$work/picture.bmp"
+  use_file_dialog ctrl+s "$work/saved.rsc"
+  same_bytes "$work/saved.rsc" "$work/expected.rsc"
+  key ctrl+x
+  expect_exit_zero
+  ;;
+*)
+  fail "unknown case $case_name"
+  ;;
+esac
+echo "PASS: $case_name"

@@ -1,0 +1,335 @@
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+
+#include "PictureEncoders.h"
+#include "base/Exceptions.h"
+#include "import/ImportedPicture.h"
+#include "import/Resample.h"
+
+namespace tlc {
+namespace {
+
+using test::Rgba;
+
+// A black square whose cover ramps from none at the left to full at the
+// right: over white paper each column is the grey 255 - alpha.
+Rgba AlphaRampOverBlack(int x, int /*y*/) { return {0, 0, 0, static_cast<std::uint8_t>(x * 17)}; }
+
+// A picture with all three channels moving.
+Rgba Colours(int x, int y) {
+    return {static_cast<std::uint8_t>(x * 13 + y), static_cast<std::uint8_t>(y * 21),
+            static_cast<std::uint8_t>(255 - x * 7), 255};
+}
+
+struct DecodeCase {
+    const char* name;
+    ImportFormat format;
+    int width, height;
+    std::function<std::vector<std::uint8_t>()> file;
+    std::function<TColor(int x, int y)> expected; // as composed over white
+};
+
+TColor Opaque(Rgba p) { return RGB(p.R, p.G, p.B); }
+
+std::vector<DecodeCase> LosslessCases() {
+    const std::vector<Rgba> palette = {{255, 0, 0, 255}, {0, 0, 0, 255}, {10, 200, 30, 255}, {0, 0, 0, 0}};
+    auto paletteIndex = [](int x, int y) { return (x + 2 * y) % 4; };
+    auto paletteColour = [=](int x, int y) {
+        const int i = paletteIndex(x, y);
+        return i == 3 ? clWhite : Opaque(palette[static_cast<std::size_t>(i)]);
+    };
+    return {
+        {"png alpha ramp over a black square", ImportFormat::Png, 16, 9,
+         [] { return test::EncodePngRgba(16, 9, AlphaRampOverBlack); },
+         [](int x, int) { return RGB(255 - x * 17, 255 - x * 17, 255 - x * 17); }},
+        {"png palette with a transparent entry, 2 bits", ImportFormat::Png, 11, 5,
+         [=] {
+             std::vector<std::uint8_t> rows;
+             for (int y = 0; y < 5; ++y) {
+                 std::vector<std::uint8_t> row(3, 0);
+                 for (int x = 0; x < 11; ++x)
+                     row[x / 4] |= static_cast<std::uint8_t>(paletteIndex(x, y) << (6 - 2 * (x % 4)));
+                 rows.insert(rows.end(), row.begin(), row.end());
+             }
+             return test::EncodePng(test::PngHeader(11, 5, 2, SPNG_COLOR_TYPE_INDEXED), rows, palette);
+         },
+         paletteColour},
+        {"png 16 bits a channel, interlaced", ImportFormat::Png, 13, 10,
+         [] {
+             return test::EncodePng(test::PngHeader(13, 10, 16, SPNG_COLOR_TYPE_TRUECOLOR, true),
+                                    test::RgbRows(13, 10, Colours, 16));
+         },
+         [](int x, int y) { return Opaque(Colours(x, y)); }},
+        {"png rgb 8 bits", ImportFormat::Png, 21, 6,
+         [] { return test::EncodePng(test::PngHeader(21, 6, 8, SPNG_COLOR_TYPE_TRUECOLOR), test::RgbRows(21, 6, Colours)); },
+         [](int x, int y) { return Opaque(Colours(x, y)); }},
+        {"gif with a transparent colour, interlaced", ImportFormat::Gif, 10, 13,
+         [=] { return test::EncodeGif(10, 13, palette, paletteIndex, 3, true); }, paletteColour},
+        {"lossless webp with alpha", ImportFormat::Webp, 16, 7,
+         [] {
+             return test::EncodeWebpLossless(16, 7, [](int x, int y) {
+                 return y < 4 ? AlphaRampOverBlack(x, y) : Colours(x, y);
+             });
+         },
+         [](int x, int y) {
+             return y < 4 ? RGB(255 - x * 17, 255 - x * 17, 255 - x * 17) : Opaque(Colours(x, y));
+         }},
+    };
+}
+
+void ExpectPixels(const TBitmapImage& image, int w, int h, const std::function<TColor(int, int)>& expected) {
+    ASSERT_EQ(image.Width(), w);
+    ASSERT_EQ(image.AbsHeight(), h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) ASSERT_EQ(image.GetPixel(x, y), expected(x, y)) << x << "," << y;
+}
+
+TEST(ImportedPictures, LosslessFormatsGiveThePixelsComposedOverWhite) {
+    for (const DecodeCase& c : LosslessCases()) {
+        SCOPED_TRACE(c.name);
+        const std::vector<std::uint8_t> file = c.file();
+        EXPECT_EQ(SniffImportFormat(file), c.format);
+        ExpectPixels(*DecodeImportedPicture(file), c.width, c.height, c.expected);
+    }
+}
+
+std::vector<std::uint8_t> RgbPixels(int w, int h) {
+    std::vector<std::uint8_t> rgb;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const Rgba p = Colours(x, y);
+            rgb.insert(rgb.end(), {p.R, p.G, p.B});
+        }
+    return rgb;
+}
+
+TEST(ImportedPictures, JpegGivesTheLibrarysOwnDecode) {
+    const int w = 37, h = 21;
+    std::vector<std::uint8_t> grey;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) grey.push_back(static_cast<std::uint8_t>(x * 6 + y));
+    struct {
+        const char* name;
+        std::vector<std::uint8_t> jpeg;
+    } cases[] = {
+        {"baseline 4:2:0", test::EncodeJpeg(w, h, TJPF_RGB, TJSAMP_420, RgbPixels(w, h))},
+        {"progressive", test::EncodeJpeg(w, h, TJPF_RGB, TJSAMP_444, RgbPixels(w, h), TJFLAG_PROGRESSIVE)},
+        {"greyscale", test::EncodeJpeg(w, h, TJPF_GRAY, TJSAMP_GRAY, grey)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::vector<std::uint8_t> rgb = test::DecodeJpegRgb(c.jpeg, w, h);
+        ExpectPixels(*DecodeImportedPicture(c.jpeg), w, h, [&](int x, int y) {
+            const std::uint8_t* p = &rgb[(static_cast<std::size_t>(y) * w + x) * 3];
+            return RGB(p[0], p[1], p[2]);
+        });
+    }
+}
+
+TEST(ImportedPictures, CmykJpegShowsItsInksOnWhitePaper) {
+    // Four bands, inks as TurboJPEG holds them (inverted, 255 = no ink): paper,
+    // full black, full cyan, full magenta and yellow.
+    const int w = 32, h = 16;
+    const std::uint8_t bands[4][4] = {{255, 255, 255, 255}, {255, 255, 255, 0}, {0, 255, 255, 255}, {255, 0, 0, 255}};
+    const TColor seen[4] = {clWhite, clBlack, RGB(0, 255, 255), RGB(255, 0, 0)};
+    std::vector<std::uint8_t> cmyk;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) cmyk.insert(cmyk.end(), bands[x / 8], bands[x / 8] + 4);
+    const auto jpeg = test::EncodeJpeg(w, h, TJPF_CMYK, TJSAMP_444, cmyk, 0, 100);
+    const auto image = DecodeImportedPicture(jpeg);
+    ASSERT_EQ(image->Width(), w);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const TColor got = image->GetPixel(x, y), want = seen[x / 8];
+            // Within the loss of the JPEG, away from the band edges.
+            if (x % 8 < 2 || x % 8 > 5) continue;
+            EXPECT_NEAR(RedOf(got), RedOf(want), 6) << x << "," << y;
+            EXPECT_NEAR(GreenOf(got), GreenOf(want), 6) << x << "," << y;
+            EXPECT_NEAR(BlueOf(got), BlueOf(want), 6) << x << "," << y;
+        }
+}
+
+std::uint32_t Crc(const std::uint8_t* p, std::size_t n) {
+    return static_cast<std::uint32_t>(crc32(0, p, static_cast<uInt>(n)));
+}
+void PutBE32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
+    for (int k = 0; k < 4; ++k) b[at + k] = static_cast<std::uint8_t>(v >> (24 - 8 * k));
+}
+
+struct Damage {
+    const char* name;
+    std::vector<std::uint8_t> file;
+    const char* message; // the start of the message
+    bool tooLarge = false;
+};
+
+std::vector<Damage> DamagedFiles() {
+    std::vector<Damage> cases;
+    const auto png = test::EncodePngRgba(16, 9, AlphaRampOverBlack);
+    const auto jpeg = test::EncodeJpeg(37, 21, TJPF_RGB, TJSAMP_420, RgbPixels(37, 21), TJFLAG_PROGRESSIVE);
+    const std::vector<Rgba> palette = {{0, 0, 0, 255}, {255, 255, 255, 255}};
+    const auto gif = test::EncodeGif(40, 30, palette, [](int x, int y) { return (x ^ y) & 1; }, -1, false);
+    const auto webp = test::EncodeWebpLossless(16, 7, Colours);
+    auto cut = [](const std::vector<std::uint8_t>& b, std::size_t n) {
+        return std::vector<std::uint8_t>(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(n));
+    };
+    for (auto [name, file, format] : {std::tuple{"png", png, "PNG"}, std::tuple{"jpeg", jpeg, "JPEG"},
+                                      std::tuple{"gif", gif, "GIF"}, std::tuple{"webp", webp, "WebP"}}) {
+        const std::string prefix = std::string(format) + " file damaged: ";
+        static std::vector<std::string> keep;
+        keep.push_back(prefix);
+        cases.push_back({name, cut(file, file.size() / 2), keep.back().c_str()});
+        cases.push_back({name, cut(file, 16), keep.back().c_str()});
+    }
+    // Hostile sizes, refused before any pixel memory.
+    auto hugePng = png;
+    PutBE32(hugePng, 16, 100000);
+    PutBE32(hugePng, 20, 100000);
+    PutBE32(hugePng, 29, Crc(&hugePng[12], 17));
+    cases.push_back({"png 100000 x 100000", hugePng, "PNG picture too large: 100000 x 100000", true});
+    auto zeroPng = png;
+    PutBE32(zeroPng, 16, 0);
+    PutBE32(zeroPng, 29, Crc(&zeroPng[12], 17));
+    cases.push_back({"png width 0", zeroPng, "PNG file damaged: ", false});
+    auto hugeJpeg = jpeg;
+    for (std::size_t i = 2; i + 8 < hugeJpeg.size(); ++i)
+        if (hugeJpeg[i] == 0xFF && (hugeJpeg[i + 1] == 0xC0 || hugeJpeg[i + 1] == 0xC2)) {
+            // 60000 x 60000: inside JPEG's own limit of 65500, far above our cap.
+            hugeJpeg[i + 5] = hugeJpeg[i + 7] = 0xEA;
+            hugeJpeg[i + 6] = hugeJpeg[i + 8] = 0x60;
+            break;
+        }
+    cases.push_back({"jpeg 60000 x 60000", hugeJpeg, "JPEG picture too large: 60000 x 60000", true});
+    auto hugeGif = gif;
+    hugeGif[6] = hugeGif[7] = hugeGif[8] = hugeGif[9] = 0xFF;
+    cases.push_back({"gif screen 65535 x 65535", hugeGif, "GIF picture too large: 65535 x 65535", true});
+    auto noImage = cut(gif, 13 + 3 * 2);
+    noImage.push_back(0x3B); // trailer straight after the colour table
+    cases.push_back({"gif without a picture", noImage, "GIF file damaged: the file holds no picture"});
+    // Lossless WebP: 14 bits of width - 1 and of height - 1 after the 0x2F signature.
+    auto hugeWebp = webp;
+    for (std::size_t i = 0; i + 4 < hugeWebp.size(); ++i)
+        if (std::memcmp(&hugeWebp[i], "VP8L", 4) == 0) {
+            const std::size_t at = i + 9;
+            const std::uint32_t v = 0x3FFFu | (0x3FFFu << 14) | (hugeWebp[at + 3] & 0xF0u) << 24;
+            for (int k = 0; k < 4; ++k) hugeWebp[at + k] = static_cast<std::uint8_t>(v >> (8 * k));
+            break;
+        }
+    cases.push_back({"webp 16384 x 16384", hugeWebp, "WebP picture too large: 16384 x 16384", true});
+    return cases;
+}
+
+TEST(ImportedPictures, DamagedAndHostileFilesGiveOneMessageNamingTheFormat) {
+    for (const Damage& d : DamagedFiles()) {
+        SCOPED_TRACE(std::string(d.name) + " / " + d.message);
+        try {
+            DecodeImportedPicture(d.file);
+            ADD_FAILURE() << "decoded";
+        } catch (const EOutOfResources& e) {
+            EXPECT_TRUE(d.tooLarge) << e.Message();
+            EXPECT_EQ(e.Message().rfind(d.message, 0), 0u) << e.Message();
+        } catch (const EInvalidGraphic& e) {
+            EXPECT_FALSE(d.tooLarge) << e.Message();
+            EXPECT_EQ(e.Message().rfind(d.message, 0), 0u) << e.Message();
+            if (std::string(d.message).ends_with(": ")) {
+                EXPECT_GT(e.Message().size(), std::strlen(d.message)) << "says what is wrong";
+            }
+        }
+    }
+}
+
+std::shared_ptr<TBitmapImage> Flat(int w, int h, const std::function<TColor(int, int)>& colour) {
+    TRasterFormat f;
+    f.Width = w;
+    f.Height = -h;
+    f.BitCount = 24;
+    auto image = TBitmapImage::Create(f);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) image->SetPixel(x, y, colour(x, y));
+    return image;
+}
+
+double BlackShare(const TBitmapImage& image) {
+    long black = 0;
+    for (int y = 0; y < image.AbsHeight(); ++y)
+        for (int x = 0; x < image.Width(); ++x) black += image.GetPixel(x, y) == clBlack;
+    return static_cast<double>(black) / (static_cast<double>(image.Width()) * image.AbsHeight());
+}
+
+TEST(Dithering, FlatGreysGiveTheirShareOfBlack) {
+    const struct {
+        TColor grey;
+        double black;
+    } levels[] = {{RGB(128, 128, 128), 0.5}, {clWhite, 0.0}, {clBlack, 1.0}, {RGB(64, 64, 64), 0.75}};
+    for (DitherMethod method : {DitherMethod::FloydSteinberg, DitherMethod::Atkinson, DitherMethod::Ordered})
+        for (const auto& level : levels) {
+            SCOPED_TRACE(::testing::Message() << int(method) << " grey " << RedOf(level.grey));
+            const auto dots = Dither(*Flat(64, 48, [&](int, int) { return level.grey; }), method);
+            // Atkinson drops a quarter of the error, so mid greys come out lighter.
+            const double slack = method == DitherMethod::Atkinson ? 0.1 : 0.03;
+            EXPECT_NEAR(BlackShare(*dots), level.black, slack);
+        }
+}
+
+TEST(ScalingDown, AveragesInLinearLightAndKeepsFlatColours) {
+    // A fine checkerboard of black and white reflects half the light: sRGB 188,
+    // not the 128 that averaging the encoded values would give.
+    const auto checker = Flat(64, 40, [](int x, int y) { return ((x ^ y) & 1) ? clWhite : clBlack; });
+    const auto grey = ScaleDown(*checker, 16, 10);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 16; ++x) EXPECT_EQ(grey->GetPixel(x, y), RGB(188, 188, 188));
+    // Flat colours come back exactly, also at a scale that is not a whole number.
+    const auto flat = Flat(100, 77, [](int, int) { return RGB(200, 30, 7); });
+    const auto small = ScaleDown(*flat, 33, 19);
+    for (int y = 0; y < 19; ++y)
+        for (int x = 0; x < 33; ++x) ASSERT_EQ(small->GetPixel(x, y), RGB(200, 30, 7));
+    // A left half black and a right half white keep their edge in place.
+    const auto halves = Flat(90, 9, [](int x, int) { return x < 45 ? clBlack : clWhite; });
+    const auto third = ScaleDown(*halves, 30, 3);
+    EXPECT_EQ(third->GetPixel(14, 1), clBlack);
+    EXPECT_EQ(third->GetPixel(15, 1), clWhite);
+}
+
+} // namespace
+} // namespace tlc
+
+namespace tlc {
+namespace {
+
+// Inputs the fuzzers once found crashing, hanging or slow: each must end in
+// a picture (named loads-...) or one of the system's errors.
+TEST(ImportFuzzRegression, EveryKeptInputEndsInAPictureOrAMessage) {
+    namespace fs = std::filesystem;
+    // The fuzzers call each reader directly, so the inputs need not carry the
+    // signature that the command line recognises.
+    const std::map<std::string, std::function<std::shared_ptr<TBitmapImage>(std::span<const std::uint8_t>)>>
+        readers = {{"png", DecodePngFile},
+                   {"jpeg", [](std::span<const std::uint8_t> b) { return DecodeJpegFile(b); }},
+                   {"gif", DecodeGifFile},
+                   {"webp", DecodeWebpFile}};
+    int count = 0;
+    for (const auto& folder : fs::directory_iterator(TLC_IMPORT_FUZZ_REGRESSIONS))
+        for (const auto& entry : fs::directory_iterator(folder.path())) {
+            SCOPED_TRACE(entry.path().string());
+            std::ifstream in(entry.path(), std::ios::binary);
+            const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+            try {
+                const auto image = readers.at(folder.path().filename().string())(bytes);
+                EXPECT_TRUE(entry.path().filename().string().starts_with("loads-")) << "decoded";
+            } catch (const Exception& e) {
+                EXPECT_FALSE(e.Message().empty());
+            }
+            ++count;
+        }
+    EXPECT_GT(count, 0);
+}
+
+} // namespace
+} // namespace tlc
