@@ -169,6 +169,24 @@ private:
         Press(Qt::Key_Return);
     }
 
+    // Answers the next file dialog with `name`; a message box that follows it
+    // is read into `boxText` and answered by its button, so that no box is
+    // left waiting.
+    static void AnswerFileDialog(const QString& name, QString& boxText) {
+        WhenModal([name, &boxText](QWidget* modal) {
+            auto* dialog = qobject_cast<QFileDialog*>(modal);
+            QVERIFY(dialog);
+            WhenModal(
+                [&boxText](QWidget* box) {
+                    auto* message = qobject_cast<QMessageBox*>(box);
+                    boxText = message ? message->text() : box->windowTitle();
+                    ClickOnlyButton(box);
+                },
+                dialog);
+            TypeFileName(dialog, name);
+        });
+    }
+
     // Loads `path` through the real open dialog.
     void LoadThroughDialog(const QString& path) {
         WhenModal([path](QWidget* modal) {
@@ -664,18 +682,7 @@ private slots:
             // closed, so that the test fails instead of waiting for it.
             const QString saved = Path(QStringLiteral("logo%1.rsc").arg(set));
             QString unexpectedBox;
-            WhenModal([&](QWidget* modal) {
-                auto* dialog = qobject_cast<QFileDialog*>(modal);
-                QVERIFY(dialog);
-                WhenModal(
-                    [&](QWidget* box) {
-                        auto* message = qobject_cast<QMessageBox*>(box);
-                        unexpectedBox = message ? message->text() : box->windowTitle();
-                        ClickOnlyButton(box);
-                    },
-                    dialog);
-                TypeFileName(dialog, saved);
-            });
+            AnswerFileDialog(saved, unexpectedBox);
             Click(Control<QPushButton>("btSave"));
             test::DropPendingAnswers();
             QVERIFY2(unexpectedBox.isEmpty(), qPrintable(unexpectedBox));
@@ -775,17 +782,7 @@ private slots:
         ShowActive();
 
         QString boxText;
-        WhenModal([&](QWidget* modal) {
-            auto* dialog = qobject_cast<QFileDialog*>(modal);
-            QVERIFY(dialog);
-            WhenModal(
-                [&](QWidget* box) {
-                    boxText = qobject_cast<QMessageBox*>(box)->text();
-                    ClickOnlyButton(box);
-                },
-                dialog);
-            TypeFileName(dialog, path);
-        });
+        AnswerFileDialog(path, boxText);
         QTest::mouseClick(Control<QPushButton>("btLoad"), Qt::LeftButton);
         QCOMPARE(boxText, QStringLiteral("Can only modify an image if it contains a bitmap."));
         QCOMPARE(window->SourceImage().Picture().Graphic()->Kind(), GraphicKind::Icon);
