@@ -14,6 +14,7 @@
 #include "cli/PrintFit.h"
 #include "logo/Conversion.h"
 #include "logo/LogoFile.h"
+#include "logo/LogoWriter.h"
 
 namespace tlc {
 namespace {

@@ -5,13 +5,13 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <QPushButton>
 #include <QTest>
 
 #include "image/Bitmap.h"
 #include "image/Image.h"
 #include "ui/Main.h"
+#include "QtBenchMain.h"
 
 namespace {
 
@@ -52,11 +52,4 @@ BENCHMARK(BM_RefreshToPainted)->Arg(24)->Arg(32)->Arg(8)->Unit(benchmark::kMilli
 
 } // namespace
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+TLC_QT_BENCHMARK_MAIN()

@@ -4,7 +4,6 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <getopt.h>
 #include <iostream>
@@ -23,6 +22,8 @@
 #include "import/Resample.h"
 #include "logo/Conversion.h"
 #include "logo/LogoFile.h"
+#include "logo/FileWriter.h"
+#include "logo/LogoWriter.h"
 #include "logo/LogoReader.h"
 #include "logo/PrinterModels.h"
 
@@ -45,7 +46,9 @@ const char* const kUsage =
     "         into a logo file, exactly as the converter's window does. Printer: 0 to 3\n"
     "         or the start of its name (default 0); thresholds 0 to 255 (default\n"
     "         128,128,128); output logo.rsc beside the picture, or FILE, or NAME.rsc\n"
-    "         in FOLDER for each picture.\n"
+    "         in FOLDER for each picture. An output that is one of the pictures, or\n"
+    "         that an earlier picture of the run wrote, is refused (exit status 1)\n"
+    "         and the rest go on.\n"
     "show     checks a logo file and prints its printer, size and dots, or writes\n"
     "         the dots as a portable bitmap (.pbm) or a 1-bit Windows bitmap (.bmp).\n"
     "info     tells what loading a picture sees and the logo size for each printer.\n"
@@ -135,27 +138,6 @@ Thresholds ParseThresholds(const std::string& text) {
         return v;
     };
     return Thresholds{value(parts[0]), value(parts[1]), value(parts[2])};
-}
-
-// Writes next to the destination and moves it into place when complete.
-void WriteFileWhole(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    const std::string temp = path + ".tmp-tillora";
-    bool ok = false;
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (out) {
-            out.write(reinterpret_cast<const char*>(bytes.data()),
-                      static_cast<std::streamsize>(bytes.size()));
-            out.flush();
-            ok = static_cast<bool>(out);
-        }
-    }
-    std::error_code ec;
-    if (ok) fs::rename(temp, path, ec);
-    if (!ok || ec) {
-        fs::remove(temp, ec);
-        throw Exception("Unable to create the file " + path);
-    }
 }
 
 std::string DescribeDots(const LogoGeometry& g) {
@@ -287,7 +269,7 @@ ImportFormat LoadPicture(TPicture& picture, const std::string& name, std::istrea
 }
 
 std::vector<std::uint8_t> ReadLogoBytes(const std::string& name, std::istream& in) {
-    return name == kStdio ? ReadAll(in) : ReadFileBytes(name);
+    return name == kStdio ? ReadAll(in) : ReadFileBytes(name, kLogoHeadBytes, CheckLogoFileHead);
 }
 
 // Every logo the command line writes goes through here.
@@ -366,6 +348,21 @@ void ConvertOne(const std::string& picture, const std::string& output, const Con
     report << ")\n";
 }
 
+// Refuses an output that would destroy a picture of the run, as cp refuses
+// to copy a file onto itself, or the logo of an earlier picture of the run.
+void CheckOutput(const std::string& output, const std::vector<std::string>& pictures,
+                 const std::vector<std::pair<std::string, std::string>>& written) {
+    if (output == kStdio) return;
+    for (const std::string& picture : pictures)
+        if (picture != kStdio && SameFile(output, picture))
+            throw Exception("'" + output + "' and '" + picture +
+                            "' are the same file; the picture is not overwritten");
+    for (const auto& [earlier, from] : written)
+        if (SameFile(output, earlier))
+            throw Exception(output + " already holds the logo of " + DisplayName(from, "standard input") +
+                            " from this run; not overwritten");
+}
+
 std::string DefaultOutput(const std::string& picture) {
     const fs::path folder = fs::path(picture).parent_path();
     return folder.empty() ? std::string("logo.rsc") : (folder / "logo.rsc").string();
@@ -420,9 +417,13 @@ int Convert(const std::vector<std::string>& args, std::istream& in, std::ostream
         if (ec) throw Exception("Unable to create the folder " + *o.folder);
     }
     int failures = 0;
+    std::vector<std::pair<std::string, std::string>> written; // output, picture
     for (const std::string& picture : o.pictures) {
         try {
-            ConvertOne(picture, OutputFor(picture, o), o, in, out, err);
+            const std::string output = OutputFor(picture, o);
+            CheckOutput(output, o.pictures, written);
+            ConvertOne(picture, output, o, in, out, err);
+            written.emplace_back(output, picture);
         } catch (const std::bad_alloc&) {
             ReportFailure(err, DisplayName(picture, "standard input"), "Out of system resources");
             ++failures;
@@ -543,16 +544,23 @@ int Show(const std::vector<std::string>& args, std::istream& in, std::ostream& o
     out << "Size: " << logo.Width << " x " << logo.Height << " dots\n";
     for (const std::string& w : logo.Warnings) ReportFailure(err, logoName, "warning: " + w);
     WarnOfPrintWidth(err, logoName, logo.Model, logo.Width);
+    if (output && !EndsWith(*output, ".pbm") && (logo.Width == 0 || logo.Height == 0)) {
+        // Windows bitmaps and PNG pictures have at least one dot across and down.
+        ReportFailure(err, *output,
+                      "a logo of " + DescribeDots({logo.Width, logo.Height}) +
+                          " has no .bmp or .png form; write it as .pbm");
+        return 1;
+    }
     if (output) {
-        try {
-            WriteFileWhole(*output, EndsWith(*output, ".pbm")   ? PortableBitmap(logo)
-                                    : EndsWith(*output, ".bmp") ? WindowsBitmap(logo)
-                                                                : EncodeOneBitPng(logo.Width, logo.Height,
-                                                                                  [&](std::int32_t x, std::int32_t y) {
-                                                                                      return logo.Black(x, y);
-                                                                                  }));
-        } catch (const Exception& e) {
-            ReportFailure(err, *output, e.Message());
+        const FileWriteResult result = WriteFileCarefully(
+            *output, EndsWith(*output, ".pbm")   ? PortableBitmap(logo)
+                     : EndsWith(*output, ".bmp") ? WindowsBitmap(logo)
+                                                 : EncodeOneBitPng(logo.Width, logo.Height,
+                                                                   [&](std::int32_t x, std::int32_t y) {
+                                                                       return logo.Black(x, y);
+                                                                   }));
+        if (!result) {
+            ReportFailure(err, *output, result.Message);
             return 1;
         }
         out << "Dots written to " << *output << '\n';

@@ -1,5 +1,6 @@
 #include "image/Bitmap.h"
 
+#include <algorithm>
 #include <bit>
 #include <limits>
 #include <mutex>
@@ -150,9 +151,13 @@ std::shared_ptr<TBitmapImage> TBitmapImage::Clone() const {
 
 int TBitmapImage::NearestIndexSlow(TColor c) {
     const auto& table = format_.ColourTable;
+    // A raster of N bits can only address the first 2^N entries: a longer
+    // table's tail is never a candidate.
+    const std::size_t count =
+        std::min(table.size(), std::size_t{1} << std::min<int>(format_.BitCount, 8));
     int best = 0;
     long bestDistance = std::numeric_limits<long>::max();
-    for (std::size_t i = 0; i < table.size(); ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         const long dr = RedOf(table[i]) - RedOf(c);
         const long dg = GreenOf(table[i]) - GreenOf(c);
         const long db = BlueOf(table[i]) - BlueOf(c);
@@ -163,9 +168,6 @@ int TBitmapImage::NearestIndexSlow(TColor c) {
             if (d == 0) break;
         }
     }
-    // A raster of N bits can only address the first 2^N entries.
-    const int limit = 1 << format_.BitCount;
-    if (best >= limit) best = 0;
     lastNearestColour_ = c;
     lastNearestIndex_ = best;
     return best;

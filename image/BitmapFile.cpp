@@ -432,8 +432,40 @@ std::shared_ptr<TBitmapImage> DecodeBitmapFile(std::span<const std::uint8_t> byt
     return image;
 }
 
+namespace {
+
+// Refuses, from its headers alone, a file whose raster would pass the cap, so
+// that a huge file claiming a huge picture is not read first. Anything else
+// is left to the decoder.
+void CheckBitmapHead(std::span<const std::uint8_t> head, std::uint64_t) {
+    if (head.size() < kFileHeaderSize + 16 || head[0] != 'B' || head[1] != 'M') return;
+    const std::uint8_t* p = head.data() + kFileHeaderSize;
+    const std::uint32_t size = LoadLE32(p);
+    std::int64_t width = 0, height = 0;
+    std::uint32_t bitCount = 0, compression = BI_RGB;
+    if (size == kCoreHeaderSize) {
+        width = LoadLE16(p + 4);
+        height = LoadLE16(p + 6);
+        bitCount = LoadLE16(p + 10);
+    } else if (KnownInfoHeaderSize(size) && head.size() >= kFileHeaderSize + 20) {
+        width = LoadLE32Signed(p + 4);
+        height = LoadLE32Signed(p + 8);
+        bitCount = LoadLE16(p + 14);
+        compression = LoadLE32(p + 16);
+    }
+    if (!KnownBitCount(static_cast<int>(bitCount)) || width <= 0 || height == 0) return;
+    // Run-length pictures are held at 32 bits per pixel.
+    if (compression == BI_RLE8 || compression == BI_RLE4) bitCount = 32;
+    const std::uint64_t stride = ((static_cast<std::uint64_t>(width) * bitCount + 31) / 32) * 4;
+    if (stride * static_cast<std::uint64_t>(height < 0 ? -height : height) > kMaxRasterBytes)
+        throw EOutOfResources();
+}
+
+} // namespace
+
 std::shared_ptr<TBitmapImage> ReadBitmapFile(const std::string& fileName) {
-    const std::vector<std::uint8_t> bytes = ReadFileBytes(fileName);
+    const std::vector<std::uint8_t> bytes =
+        ReadFileBytes(fileName, kFileHeaderSize + kInfoHeaderSize, CheckBitmapHead);
     return DecodeBitmapFile(bytes);
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -16,6 +17,15 @@ inline constexpr std::size_t kMaxPictureFileBytes = std::size_t{320} << 20;
 // (missing, a folder, not a plain file), EOutOfResources above
 // kMaxPictureFileBytes, EReadError "Stream read error" when reading fails.
 std::vector<std::uint8_t> ReadFileBytes(const std::string& fileName);
+
+// Looks at the start of a file and its size, and throws to refuse it before
+// the rest is read (a header that claims more than we would ever hold).
+using FileHeadCheck = std::function<void(std::span<const std::uint8_t> head, std::uint64_t fileSize)>;
+
+// The same, with the first `headSize` bytes (all of a shorter file) shown to
+// `checkHead` first.
+std::vector<std::uint8_t> ReadFileBytes(const std::string& fileName, std::size_t headSize,
+                                        const FileHeadCheck& checkHead);
 
 // Little-endian fields, read one by one from bytes; the caller checks the
 // bounds.

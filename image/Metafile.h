@@ -19,6 +19,10 @@ struct TMetafileImage {
     std::uint16_t Inch = 0;
     std::int32_t Width = 0;
     std::int32_t Height = 0;
+    // What the window system made of Data to draw it, made at the first
+    // drawing and kept with the content, so every copy sharing the content
+    // draws from the one result.
+    mutable std::shared_ptr<void> Drawing;
 };
 
 // A metafile: shown, never converted.

@@ -23,6 +23,11 @@ std::string PictureFileExtension(const std::string& fileName) {
 }
 
 std::unique_ptr<TGraphic> ReadGraphicFile(GraphicKind kind, const std::string& fileName) {
+    if (kind == GraphicKind::Bitmap) { // its header is checked before the rest is read
+        auto bitmap = std::make_unique<TBitmap>();
+        bitmap->SetImage(ReadBitmapFile(fileName));
+        return bitmap;
+    }
     return DecodeGraphic(kind, ReadFileBytes(fileName));
 }
 

@@ -70,34 +70,67 @@ std::vector<std::string> PrinterCommandWarnings(int model, std::uint32_t x, std:
     return warnings;
 }
 
-DecodedLogo DecodeLogo(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() < 2) throw Exception("too short for a logo file");
-    const std::uint32_t lengthWord = LoadLE16(bytes.data());
+namespace {
 
+struct LogoHead {
     int model = -1;
+    std::size_t headerLength = 0;
+    std::uint32_t x = 0, y = 0;
+    std::uint64_t dataLength = 0;
+};
+
+// The printer, the header and the size the start of a logo file claims.
+LogoHead ReadHead(std::span<const std::uint8_t> bytes) {
+    if (bytes.size() < 2) throw Exception("too short for a logo file");
+    LogoHead head;
     for (int m = static_cast<int>(Shapes().size()) - 1; m >= 0; --m) {
         const auto& fixed = Shapes()[static_cast<std::size_t>(m)].fixed;
         if (bytes.size() >= 2 + fixed.size() &&
             std::memcmp(bytes.data() + 2, fixed.data(), fixed.size()) == 0) {
-            model = m;
+            head.model = m;
             break;
         }
     }
-    if (model < 0) throw Exception("not a logo file: unknown printer command");
+    if (head.model < 0) throw Exception("not a logo file: unknown printer command");
 
-    const HeaderShape& shape = Shapes()[static_cast<std::size_t>(model)];
-    const std::size_t headerLength = shape.fixed.size() + (shape.wideFields ? 4 : 2);
-    if (bytes.size() < 2 + headerLength) throw Exception("logo file ends inside its header");
+    const HeaderShape& shape = Shapes()[static_cast<std::size_t>(head.model)];
+    head.headerLength = shape.fixed.size() + (shape.wideFields ? 4 : 2);
+    if (bytes.size() < 2 + head.headerLength) throw Exception("logo file ends inside its header");
     const std::uint8_t* f = bytes.data() + 2 + shape.fixed.size();
-    const std::uint32_t x = shape.wideFields ? LoadLE16(f) : f[0];
-    const std::uint32_t y = shape.wideFields ? LoadLE16(f + 2) : f[1];
+    head.x = shape.wideFields ? LoadLE16(f) : f[0];
+    head.y = shape.wideFields ? LoadLE16(f + 2) : f[1];
+    head.dataLength = static_cast<std::uint64_t>(head.x) * head.y * 8;
+    // Dots are held a byte each: refuse what no printer could take rather
+    // than spend nine times the file on it.
+    if (head.dataLength > kMaxLogoDataBytes)
+        throw Exception("the logo's " + std::to_string(head.x * 8) + " x " + std::to_string(head.y * 8) +
+                        " dots are more than any printer holds (at most " +
+                        std::to_string(kMaxLogoDataBytes) + " bytes of dot data, 8184 x 2304 dots)");
+    return head;
+}
 
-    const std::uint64_t dataLength = static_cast<std::uint64_t>(x) * y * 8;
-    const std::uint64_t expected = 2 + headerLength + dataLength;
-    if (bytes.size() != expected)
-        throw Exception("logo file is " + std::to_string(bytes.size()) + " bytes, but its header (" +
-                        std::to_string(x * 8) + " x " + std::to_string(y * 8) + " dots) needs " +
-                        std::to_string(expected));
+void CheckFileSize(const LogoHead& head, std::uint64_t size) {
+    const std::uint64_t expected = 2 + head.headerLength + head.dataLength;
+    if (size != expected)
+        throw Exception("logo file is " + std::to_string(size) + " bytes, but its header (" +
+                        std::to_string(head.x * 8) + " x " + std::to_string(head.y * 8) +
+                        " dots) needs " + std::to_string(expected));
+}
+
+} // namespace
+
+void CheckLogoFileHead(std::span<const std::uint8_t> head, std::uint64_t fileSize) {
+    CheckFileSize(ReadHead(head), fileSize);
+}
+
+DecodedLogo DecodeLogo(std::span<const std::uint8_t> bytes) {
+    const LogoHead head = ReadHead(bytes);
+    CheckFileSize(head, bytes.size());
+    const std::uint32_t lengthWord = LoadLE16(bytes.data());
+    const int model = head.model;
+    const std::size_t headerLength = head.headerLength;
+    const std::uint32_t x = head.x, y = head.y;
+    const std::uint64_t dataLength = head.dataLength;
     if (((dataLength + headerLength) & 0xFFFF) != lengthWord)
         throw Exception("length word " + std::to_string(lengthWord) + " does not match the " +
                         std::to_string(dataLength + headerLength) + " bytes that follow it");

@@ -28,6 +28,16 @@ struct DecodedLogo {
 // with a one-line reason for anything else.
 DecodedLogo DecodeLogo(std::span<const std::uint8_t> bytes);
 
+// The most dot data any printer's logo command takes: 1023 x 288 units of
+// 8 dots ("FS q"). Logo files claiming more are refused, not decoded.
+inline constexpr std::uint64_t kMaxLogoDataBytes = std::uint64_t{1023} * 288 * 8;
+// The bytes of a logo file's head that the checks below need.
+inline constexpr std::size_t kLogoHeadBytes = 12;
+
+// Refuses, from its first bytes and its size, a file DecodeLogo would
+// refuse for its header or size, before it is read whole.
+void CheckLogoFileHead(std::span<const std::uint8_t> head, std::uint64_t fileSize);
+
 // What the printer's command accepts, for model index `model` with X and Y
 // in units of 8 dots: one line per broken limit.
 std::vector<std::string> PrinterCommandWarnings(int model, std::uint32_t x, std::uint32_t y);

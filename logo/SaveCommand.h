@@ -6,7 +6,7 @@
 
 #include "base/Types.h"
 #include "image/Image.h"
-#include "logo/LogoFile.h"
+#include "logo/LogoWriter.h"
 
 namespace tlc {
 

@@ -4,6 +4,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ ccache pkg-config
           qt6-base-dev qt6-base-dev-tools libgl-dev
+          qt6-svg-dev libemf2svg-dev libwmf-dev fonts-urw-base35
           libgtest-dev libgmock-dev libbenchmark-dev
           libspng-dev libturbojpeg0-dev libgif-dev libwebp-dev zlib1g-dev
           xvfb xauth fonts-liberation xdotool x11-utils

@@ -6,6 +6,8 @@
 #include <QPainter>
 
 #include "image/Icon.h"
+#include "image/Metafile.h"
+#include "ui/MetafilePainter.h"
 
 namespace tlc {
 
@@ -70,11 +72,19 @@ void TImageView::paintEvent(QPaintEvent* event) {
             PaintIcon(painter, dest);
             break;
         case GraphicKind::Metafile:
-            PaintFramedArea(painter, dest);
+            if (!PaintMetafile(painter, dest, static_cast<const TMetafile&>(*graphic).Image()))
+                PaintFramedArea(painter, dest);
             break;
         }
     }
     model_.EndPaint();
+}
+
+bool TImageView::GraphicDrawable() const {
+    const TGraphic* graphic = model_.Picture().Graphic();
+    if (graphic && graphic->Kind() == GraphicKind::Metafile)
+        return MetafileDrawable(static_cast<const TMetafile&>(*graphic).Image());
+    return true;
 }
 
 void TImageView::PaintBitmap(QPainter& painter, const QRect& dest, const QRect& exposed) {

@@ -19,6 +19,10 @@ public:
     TImage& Model() { return model_; }
     const TImage& Model() const { return model_; }
 
+    // False when the picture held is one the control can only show as a
+    // framed empty area (a metafile the metafile libraries refuse).
+    bool GraphicDrawable() const;
+
     // Takes the position and size laid out by the form into the model.
     void AdoptFormBounds();
 

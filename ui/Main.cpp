@@ -27,7 +27,7 @@
 #include "ui_Main.h"
 
 #include "image/FileFormats.h"
-#include "logo/LogoFile.h"
+#include "logo/LogoWriter.h"
 #include "logo/SaveCommand.h"
 
 namespace tlc {

@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <cstdio>
 #include <cstdlib>
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -387,6 +390,146 @@ TEST(PrinterCommandWarnings, NamesEachBrokenLimit) {
     EXPECT_TRUE(PrinterCommandWarnings(3, 71, 115).empty());
     EXPECT_EQ(PrinterCommandWarnings(3, 72, 114).size(), 1u); // 65664 bytes of data
     EXPECT_EQ(PrinterCommandWarnings(3, 73, 0).size(), 2u);
+}
+
+// A batch never destroys its own pictures or outputs: the clashing or
+// self-overwriting item is refused with a message, the rest go on, exit 1.
+TEST_F(CliTest, ConvertRefusesToOverwriteItsPicturesAndEarlierOutputs) {
+    fs::create_directories(dir_ / "a");
+    fs::create_directories(dir_ / "b");
+    fs::create_directories(dir_ / "out");
+    WriteBytes(dir_ / "a" / "x.bmp", TestBitmap(8, 8));
+    WriteBytes(dir_ / "b" / "x.bmp", TestBitmap(16, 16));
+    WriteBytes(dir_ / "b" / "y.bmp", TestBitmap(8, 8));
+    const CliRun batch = Cli({"convert", (dir_ / "a" / "x.bmp").string(), (dir_ / "b" / "x.bmp").string(),
+                              (dir_ / "b" / "y.bmp").string(), "-d", (dir_ / "out").string()});
+    EXPECT_EQ(batch.status, 1);
+    const std::string out = (dir_ / "out" / "x.rsc").string();
+    EXPECT_NE(batch.err.find("tillora-logo: " + (dir_ / "b" / "x.bmp").string() + ": " + out +
+                             " already holds the logo of " + (dir_ / "a" / "x.bmp").string() +
+                             " from this run; not overwritten\n"),
+              std::string::npos)
+        << batch.err;
+    EXPECT_EQ(DecodeLogo(ReadBytes(out)).Width, 16); // the first picture's logo (8 + margin)
+    EXPECT_TRUE(fs::exists(dir_ / "out" / "y.rsc"));
+
+    // The output is the picture: by name, through a link, by a hard link.
+    const std::vector<std::uint8_t> picture = ReadBytes(dir_ / "a" / "x.bmp");
+    fs::create_symlink(dir_ / "a" / "x.bmp", dir_ / "link.rsc");
+    fs::create_hard_link(dir_ / "a" / "x.bmp", dir_ / "b" / "y.rsc");
+    for (const fs::path& output : {dir_ / "a" / "x.bmp", dir_ / "link.rsc"}) {
+        const CliRun self = Cli({"convert", (dir_ / "a" / "x.bmp").string(), "-o", output.string()});
+        EXPECT_EQ(self.status, 1);
+        EXPECT_EQ(self.err, "tillora-logo: " + (dir_ / "a" / "x.bmp").string() + ": '" +
+                                output.string() + "' and '" + (dir_ / "a" / "x.bmp").string() +
+                                "' are the same file; the picture is not overwritten\n");
+    }
+    const CliRun linked = Cli({"convert", (dir_ / "b" / "y.bmp").string(), (dir_ / "a" / "x.bmp").string(),
+                               "-d", (dir_ / "b").string()});
+    EXPECT_EQ(linked.status, 1);
+    EXPECT_NE(linked.err.find("are the same file"), std::string::npos) << linked.err;
+    EXPECT_EQ(ReadBytes(dir_ / "a" / "x.bmp"), picture);
+    EXPECT_TRUE(fs::exists(dir_ / "b" / "x.rsc")); // the other picture went on
+    EXPECT_NE(Cli({"--help"}).out.find("is refused (exit status 1)"), std::string::npos);
+}
+
+// show -o writes through the same writer as the save.
+TEST_F(CliTest, ShowOutputIsWrittenLikeTheSave) {
+    const fs::path picture = dir_ / "p.bmp";
+    WriteBytes(picture, TestBitmap(8, 8));
+    const fs::path logo = dir_ / "logo.rsc";
+    ASSERT_EQ(Cli({"convert", picture.string(), "-o", logo.string()}).status, 0);
+
+    // The mode of an existing picture is kept; a link at the old fixed
+    // temporary name is not written through.
+    const fs::path pbm = dir_ / "dots.pbm";
+    WriteBytes(pbm, {'o', 'l', 'd'});
+    fs::permissions(pbm, fs::perms::owner_read | fs::perms::owner_write);
+    WriteBytes(dir_ / "victim", {'v'});
+    fs::create_symlink(dir_ / "victim", dir_ / "dots.pbm.tmp-tillora");
+    ASSERT_EQ(Cli({"show", logo.string(), "-o", pbm.string()}).status, 0);
+    EXPECT_EQ(fs::status(pbm).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(ReadBytes(pbm).at(0), 'P');
+    EXPECT_EQ(ReadBytes(dir_ / "victim"), std::vector<std::uint8_t>{'v'});
+
+    // A missing folder: the save's message.
+    const fs::path nowhere = dir_ / "missing" / "dots.bmp";
+    const CliRun missing = Cli({"show", logo.string(), "-o", nowhere.string()});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err,
+              "tillora-logo: " + nowhere.string() + ": Unable to create the file " + nowhere.string() + "\n");
+
+    // The 0 x 0 logo of a fresh start: a .pbm, but no unreadable .bmp.
+    const fs::path blank = dir_ / "blank.rsc";
+    WriteBytes(blank, {0x07, 0x00, 0x1C, 0x71, 0x01, 0x00, 0x00, 0x00, 0x00});
+    EXPECT_EQ(Cli({"show", blank.string(), "-o", (dir_ / "blank.pbm").string()}).status, 0);
+    EXPECT_EQ(ReadBytes(dir_ / "blank.pbm"), (std::vector<std::uint8_t>{'P', '4', '\n', '0', ' ', '0', '\n'}));
+    const CliRun bmp = Cli({"show", blank.string(), "-o", (dir_ / "blank.bmp").string()});
+    EXPECT_EQ(bmp.status, 1);
+    EXPECT_NE(bmp.err.find("a logo of 0 x 0 dots has no .bmp or .png form"), std::string::npos) << bmp.err;
+    EXPECT_FALSE(fs::exists(dir_ / "blank.bmp"));
+}
+
+// Peak memory, in MiB, that `work` adds, measured in a child process.
+long AddedMemoryMiB(const std::function<void()>& work) {
+    int fds[2];
+    if (::pipe(fds) != 0) return -1;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        struct rusage before {}, after {};
+        ::getrusage(RUSAGE_SELF, &before);
+        work();
+        ::getrusage(RUSAGE_SELF, &after);
+        const long added = (after.ru_maxrss - before.ru_maxrss) / 1024;
+        if (::write(fds[1], &added, sizeof added) != sizeof added) _exit(1);
+        _exit(0);
+    }
+    ::close(fds[1]);
+    long added = -1;
+    if (::read(fds[0], &added, sizeof added) != sizeof added) added = -1;
+    ::close(fds[0]);
+    ::waitpid(child, nullptr, 0);
+    return added;
+}
+
+// Hostile sizes are refused from the header, before the file is read whole
+// or its dots are spread out: memory stays far below the file's size.
+TEST_F(CliTest, HostileSizesAreRefusedFromTheHeader) {
+    // A 40 MB logo claiming X = 65535: far beyond any printer.
+    const fs::path logo = dir_ / "huge.rsc";
+    {
+        const std::uint32_t y = 80;
+        std::vector<std::uint8_t> head = {0, 0, 0x1C, 0x71, 0x01, 0xFF, 0xFF, y, 0};
+        const std::uint64_t data = std::uint64_t{65535} * y * 8;
+        head[0] = static_cast<std::uint8_t>((data + 7) & 0xFF);
+        head[1] = static_cast<std::uint8_t>(((data + 7) >> 8) & 0xFF);
+        WriteBytes(logo, head);
+        fs::resize_file(logo, head.size() + data);
+    }
+    CliRun show{};
+    const long showMiB = AddedMemoryMiB([&] {
+        show = Cli({"show", logo.string()});
+        if (show.status != 1 || show.err.find("are more than any printer holds (at most 2356992 bytes of dot data, 8184 x 2304 dots)") ==
+                                    std::string::npos)
+            _exit(3);
+    });
+    EXPECT_GE(showMiB, 0) << "show did not refuse the size";
+    EXPECT_LT(showMiB, 30);
+
+    // A 300 MiB bitmap whose header claims more than any raster we hold.
+    const fs::path picture = dir_ / "huge.bmp";
+    test::BitmapLayout layout;
+    layout.Width = 60000;
+    layout.Height = 60000;
+    layout.SizeImage = 0;
+    WriteBytes(picture, test::WriteBitmap(layout));
+    fs::resize_file(picture, std::uintmax_t{300} << 20);
+    const long infoMiB = AddedMemoryMiB([&] {
+        const CliRun info = Cli({"info", picture.string()});
+        if (info.status != 1 || info.err.find("Out of system resources") == std::string::npos) _exit(3);
+    });
+    EXPECT_GE(infoMiB, 0) << "info did not refuse the size";
+    EXPECT_LT(infoMiB, 30);
 }
 
 } // namespace

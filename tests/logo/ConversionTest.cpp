@@ -3,9 +3,12 @@
 #include <memory>
 #include <string>
 
+#include "BitmapWriter.h"
 #include "CountingView.h"
+#include "image/BitmapFile.h"
 #include "image/Icon.h"
 #include "logo/Conversion.h"
+#include "logo/LogoFile.h"
 #include "logo/PrinterModels.h"
 
 namespace tlc {
@@ -251,6 +254,47 @@ TEST(Conversion, ColourTablesDecideWhatBlackIs) {
         ConvertImage(source, target, {}, LimitsOf(kModels, 0), geometry);
         EXPECT_EQ(target.EnsureCanvas().ReadPixel(3, 0), c.darkReadsAs) << c.bpp;
         EXPECT_EQ(target.EnsureCanvas().ReadPixel(4, 0), clWhite) << c.bpp;
+    }
+}
+
+// A table longer than the raster can index: white goes to the nearest entry
+// the raster can hold, never to entry 0 (black), so an all-grey picture gives
+// a blank logo. One bitmap file per case, read, converted and encoded.
+TEST(Conversion, LongColourTablesStoreTheNearestIndexableEntry) {
+    const TColor grey = RGB(200, 200, 200);
+    struct Case {
+        const char* name;
+        std::uint16_t bitCount;
+        std::vector<TColor> table; // entry 1 is the picture's grey
+        TColor whiteStoredAs;
+    };
+    std::vector<TColor> sixteenAndWhite(16, clBlack);
+    sixteenAndWhite[1] = grey;
+    sixteenAndWhite.push_back(clWhite); // entry 16: beyond 4 bits
+    const Case cases[] = {
+        {"1 bit, 3 colours", 1, {clBlack, grey, clWhite}, grey},
+        {"4 bits, 17 colours", 4, sixteenAndWhite, grey},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::BitmapLayout layout;
+        layout.Width = 16;
+        layout.Height = 8;
+        layout.BitCount = c.bitCount;
+        layout.Table = c.table;
+        layout.Pixels = test::PackRows(16, 8, c.bitCount, false, [](int, int) { return 1u; });
+        const std::vector<std::uint8_t> file = test::WriteBitmap(layout);
+        auto bitmap = std::make_unique<TBitmap>();
+        bitmap->SetImage(DecodeBitmapFile(file));
+        TImage source, target;
+        source.Picture().Install(std::move(bitmap));
+        LogoGeometry geometry;
+        ConvertImage(source, target, {128, 128, 128}, LimitsOf(kModels, 0), geometry);
+        EXPECT_EQ(target.EnsureCanvas().ReadPixel(5, 5), c.whiteStoredAs);
+        const std::vector<std::uint8_t> logo = EncodeLogo(0, geometry, target);
+        ASSERT_GT(logo.size(), 9u + 16u);
+        EXPECT_EQ(std::vector<std::uint8_t>(logo.begin() + 9, logo.end()),
+                  std::vector<std::uint8_t>(logo.size() - 9, 0)); // no black dot
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include "LogoTestSupport.h"
 #include "TempDir.h"
+#include "logo/LogoFile.h"
 #include "logo/SaveCommand.h"
 
 namespace tlc {

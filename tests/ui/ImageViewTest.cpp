@@ -195,6 +195,7 @@ private slots:
         QCOMPARE(shot.pixel(15, 10), qRgb(255, 255, 255)); // inside the area
         QVERIFY(shot.pixel(0, 0) != qRgb(0, 0, 255));      // its frame
         QCOMPARE(shot.pixel(40, 30), qRgb(0, 0, 255));     // beyond its size
+        QVERIFY(!view.GraphicDrawable()); // three bytes are no metafile
     }
 };
 

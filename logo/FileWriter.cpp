@@ -1,0 +1,185 @@
+#include "logo/FileWriter.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+namespace tlc {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Tries before giving up on free names; a clash is already one in 36^16.
+constexpr int kNameAttempts = 100;
+// An old file larger than this is not kept in memory to restore it after a
+// failed rewrite in place.
+constexpr std::uint64_t kRestoreLimit = 64u << 20;
+
+// The file a path leads to: symbolic links followed one by one, so that a
+// dangling link names the file to create. A loop is left for the open to
+// refuse.
+std::string FollowLinks(const std::string& path) {
+    fs::path p = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(p, ec)) || ec) break;
+        const fs::path next = fs::read_symlink(p, ec);
+        if (ec) break;
+        p = next.is_absolute() ? next : p.parent_path() / next;
+    }
+    return p.string();
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::string folder = fs::path(path).parent_path().string();
+    return folder.empty() ? std::string(".") : folder;
+}
+
+} // namespace
+
+std::string UnableToCreateMessage(const std::string& path) {
+    return "Unable to create the file " + path;
+}
+
+FileWriter::FileWriter(const std::string& path, FileOps& ops) : ops_(ops) {
+    if (path.empty()) return;
+    real_ = FollowLinks(path);
+    folder_ = FolderOf(real_);
+    FileFacts facts;
+    if (!ops_.Inspect(real_, facts)) return;
+    if (facts.Exists) {
+        // Only a regular file that opens for writing may be replaced: never
+        // a folder or a device, and a read-only file stays read-only.
+        if (!facts.Regular) return;
+        target_ = ops_.OpenExisting(real_);
+        if (target_ == kNoFile || !ops_.InspectOpen(target_, facts)) return;
+        if (facts.Links > 1) { // every link must see the new logo
+            inPlace_ = opened_ = true;
+            return;
+        }
+    }
+    if (CreateTemp())
+        opened_ = true;
+    else if (target_ != kNoFile) // a writable file in a folder we may not write
+        inPlace_ = opened_ = true;
+}
+
+FileWriter::~FileWriter() {
+    DiscardTemp();
+    CloseTarget();
+}
+
+void FileWriter::Defer(bool on) {
+    if (on == deferring_) return;
+    deferring_ = on;
+    ops_.DeferInterrupts(on);
+}
+
+bool FileWriter::CreateTemp() {
+    temp_ = ops_.CreateUnnamed(folder_);
+    if (temp_ != kNoFile) return true;
+    // A named file must not outlive an interrupted save.
+    Defer(true);
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const std::string candidate = (fs::path(folder_) / ops_.UnpredictableName()).string();
+        errno = 0;
+        temp_ = ops_.CreateNew(candidate);
+        if (temp_ != kNoFile) {
+            tempPath_ = candidate;
+            return true;
+        }
+        if (errno != EEXIST) break;
+    }
+    Defer(false);
+    return false;
+}
+
+bool FileWriter::NameTemp() {
+    Defer(true);
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        const std::string candidate = (fs::path(folder_) / ops_.UnpredictableName()).string();
+        errno = 0;
+        if (ops_.Name(temp_, candidate)) {
+            tempPath_ = candidate;
+            return true;
+        }
+        if (errno != EEXIST) break;
+    }
+    return false;
+}
+
+void FileWriter::DiscardTemp() {
+    if (temp_ != kNoFile) ops_.Close(temp_);
+    temp_ = kNoFile;
+    if (!tempPath_.empty()) ops_.Remove(tempPath_);
+    tempPath_.clear();
+    Defer(false);
+}
+
+void FileWriter::CloseTarget() {
+    if (target_ != kNoFile) ops_.Close(target_);
+    target_ = kNoFile;
+}
+
+bool FileWriter::Commit(const std::vector<std::uint8_t>& bytes) {
+    if (!opened_) return false;
+    opened_ = false; // one commit per opening
+    return inPlace_ ? CommitInPlace(bytes) : CommitReplacing(bytes);
+}
+
+bool FileWriter::CommitReplacing(const std::vector<std::uint8_t>& bytes) {
+    if (!ops_.WriteAll(temp_, bytes.data(), bytes.size())) return false;
+    // Set after the bytes: a write by a plain user drops set-id bits.
+    if (target_ != kNoFile && !ops_.CopyIdentity(target_, temp_)) {
+        DiscardTemp();
+        return CommitInPlace(bytes);
+    }
+    if (!ops_.Sync(temp_)) return false;
+    if (tempPath_.empty() && !NameTemp()) return false;
+    const FileHandle temp = temp_;
+    temp_ = kNoFile;
+    if (!ops_.Close(temp)) return false;
+    CloseTarget();
+    if (!ops_.Rename(tempPath_, real_)) return false;
+    tempPath_.clear();
+    Defer(false);
+    return true;
+}
+
+bool FileWriter::CommitInPlace(const std::vector<std::uint8_t>& bytes) {
+    // The old bytes are kept to put back should the new ones not fit.
+    FileFacts facts;
+    std::vector<std::uint8_t> old;
+    bool restorable = ops_.InspectOpen(target_, facts) && facts.Size <= kRestoreLimit;
+    if (restorable) {
+        old.resize(static_cast<std::size_t>(facts.Size));
+        restorable = ops_.ReadAll(target_, old.data(), old.size());
+    }
+    const bool written = ops_.WriteAll(target_, bytes.data(), bytes.size()) &&
+                         ops_.Truncate(target_, bytes.size()) && ops_.Sync(target_);
+    if (!written && restorable) {
+        const int reason = errno;
+        if (ops_.WriteAll(target_, old.data(), old.size()) && ops_.Truncate(target_, old.size()))
+            ops_.Sync(target_);
+        errno = reason;
+    }
+    const FileHandle target = target_;
+    target_ = kNoFile;
+    return ops_.Close(target) && written;
+}
+
+FileWriteResult WriteFileCarefully(const std::string& path, const std::vector<std::uint8_t>& bytes,
+                                   FileOps& ops) {
+    FileWriter writer(path, ops);
+    if (writer.Opened() && writer.Commit(bytes)) return {true, {}};
+    return {false, UnableToCreateMessage(path)};
+}
+
+bool SameFile(const std::string& a, const std::string& b, FileOps& ops) {
+    FileFacts fa, fb;
+    return ops.Inspect(a, fa) && ops.Inspect(b, fb) && fa.Exists && fb.Exists &&
+           fa.Device == fb.Device && fa.Inode == fb.Inode;
+}
+
+} // namespace tlc
