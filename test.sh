@@ -17,3 +17,11 @@ cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug \
       -DTLC_SANITIZE=ON -DTLC_CORE_ONLY=ON -DTLC_BENCH=OFF
 cmake --build build-sanitize -j "$jobs"
 ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
+
+# The command line and the core for Windows, tested under Wine.
+if command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/null; then
+  scripts/build-windows.sh build-win
+  ctest --test-dir build-win --output-on-failure -j "$jobs"
+else
+  echo "Windows build skipped: the MinGW-w64 cross compiler or Wine is not installed"
+fi

@@ -11,6 +11,7 @@
 
 #include "base/Exceptions.h"
 #include "base/ParseInt.h"
+#include "base/Platform.h"
 #include "cli/PrintFit.h"
 #include "image/Bitmap.h"
 #include "image/FileBytes.h"
@@ -219,7 +220,12 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args, std::vector<Opt
     for (;;) {
         const int c = getopt_long(argc, argv.data(), shortOptions.c_str(), longOptions.data(), nullptr);
         if (c == -1) break;
-        if (c == ':') throw UsageError(spelled(optopt) + " needs a value");
+        if (c == ':') {
+            // BSD's getopt_long (MinGW) reports a value given to a flag this way too.
+            if (optopt >= kLongBase && !rows[*rowOf(optopt)].TakesValue)
+                throw UsageError(spelled(optopt) + " takes no value");
+            throw UsageError(spelled(optopt) + " needs a value");
+        }
         if (c == '?') {
             if (optopt >= kLongBase) throw UsageError(spelled(optopt) + " takes no value");
             if (optopt != 0) throw UsageError(std::string("unknown option -") + static_cast<char>(optopt));
@@ -364,15 +370,15 @@ void CheckOutput(const std::string& output, const std::vector<std::string>& pict
 }
 
 std::string DefaultOutput(const std::string& picture) {
-    const fs::path folder = fs::path(picture).parent_path();
-    return folder.empty() ? std::string("logo.rsc") : (folder / "logo.rsc").string();
+    const fs::path folder = PathFromUtf8(picture).parent_path();
+    return folder.empty() ? std::string("logo.rsc") : Utf8FromPath(folder / "logo.rsc");
 }
 
 std::string OutputFor(const std::string& picture, const ConvertOptions& o) {
     if (o.folder) {
         // A picture without a name gets the default name.
-        const std::string name = picture == kStdio ? "logo" : fs::path(picture).stem().string();
-        return (fs::path(*o.folder) / name).string() + ".rsc";
+        const std::string name = picture == kStdio ? "logo" : Utf8FromPath(PathFromUtf8(picture).stem());
+        return Utf8FromPath(PathFromUtf8(*o.folder) / PathFromUtf8(name)) + ".rsc";
     }
     if (o.output) return *o.output;
     return picture == kStdio ? std::string("logo.rsc") : DefaultOutput(picture);
@@ -413,7 +419,7 @@ int Convert(const std::vector<std::string>& args, std::istream& in, std::ostream
 
     if (o.folder) {
         std::error_code ec;
-        fs::create_directories(*o.folder, ec);
+        fs::create_directories(PathFromUtf8(*o.folder), ec);
         if (ec) throw Exception("Unable to create the folder " + *o.folder);
     }
     int failures = 0;

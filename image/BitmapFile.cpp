@@ -7,8 +7,8 @@
 #include <new>
 #include <vector>
 
-
 #include "base/Exceptions.h"
+#include "base/Platform.h"
 #include "image/FileBytes.h"
 
 namespace tlc {

@@ -1,16 +1,10 @@
 #include "image/FileBytes.h"
 
-#include <fcntl.h>
-#include <limits.h>
-#include <sys/stat.h>
-#include <sys/uio.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <new>
 
 #include "base/Exceptions.h"
+#include "base/Platform.h"
 
 namespace tlc {
 
@@ -28,38 +22,28 @@ namespace {
 
 PictureFile::PictureFile(const std::string& fileName) {
     if (fileName.empty()) CannotOpen(fileName);
-    // Non-blocking: a pipe or a device must not hang the open; only plain
-    // files are read at all.
-    fd_ = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd_ < 0) CannotOpen(fileName);
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd_);
-        fd_ = -1;
-        CannotOpen(fileName);
-    }
-    size_ = static_cast<std::size_t>(st.st_size);
+    std::uint64_t size = 0;
+    file_ = OpenPlainFileForReading(fileName, size);
+    if (file_ < 0) CannotOpen(fileName);
+    size_ = static_cast<std::size_t>(size);
 }
 
 PictureFile::~PictureFile() {
-    if (fd_ >= 0) ::close(fd_);
+    CloseReadHandle(file_);
 }
 
 void PictureFile::Gather(std::size_t offset, const ByteRun* runs, std::size_t count) const {
-    // The system fills up to IOV_MAX runs per call, straight from its cache.
-    constexpr std::size_t kBatch = IOV_MAX < 1024 ? IOV_MAX : 1024;
-    iovec iov[kBatch];
+    constexpr std::size_t kBatch = 1024;
+    ByteRun batch[kBatch];
     std::size_t next = 0;   // first run not yet complete
     std::size_t done = 0;   // bytes of that run already read
     while (next < count) {
         std::size_t n = 0;
         for (std::size_t k = next; k < count && n < kBatch; ++k, ++n) {
             const std::size_t skip = k == next ? done : 0;
-            iov[n].iov_base = runs[k].Data + skip;
-            iov[n].iov_len = runs[k].Size - skip;
+            batch[n] = ByteRun{runs[k].Data + skip, runs[k].Size - skip};
         }
-        const ssize_t got = ::preadv(fd_, iov, static_cast<int>(n), static_cast<off_t>(offset));
-        if (got < 0 && errno == EINTR) continue;
+        const std::int64_t got = ReadRunsAt(file_, offset, batch, n);
         if (got <= 0) ReadError();
         offset += static_cast<std::size_t>(got);
         std::size_t left = static_cast<std::size_t>(got);

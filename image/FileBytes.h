@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "base/Platform.h"
+
 namespace tlc {
 
 // Largest picture file we read into memory: the largest raster we hold plus
@@ -17,12 +19,6 @@ inline constexpr std::size_t kMaxPictureFileBytes = std::size_t{320} << 20;
 // (missing, a folder, not a plain file), EOutOfResources above
 // kMaxPictureFileBytes, EReadError "Stream read error" when reading fails.
 std::vector<std::uint8_t> ReadFileBytes(const std::string& fileName);
-
-// One run of bytes of memory to fill.
-struct ByteRun {
-    std::uint8_t* Data;
-    std::size_t Size;
-};
 
 // A picture file opened for reading parts of it, with the checks of
 // ReadFileBytes, so that a reader can put bytes where they belong instead of
@@ -44,7 +40,7 @@ public:
     std::vector<std::uint8_t> Read(std::size_t offset, std::size_t size) const;
 
 private:
-    int fd_ = -1;
+    ReadHandle file_ = -1;
     std::size_t size_ = 0;
 };
 // Looks at the start of a file and its size, and throws to refuse it before

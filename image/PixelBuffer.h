@@ -73,7 +73,7 @@ private:
 
     std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;
-    int fd_ = -1; // the memory file behind Shared and Private buffers
+    std::intptr_t fd_ = -1; // the memory file behind Shared buffers
     Kind kind_ = Kind::None;
     mutable bool cloned_ = false;
 };

@@ -21,8 +21,8 @@ struct FileFacts {
 };
 
 // The platform steps of a careful save, one small implementation per
-// platform (FileOpsPosix.cpp). The default goes straight to the system; tests
-// override a step to make it fail the way a full disk or a foreign file
+// platform (FileOpsPosix.cpp, FileOpsWin.cpp). The default goes straight to
+// the system; tests override a step to make it fail the way a full disk or a foreign file
 // system would. Failures leave the reason in errno.
 class FileOps {
 public:

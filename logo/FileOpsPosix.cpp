@@ -9,7 +9,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <random>
 #include <vector>
 
 namespace tlc {
@@ -217,14 +216,6 @@ bool FileOps::Remove(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
 }
 
-std::string FileOps::UnpredictableName() {
-    static std::random_device device;
-    static const char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::string name = ".tlc-";
-    for (int i = 0; i < 16; ++i) name += kDigits[device() % 36];
-    return name + ".tmp";
-}
-
 void FileOps::DeferInterrupts(bool defer) {
     static int depth = 0;
     static sigset_t before;
@@ -237,11 +228,6 @@ void FileOps::DeferInterrupts(bool defer) {
         // Anything that arrived meanwhile is delivered here.
         ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
     }
-}
-
-FileOps& DefaultFileOps() {
-    static FileOps ops;
-    return ops;
 }
 
 } // namespace tlc

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/Platform.h"
+
 namespace tlc {
 
 namespace {
@@ -20,7 +22,7 @@ constexpr std::uint64_t kRestoreLimit = 64u << 20;
 // dangling link names the file to create. A loop is left for the open to
 // refuse.
 std::string FollowLinks(const std::string& path) {
-    fs::path p = path;
+    fs::path p = PathFromUtf8(path);
     for (int hops = 0; hops < 40; ++hops) {
         std::error_code ec;
         if (!fs::is_symlink(fs::symlink_status(p, ec)) || ec) break;
@@ -28,11 +30,11 @@ std::string FollowLinks(const std::string& path) {
         if (ec) break;
         p = next.is_absolute() ? next : p.parent_path() / next;
     }
-    return p.string();
+    return Utf8FromPath(p);
 }
 
 std::string FolderOf(const std::string& path) {
-    const std::string folder = fs::path(path).parent_path().string();
+    const std::string folder = Utf8FromPath(PathFromUtf8(path).parent_path());
     return folder.empty() ? std::string(".") : folder;
 }
 
@@ -82,7 +84,7 @@ bool FileWriter::CreateTemp() {
     // A named file must not outlive an interrupted save.
     Defer(true);
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        const std::string candidate = (fs::path(folder_) / ops_.UnpredictableName()).string();
+        const std::string candidate = Utf8FromPath(PathFromUtf8(folder_) / ops_.UnpredictableName());
         errno = 0;
         temp_ = ops_.CreateNew(candidate);
         if (temp_ != kNoFile) {
@@ -98,7 +100,7 @@ bool FileWriter::CreateTemp() {
 bool FileWriter::NameTemp() {
     Defer(true);
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        const std::string candidate = (fs::path(folder_) / ops_.UnpredictableName()).string();
+        const std::string candidate = Utf8FromPath(PathFromUtf8(folder_) / ops_.UnpredictableName());
         errno = 0;
         if (ops_.Name(temp_, candidate)) {
             tempPath_ = candidate;

@@ -3,7 +3,8 @@
 bitmaps into resources/glyphs. Run once; the results are committed.
 
 Each button picture's bottom-left pixel holds the colour that the button
-draws transparent (magenta for Load and Save, white for Close)."""
+draws transparent (magenta for Load and Save, white for Close, olive for the
+open dialog's Preview button)."""
 import os
 import struct
 
@@ -116,6 +117,34 @@ def close_glyph(x, y):
     return (60, 60, 60)
 
 
+# A white page with a turned-down corner under a magnifying glass, on olive.
+PREVIEW_ART = [
+    "................",
+    ".KKKKKKKK.......",
+    ".KWWWWWWKK......",
+    ".KWWWWWWKgK.....",
+    ".KWWWWWWKggK....",
+    ".KWWWWKKKKKK....",
+    ".KWWWKCCCsKK....",
+    ".KWWKCCCsssKK...",
+    ".KWWKCCsssWKK...",
+    ".KWWKCsssssKK...",
+    ".KWWWKsssKKmK...",
+    ".KWWWWKKKKmmm...",
+    ".KWWWWWWWWKmmm..",
+    ".KWWWWWWWWWKmmm.",
+    ".KKKKKKKKKKK.mm.",
+    "................",
+]
+PREVIEW_COLOURS = {".": (128, 128, 0), "K": (0, 0, 0), "W": (255, 255, 255),
+                   "g": (192, 192, 192), "C": (0, 255, 255), "s": (192, 192, 192),
+                   "m": (128, 0, 0)}
+
+
+def preview_glyph(x, y):
+    return PREVIEW_COLOURS[PREVIEW_ART[y][x]]
+
+
 def icon_image(size):
     def pixel(x, y):
         # A receipt with a dark logo band at its top.
@@ -139,6 +168,8 @@ def main():
     write_bmp(os.path.join(out, "load.bmp"), 47, 48, load_glyph)
     write_bmp(os.path.join(out, "save.bmp"), 47, 47, save_glyph)
     write_bmp(os.path.join(out, "close.bmp"), 15, 17, close_glyph)
+    # The open dialog's Preview button: 16 x 16 in 16 colours.
+    write_indexed_bmp(os.path.join(out, "preview.bmp"), 16, 16, 4, VGA16, preview_glyph)
     # Application icon: 32 x 32 in 16 colours, 48 x 48 in 256 colours.
     write_indexed_bmp(os.path.join(out, "icon32.bmp"), 32, 32, 4, VGA16, icon_image(32))
     write_indexed_bmp(os.path.join(out, "icon48.bmp"), 48, 48, 8, VGA16, icon_image(48))

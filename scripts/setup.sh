@@ -8,8 +8,10 @@ packages=(cmake ninja-build g++ ccache pkg-config
           libgtest-dev libgmock-dev libbenchmark-dev
           libspng-dev libturbojpeg0-dev libgif-dev libwebp-dev zlib1g-dev
           xvfb xauth fonts-liberation xdotool x11-utils
-          desktop-file-utils appstream man-db dpkg-dev lintian)
+          desktop-file-utils appstream man-db dpkg-dev lintian
+          g++-mingw-w64-x86-64-posix wine wine64 googletest zip)
 if [ "${TLC_FUZZ:-0}" = 1 ]; then packages+=(clang-14 libclang-rt-14-dev); fi
+if [ "${TLC_SCREENSHOT:-0}" = 1 ]; then packages+=(xdotool imagemagick); fi
 
 missing=()
 for p in "${packages[@]}"; do

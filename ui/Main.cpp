@@ -21,7 +21,7 @@
 #include "ui/Help.h"
 #include "ui/ImageView.h"
 #include "ui/MessageBoxes.h"
-#include "ui/PictureFilter.h"
+#include "ui/OpenPictureDialog.h"
 #include "ui/PrinterCombo.h"
 #include "ui/UpDown.h"
 #include "ui_Main.h"
@@ -108,13 +108,9 @@ void TfmMain::SetUpControls() {
     }
     ui->imgSourceImage->Model().SetAutoSize(true);
 
-    openPictureDialog_ = new QFileDialog(this);
-    openPictureDialog_->setObjectName(QStringLiteral("OpenPictureDialog"));
-    openPictureDialog_->setOption(QFileDialog::DontUseNativeDialog);
-    openPictureDialog_->setAcceptMode(QFileDialog::AcceptOpen);
-    openPictureDialog_->setFileMode(QFileDialog::ExistingFile);
-    openPictureDialog_->setNameFilters(
-        QtNameFilters(TFileFormatsList::Instance().BuildFilter(GraphicClass::Graphic).Filter));
+    openPictureDialog_ = new TOpenPictureDialog(this);
+    openPictureDialog_->SetFilter(
+        TFileFormatsList::Instance().BuildFilter(GraphicClass::Graphic).Filter);
     KeepCompleterPopupsWithDialog(*openPictureDialog_);
 
     saveDialog_ = new QFileDialog(this);
@@ -163,7 +159,7 @@ void TfmMain::FillPrinterModels() {
 }
 
 void TfmMain::FormCreate() {
-    openPictureDialog_->setDirectory(QDir::currentPath());
+    openPictureDialog_->SetInitialDir(QDir::currentPath());
 }
 
 TImage& TfmMain::SourceImage() {
@@ -212,11 +208,8 @@ void TfmMain::ConvertImage() {
 }
 
 void TfmMain::btLoadClick() {
-    if (openPictureDialog_->exec() != QDialog::Accepted) return;
-    const QStringList chosen = openPictureDialog_->selectedFiles();
-    if (chosen.isEmpty()) return;
-    openFileName_ = chosen.first();
-    LoadPicture(openFileName_);
+    if (!openPictureDialog_->Execute()) return;
+    LoadPicture(openPictureDialog_->FileName());
 }
 
 void TfmMain::LoadPicture(const QString& path) {
@@ -228,7 +221,7 @@ void TfmMain::LoadPicture(const QString& path) {
 
 void TfmMain::btSaveClick() {
     if (!CanSaveLogo(ui->cbTargetPrinterType->ItemIndex())) return;
-    const std::string folder = SaveInitialDir(QFile::encodeName(openFileName_).toStdString());
+    const std::string folder = SaveInitialDir(QFile::encodeName(openPictureDialog_->FileName()).toStdString());
     if (!folder.empty()) saveDialog_->setDirectory(QFile::decodeName(folder.c_str()));
     saveDialog_->selectFile(saveFileName_);
     if (saveDialog_->exec() != QDialog::Accepted) return;

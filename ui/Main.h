@@ -10,6 +10,7 @@
 
 #include "base/Types.h"
 #include "logo/PrinterModels.h"
+#include "ui/OpenPictureDialog.h"
 
 class QAction;
 class QFileDialog;
@@ -70,7 +71,7 @@ public:
     TImage& SourceImage();
     TImage& TargetImage();
     TPrinterCombo& PrinterList();
-    QFileDialog& OpenPictureDialog() { return *openPictureDialog_; }
+    TOpenPictureDialog& OpenPictureDialog() { return *openPictureDialog_; }
     QFileDialog& SaveDialog() { return *saveDialog_; }
     QList<QAction*> MenuActions() const;
 
@@ -91,9 +92,8 @@ private:
     void FitScrollContent(TImageView& view);
 
     std::unique_ptr<Ui::TfmMain> ui;
-    QFileDialog* openPictureDialog_ = nullptr;
+    TOpenPictureDialog* openPictureDialog_ = nullptr;
     QFileDialog* saveDialog_ = nullptr;
-    QString openFileName_;
     QString saveFileName_ = QStringLiteral("logo.rsc");
     QPointer<QWidget> about_;
     QPointer<QWidget> help_;

@@ -145,8 +145,4 @@ ReadElfSectionFromFile(const std::string& path, std::string_view name, std::size
     return ReadElfSection(readAt, static_cast<std::uint64_t>(end), name, maxSize);
 }
 
-std::optional<std::vector<std::uint8_t>> ReadOwnVersionRecord() {
-    return ReadElfSectionFromFile("/proc/self/exe", VersionSectionName, MaxVersionSectionSize);
-}
-
 } // namespace tlc

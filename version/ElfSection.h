@@ -33,7 +33,8 @@ std::optional<std::vector<std::uint8_t>> ReadElfSection(std::span<const std::uin
 std::optional<std::vector<std::uint8_t>>
 ReadElfSectionFromFile(const std::string& path, std::string_view name, std::size_t maxSize);
 
-// The version record of the running executable (/proc/self/exe), or nothing.
+// The version record of the running executable, or nothing: its own ELF
+// section on Linux, its version resource on Windows.
 std::optional<std::vector<std::uint8_t>> ReadOwnVersionRecord();
 
 } // namespace tlc

@@ -10,6 +10,7 @@
 #include "BitmapWriter.h"
 #include "FileHelpers.h"
 #include "PictureEncoders.h"
+#include "TempDir.h"
 #include "cli/Cli.h"
 #include "logo/LogoReader.h"
 
@@ -55,18 +56,8 @@ TColor Grey(int v) { return RGB(v, v, v); }
 
 class ImportCliTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("tlc-import-cli-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-    fs::path dir_;
+    test::TempDir tmp_{"tlc-import-cli"};
+    const fs::path dir_ = tmp_.Path();
 };
 
 struct FormatCase {

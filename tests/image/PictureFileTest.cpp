@@ -9,6 +9,7 @@
 
 #include "BitmapWriter.h"
 #include "CountingView.h"
+#include "TempDir.h"
 #include "base/Exceptions.h"
 #include "image/FileBytes.h"
 #include "image/FileFormats.h"
@@ -93,13 +94,8 @@ TEST(FileFormats, ExtensionOfAFileName) {
 class LoadFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() /
-               ("tlc_load_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
         image_.SetAutoSize(true);
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
     std::string Write(const std::string& name, const std::vector<std::uint8_t>& bytes) {
         const fs::path path = dir_ / name;
@@ -132,7 +128,8 @@ protected:
         EXPECT_EQ(view_.invalidations, invalidations) << "nobody hears of a failed load";
     }
 
-    fs::path dir_;
+    test::TempDir tmp_{"tlc-load"};
+    const fs::path dir_ = tmp_.Path();
     TImage image_;
     test::CountingView view_{image_};
 };

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "LogoTestSupport.h"
+#include "TempDir.h"
 #include "base/Exceptions.h"
 #include "logo/LogoFile.h"
 #include "logo/LogoWriter.h"
@@ -67,20 +68,11 @@ std::set<std::string> Listing(const fs::path& dir) {
 class LogoWriter : public ::testing::Test {
 protected:
     void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir_ = fs::temp_directory_path() /
-               ("tlc-writer-" + std::to_string(::getpid()) + "-" + info->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
         oldBytes_.assign(300, 0x5A); // longer than any logo written here
     }
-    void TearDown() override {
-        std::error_code ec;
-        fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(dir_, ec);
-    }
 
-    fs::path dir_;
+    test::TempDir tmp_{"tlc-writer"};
+    const fs::path dir_ = tmp_.Path();
     std::vector<std::uint8_t> oldBytes_;
 };
 

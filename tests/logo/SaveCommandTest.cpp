@@ -5,6 +5,7 @@
 #include <string>
 
 #include "LogoTestSupport.h"
+#include "TempDir.h"
 #include "logo/LogoFile.h"
 #include "logo/SaveCommand.h"
 
@@ -43,14 +44,11 @@ TEST(SaveInitialDir, FolderOfTheLastPicture) {
 class SaveCommand : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("tlc-save-" + std::to_string(::getpid()));
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
         test::InstallRaster(target_, 8, 8, [](int x, int) { return x == 0 ? clBlack : clWhite; });
     }
-    void TearDown() override { fs::remove_all(dir_); }
 
-    fs::path dir_;
+    test::TempDir tmp_{"tlc-save"};
+    const fs::path dir_ = tmp_.Path();
     TImage target_;
 };
 

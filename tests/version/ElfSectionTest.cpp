@@ -7,6 +7,8 @@
 #include <fstream>
 #include <unistd.h>
 
+#include "TempDir.h"
+
 namespace tlc {
 namespace {
 
@@ -228,8 +230,8 @@ TEST(ElfSection, ExtendedSectionCountIsFollowed) {
 
 TEST(ElfSection, FilesThatAreNotElfOrAbsent) {
     EXPECT_FALSE(ReadElfSectionFromFile("/nonexistent/tlc/file", VersionSectionName, 64));
-    const auto path = std::filesystem::temp_directory_path() /
-                      ("tlc_not_elf_" + std::to_string(::getpid()) + ".txt");
+    const test::TempDir dir("tlc-elf");
+    const auto path = dir.Path() / "not-elf.txt";
     {
         std::ofstream out(path, std::ios::binary);
         out << "just some text, long enough to look like a header......................";
@@ -240,8 +242,8 @@ TEST(ElfSection, FilesThatAreNotElfOrAbsent) {
 
 TEST(ElfSection, ReadsFromAFileOnDisk) {
     const auto e = ElfImage::Make(TypicalSections(), false, true);
-    const auto path =
-        std::filesystem::temp_directory_path() / ("tlc_elf_" + std::to_string(::getpid()) + ".o");
+    const test::TempDir dir("tlc-elf");
+    const auto path = dir.Path() / "section.o";
     {
         std::ofstream out(path, std::ios::binary);
         out.write(reinterpret_cast<const char*>(e.Bytes_.data()),

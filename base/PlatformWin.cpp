@@ -1,0 +1,90 @@
+#include "base/Platform.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <windows.h>
+#include <shellapi.h>
+
+namespace tlc {
+
+namespace {
+
+std::wstring Wide(const std::string& utf8) {
+    return PathFromUtf8(utf8).wstring();
+}
+
+std::string Utf8(const wchar_t* wide) {
+    return Utf8FromPath(std::filesystem::path(wide));
+}
+
+} // namespace
+
+std::FILE* OpenFile(const std::string& utf8Path, const char* mode) {
+    return ::_wfopen(Wide(utf8Path).c_str(), Wide(mode).c_str());
+}
+
+std::vector<std::string> CommandLineArguments(int argc, char** argv) {
+    int count = 0;
+    wchar_t** wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    if (!wide) return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+    std::vector<std::string> args;
+    for (int i = 1; i < count; ++i) args.push_back(Utf8(wide[i]));
+    ::LocalFree(wide);
+    return args;
+}
+
+void UseBinaryStandardStreams() {
+    ::_setmode(::_fileno(stdin), _O_BINARY);
+    ::_setmode(::_fileno(stdout), _O_BINARY);
+}
+
+void AdviseHugePages(void*, std::size_t) {}
+
+void KeepFreedMemoryForReuse() {}
+
+ReadHandle OpenPlainFileForReading(const std::string& utf8Path, std::uint64_t& size) {
+    const int fd = ::_wopen(Wide(utf8Path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+    if (fd < 0) return -1;
+    struct _stat64 st {};
+    if (::_fstat64(fd, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG) {
+        ::_close(fd);
+        return -1;
+    }
+    size = static_cast<std::uint64_t>(st.st_size);
+    return fd;
+}
+
+void CloseReadHandle(ReadHandle file) {
+    if (file >= 0) ::_close(static_cast<int>(file));
+}
+
+std::int64_t ReadRunsAt(ReadHandle file, std::uint64_t offset, const ByteRun* runs,
+                        std::size_t count) {
+    const int fd = static_cast<int>(file);
+    if (::_lseeki64(fd, static_cast<__int64>(offset), SEEK_SET) < 0) return -1;
+    std::int64_t total = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+        std::size_t done = 0;
+        while (done < runs[k].Size) {
+            // _read takes at most INT_MAX bytes at a time.
+            const std::size_t left = runs[k].Size - done;
+            const unsigned chunk = static_cast<unsigned>(left < (1u << 30) ? left : (1u << 30));
+            const int got = ::_read(fd, runs[k].Data + done, chunk);
+            if (got < 0) return total > 0 ? total : -1;
+            if (got == 0) return total;
+            done += static_cast<std::size_t>(got);
+            total += got;
+        }
+    }
+    return total;
+}
+
+// No copy-on-write pages here: rasters live on the heap and copies copy.
+bool MapSharablePages(std::size_t, SharedPages&) { return false; }
+std::uint8_t* MapPrivateCopy(std::intptr_t, std::size_t) { return nullptr; }
+std::uint8_t* MapZeroPages(std::size_t) { return nullptr; }
+void UnmapPages(std::uint8_t*, std::size_t, std::intptr_t) {}
+
+} // namespace tlc

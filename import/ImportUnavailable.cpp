@@ -1,0 +1,38 @@
+// The four formats' readers for a build without their libraries (the Windows
+// cross-build: Debian packages none of them for MinGW-w64). Such pictures are
+// still recognised, and refused with a clear message.
+#include "base/Exceptions.h"
+#include "import/ImportedPicture.h"
+
+namespace tlc {
+
+namespace {
+
+[[noreturn]] void NotInThisBuild(const char* format) {
+    throw EInvalidGraphic(std::string(format) + " pictures are not read by this build of tillora-logo");
+}
+
+} // namespace
+
+std::shared_ptr<TBitmapImage> DecodePngFile(std::span<const std::uint8_t>) {
+    NotInThisBuild("PNG");
+}
+
+std::shared_ptr<TBitmapImage> DecodeJpegFile(std::span<const std::uint8_t>, const ImportHints&) {
+    NotInThisBuild("JPEG");
+}
+
+std::shared_ptr<TBitmapImage> DecodeGifFile(std::span<const std::uint8_t>) {
+    NotInThisBuild("GIF");
+}
+
+std::shared_ptr<TBitmapImage> DecodeWebpFile(std::span<const std::uint8_t>) {
+    NotInThisBuild("WebP");
+}
+
+std::vector<std::uint8_t> EncodeOneBitPng(std::int32_t, std::int32_t,
+                                          const std::function<bool(std::int32_t, std::int32_t)>&) {
+    NotInThisBuild("PNG");
+}
+
+} // namespace tlc

@@ -1,0 +1,156 @@
+#pragma once
+
+// Every text a person reads in the three windows, in one table: captions,
+// hints, menu items and their shortcuts, and the 84 lines of the help text.
+// The window tests compare the windows against it whole.
+
+namespace tlc::test {
+
+struct WindowText {
+    const char* Control; // object name; "" for the window itself
+    const char* Kind;    // caption, hint, items (list entries joined by "|"), shortcut
+    const char* Text;
+};
+
+inline constexpr WindowText kMainWindowTexts[] = {
+    {"", "caption", "Tillora Graphic Logo Converter"},
+    {"btLoad", "caption", "&Load"},
+    {"btLoad", "hint", "Load a bitmap ready for conversion"},
+    {"btSave", "caption", "&Save"},
+    {"btSave", "hint", "Save this image as an Tillora resource file"},
+    {"btClose", "caption", "&Close"},
+    {"GroupBox1", "caption", "Target Printer"},
+    {"cbTargetPrinterType", "hint", "Choose the target printer for the receipt logo"},
+    {"cbTargetPrinterType", "items",
+     "Epson TM-T88III (NVRam)|Epson TM-T88I/II (SRam)|Star TSP-700|IBM TF6"},
+    {"GroupBox2", "caption", "Colour Threshold Values"},
+    {"Label1", "caption", "Red"},
+    {"Label2", "caption", "Green"},
+    {"Label3", "caption", "Blue"},
+    {"edRedThreshold", "caption", "128"},
+    {"edRedThreshold", "hint",
+     "All colours where red has a lower value than this (RGB) will be added to the target image"},
+    {"edGreenThreshold", "caption", "128"},
+    {"edGreenThreshold", "hint",
+     "All colours where green has a lower value than this (RGB) will be added to the target image"},
+    {"edBlueThreshold", "caption", "128"},
+    {"edBlueThreshold", "hint",
+     "All colours where blue has a lower value than this (RGB) will be added to the target image"},
+    {"btRefresh", "caption", "&Refresh"},
+    {"btRefresh", "hint", "Refresh the target image with the new threshold values"},
+    {"ScrollBox1", "hint", "Shows the image that has been loaded"},
+    {"ScrollBox2", "hint", "Shows the image as it will appear on the top of the receipt"},
+    {"File1", "caption", "&File"},
+    {"Openbitmap1", "caption", "&Open bitmap"},
+    {"Openbitmap1", "shortcut", "Ctrl+O"},
+    {"Saverscfile1", "caption", "Save .rsc file"},
+    {"Saverscfile1", "shortcut", "Ctrl+S"},
+    {"Exit1", "caption", "E&xit"},
+    {"Exit1", "shortcut", "Ctrl+X"},
+    {"Help1", "caption", "&Help"},
+    {"Help2", "caption", "&Help"},
+    {"Help2", "shortcut", "F1"},
+    {"About1", "caption", "&About"},
+};
+
+// The version caption is built from the program's own version record and
+// the link's host name is our own; both are given by the test.
+inline constexpr WindowText kAboutWindowTexts[] = {
+    {"", "caption", "About ..."},
+    {"Label1", "caption", "Tillora Graphic Logo Converter"},
+    {"Button1", "caption", "&Ok"},
+};
+
+inline constexpr WindowText kHelpWindowTexts[] = {
+    {"", "caption", "Help"},
+};
+
+// Line 83 is the maker's web host name, given by the test.
+inline constexpr const char* kHelpLines[84] = {
+    "Tillora Graphic Logo Converter",
+    "-------------------------------",
+    "",
+    "This application is used to take an a bitmap image file ",
+    "and convert it into a 'logo.rsc' file that  Tillora uses ",
+    "to download a graphic logo to a receipt printer.",
+    "",
+    "",
+    "",
+    "Maximum Image Sizes",
+    "-------------------",
+    "",
+    "The following devices have the following maximum image ",
+    "sizes;",
+    "",
+    "Epson TM-T88I/II",
+    "Max Width: 480 pixels",
+    "Max Height: 384 pixels",
+    "Max Total Size (WxH): 98,304 pixels",
+    "",
+    "IBM TF6",
+    "Max Width: 568 pixels",
+    "Max Height: 2040 pixels",
+    "Max Total Size (WxH): 522,560 pixels",
+    "",
+    "",
+    "Epson TM-T88III & Star TSP700",
+    "No maximum.",
+    "",
+    "",
+    "",
+    "Colour Threshold Values",
+    "-----------------------",
+    "",
+    "The settings in the colour threshold values affect how ",
+    "the image is converted from colour to monochrome for the ",
+    "receipt logo.  For each of the colour values in the image ",
+    "(RGB) if any one of those colour values is lower (darker) ",
+    "than the threshold setting for that colour then it is ",
+    "converted to a black pixel on the target image.",
+    "",
+    "",
+    "",
+    "Loading the image into Tillora",
+    "-------------------------------",
+    "",
+    "The logo converter creates a 'logo.rsc' file, Tillora ",
+    "uses this file to send the graphic logo to the receipt ",
+    "printer.  This image must be put in the Tillora ",
+    "directory of Tillora.  This can be achieved by either ",
+    "copying the file straight into that directory, or by ",
+    "using the backup and restore function in manager mode to ",
+    "'restore' the logo from floppy disk into Tillora.",
+    "",
+    "The logo will be downloaded to the printer when Tillora ",
+    "first starts, or if you press the 'Download Logo' button ",
+    "in Manager Mode.  Remember to set the 'Print Graphic ",
+    "Logo' flag in Print Control. ",
+    "",
+    "",
+    "",
+    "Difference between NVRam and SRam Logos",
+    "---------------------------------------",
+    "",
+    "The Epson TM-T88III supports both NVRam and SRam logos.  ",
+    "The TM-T88I/II only support SRam logos.  NVRam logos are ",
+    "stored in Non Volatile memory, meaning if the power is ",
+    "cut from the printer then the logo is not lost.  NVRam ",
+    "logos also support much larger sizes.",
+    "",
+    "If you find yourself in a situation where you have 2 ",
+    "logos coming out of you receipt printer, then you have an ",
+    "NVRam logo installed in you printer, but the current logo ",
+    "you are downloading from Tillora is an SRam logo.  To ",
+    "resolve the situation either replace the SRam logo in ",
+    "Tillora with an NVRam logo, or download a blank NVRam ",
+    "logo to the receipt printer. ",
+    "",
+    "The only way to remove an NVRam logo from a receipt ",
+    "printer is to download a blank logo.  There is no reset ",
+    "procedure for NVRam.",
+    "",
+    nullptr, // the host name
+    "",
+};
+
+} // namespace tlc::test
