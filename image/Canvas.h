@@ -50,6 +50,7 @@ public:
         BeforeChange();
         if (!hasContext_) hasContext_ = true;
         image_->SetPixel(x, y, ResolveColour(colour));
+        changedRow_ = y;
         AfterChange();
     }
 
@@ -58,7 +59,7 @@ protected:
         // The same test as TBitmap::Unshare, on the content this canvas already holds.
         if (image_->CopyBeforeWrite() || image_->HoldsFileDescription()) bitmap_.Unshare();
     }
-    void AfterChange() override { bitmap_.PixelsChanged(); }
+    void AfterChange() override { bitmap_.PixelsChanged(changedRow_); }
 
 private:
     friend class TBitmap;
@@ -68,6 +69,7 @@ private:
     // refers to other content, which saves a step on every pixel.
     TBitmapImage* image_;
     bool hasContext_ = false;
+    std::int32_t changedRow_ = 0;
 };
 
 } // namespace tlc

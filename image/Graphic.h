@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <memory>
 
 #include "base/Types.h"
@@ -45,6 +47,7 @@ public:
     // Sets the modified flag and tells the listener.
     void Changed() {
         modified_ = true;
+        MarkAllRowsChanged();
         quietPixelChanges_ = false;
         if (listener_) listener_->Changed();
     }
@@ -52,12 +55,30 @@ public:
     // A pixel write. Once the image control has handled one and is already
     // marked for repainting, further reports would change nothing until it
     // paints, so it silences them until then (see TImage).
-    void PixelsChanged() {
+    void PixelsChanged(std::int32_t row) {
         modified_ = true;
+        NoteRowsChanged(row, row + 1);
         if (!quietPixelChanges_ && listener_) listener_->Changed();
     }
     void SetQuietPixelChanges(bool value) { quietPixelChanges_ = value; }
     bool QuietPixelChanges() const { return quietPixelChanges_; }
+
+    // Rows changed since the image control last painted, [top, bottom); kept
+    // even while reports are quiet, so that a redraw can stay to those rows.
+    void NoteRowsChanged(std::int32_t top, std::int32_t bottom) {
+        rowsTop_ = std::min(rowsTop_, top);
+        rowsBottom_ = std::max(rowsBottom_, bottom);
+    }
+    void MarkAllRowsChanged() {
+        rowsTop_ = std::numeric_limits<std::int32_t>::min();
+        rowsBottom_ = std::numeric_limits<std::int32_t>::max();
+    }
+    void ForgetChangedRows() {
+        rowsTop_ = std::numeric_limits<std::int32_t>::max();
+        rowsBottom_ = std::numeric_limits<std::int32_t>::min();
+    }
+    std::int32_t ChangedRowsTop() const { return rowsTop_; }
+    std::int32_t ChangedRowsBottom() const { return rowsBottom_; }
 
 protected:
     explicit TGraphic(GraphicKind kind) : kind_(kind) {}
@@ -68,6 +89,9 @@ private:
     bool modified_ = false;
     bool transparent_ = false;
     bool quietPixelChanges_ = false;
+    // A new graphic has never been painted.
+    std::int32_t rowsTop_ = std::numeric_limits<std::int32_t>::min();
+    std::int32_t rowsBottom_ = std::numeric_limits<std::int32_t>::max();
 };
 
 } // namespace tlc

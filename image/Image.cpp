@@ -15,6 +15,7 @@ void TImage::SetBounds(std::int32_t left, std::int32_t top, std::int32_t width,
     top_ = top;
     width_ = width;
     height_ = height;
+    allDirty_ = true;
     if (view_) view_->ImageBoundsChanged();
 }
 
@@ -81,6 +82,28 @@ TImage::Rect TImage::DestRect() const {
         r = Rect{dx, dy, dx + w, dy + h};
     }
     return r;
+}
+
+TImage::Rect TImage::DirtyRect() const {
+    const Rect whole{0, 0, width_, height_};
+    const TGraphic* graphic = picture_.Graphic();
+    if (allDirty_ || !graphic || graphic->Kind() != GraphicKind::Bitmap) return whole;
+    const std::int64_t top = graphic->ChangedRowsTop();
+    const std::int64_t bottom = graphic->ChangedRowsBottom();
+    if (top >= bottom) return Rect{0, 0, 0, 0};
+    const std::int64_t h = picture_.Height();
+    if (h <= 0 || (top <= 0 && bottom >= h)) return whole;
+    const Rect dest = DestRect();
+    const std::int64_t destH = dest.Bottom - dest.Top;
+    const std::int64_t t = std::clamp<std::int64_t>(top, 0, h);
+    const std::int64_t b = std::clamp<std::int64_t>(bottom, 0, h);
+    // Outwards: a scaled row may touch a screen row only in part.
+    const std::int64_t y0 = dest.Top + (t * destH) / h;
+    const std::int64_t y1 = dest.Top + (b * destH + h - 1) / h;
+    const auto top32 = static_cast<std::int32_t>(std::clamp<std::int64_t>(y0, 0, height_));
+    const auto bottom32 = static_cast<std::int32_t>(std::clamp<std::int64_t>(y1, 0, height_));
+    if (top32 >= bottom32) return Rect{0, 0, 0, 0};
+    return Rect{0, top32, width_, bottom32};
 }
 
 TBitmapCanvas& TImage::EnsureCanvasSlow() {

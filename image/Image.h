@@ -50,13 +50,13 @@ public:
     bool AutoSize() const { return autoSize_; }
     void SetAutoSize(bool v);
     bool Stretch() const { return stretch_; }
-    void SetStretch(bool v) { stretch_ = v; Changed(); }
+    void SetStretch(bool v) { stretch_ = v; allDirty_ = true; Changed(); }
     bool Proportional() const { return proportional_; }
-    void SetProportional(bool v) { proportional_ = v; Changed(); }
+    void SetProportional(bool v) { proportional_ = v; allDirty_ = true; Changed(); }
     bool Center() const { return center_; }
-    void SetCenter(bool v) { center_ = v; Changed(); }
+    void SetCenter(bool v) { center_ = v; allDirty_ = true; Changed(); }
     bool Transparent() const { return transparent_; }
-    void SetTransparent(bool v) { transparent_ = v; Changed(); }
+    void SetTransparent(bool v) { transparent_ = v; allDirty_ = true; Changed(); }
     bool Opaque() const { return opaque_; }
 
     void SetView(IImageView* view) { view_ = view; }
@@ -110,12 +110,20 @@ public:
     };
     Rect DestRect() const;
 
+    // The part of the control to paint for what changed since the last
+    // paint: the whole control, or the changed rows of the picture mapped to
+    // the control (rounded outwards when the picture is scaled). Empty when
+    // nothing changed.
+    Rect DirtyRect() const;
+
     // The view brackets its painting with these; changes meanwhile do not
     // mark the control again.
     void BeginPaint() { painting_ = true; }
     void EndPaint() {
         painting_ = false;
         invalid_ = false;
+        allDirty_ = false;
+        if (TGraphic* graphic = picture_.Graphic()) graphic->ForgetChangedRows();
         Unquiet();
     }
     bool NeedsPaint() const { return invalid_; }
@@ -141,6 +149,8 @@ private:
     bool opaque_ = false;
     bool painting_ = false;
     bool invalid_ = false;
+    // Bounds or display properties changed: the picture's rows say too little.
+    bool allDirty_ = true;
 };
 
 } // namespace tlc

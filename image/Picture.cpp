@@ -13,12 +13,16 @@ void TPicture::AssignShared(const TGraphic* graphic) {
         copy->SetListener(this);
     }
     graphic_ = std::move(copy);
+    if (graphic_) graphic_->MarkAllRowsChanged();
     Changed();
 }
 
 void TPicture::Install(std::unique_ptr<TGraphic> graphic) {
     graphic_ = std::move(graphic);
-    if (graphic_) graphic_->SetListener(this);
+    if (graphic_) {
+        graphic_->SetListener(this);
+        graphic_->MarkAllRowsChanged();
+    }
     Changed();
 }
 

@@ -52,6 +52,7 @@ void ClearTargetImage(TImage& target, const LogoGeometry& geometry) {
                 for (std::int32_t row = y + 1; row < height; ++row)
                     raster.FillRow(0, row, width, clWhite);
                 settled->SetModified(true);
+                settled->NoteRowsChanged(y, height);
                 return;
             }
             target.EnsureCanvas().WritePixel(x, y, clWhite);
@@ -89,6 +90,7 @@ void ConvertRow(TImage& source, TImage& target, const Thresholds& t,
         if (TBitmap* to = target.SettledBitmap(true)) {
             to->ImageForWrite().StoreWhere(x, y, n, flags, clBlack);
             to->SetModified(true);
+            to->NoteRowsChanged(y, y + 1);
             x += n;
             continue;
         }

@@ -32,6 +32,41 @@ void TImageView::ImageBoundsChanged() {
     emit BoundsChanged();
 }
 
+QRect TImageView::DirtyArea() const {
+    const TImage::Rect r = model_.DirtyRect();
+    return QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
+}
+
+void TImageView::InvalidateImage() {
+    // Which rows change is known only once the writer is done, and Qt would
+    // merge a pending whole-widget update into every partial repaint of a
+    // conversion; so ask for the changed part when events run again.
+    if (updateQueued_) return;
+    updateQueued_ = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            updateQueued_ = false;
+            if (model_.NeedsPaint()) PaintChanged(false);
+        },
+        Qt::QueuedConnection);
+}
+
+void TImageView::RepaintImageNow() { PaintChanged(true); }
+
+void TImageView::PaintChanged(bool now) {
+    const QRect area = DirtyArea();
+    if (area.isEmpty()) {
+        // Nothing changed since the last paint: that paint still stands.
+        model_.BeginPaint();
+        model_.EndPaint();
+        return;
+    }
+    if (now) repaint(area);
+    // Qt may decline to paint at once; then at the next paint cycle.
+    if (model_.NeedsPaint()) update(area);
+}
+
 QImage RasterToQImage(const TBitmapImage& raster, const QRect& part) {
     QImage out(part.size(), QImage::Format_RGB32);
     if (out.isNull()) return out;
@@ -60,6 +95,8 @@ QImage RasterToQImage(const TBitmapImage& raster, const QRect& part) {
 
 void TImageView::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
+    // What changed outside this paint's area still needs painting.
+    const QRect pending = model_.NeedsPaint() ? DirtyArea() : QRect();
     model_.BeginPaint();
     const TImage::Rect r = model_.DestRect();
     const QRect dest(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
@@ -78,6 +115,7 @@ void TImageView::paintEvent(QPaintEvent* event) {
         }
     }
     model_.EndPaint();
+    if (!pending.isEmpty() && !event->rect().contains(pending)) update(pending);
 }
 
 bool TImageView::GraphicDrawable() const {

@@ -27,8 +27,8 @@ public:
     void AdoptFormBounds();
 
     // IImageView
-    void InvalidateImage() override { update(); }
-    void RepaintImageNow() override { repaint(); }
+    void InvalidateImage() override;
+    void RepaintImageNow() override;
     bool ImageShowing() const override { return isVisible() && parentWidget() != nullptr; }
     void ImageBoundsChanged() override;
 
@@ -44,7 +44,13 @@ private:
     void PaintIcon(QPainter& painter, const QRect& dest);
     static void PaintFramedArea(QPainter& painter, const QRect& dest);
 
+    // The model's changed part in widget coordinates.
+    QRect DirtyArea() const;
+    void PaintChanged(bool now);
+
     TImage model_;
+    // A deferred update of the changed part is queued; see InvalidateImage.
+    bool updateQueued_ = false;
     // Decoded icon, kept while the icon content stays the same.
     const void* iconKey_ = nullptr;
     QImage iconImage_;
