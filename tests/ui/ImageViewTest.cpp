@@ -6,7 +6,9 @@
 
 #include <QBuffer>
 #include <QImageWriter>
+#include <QScreen>
 #include <QTest>
+#include <QWindow>
 
 #include "image/Bitmap.h"
 #include "image/Icon.h"
@@ -64,13 +66,22 @@ QRgb Expected(TColor c) {
 class PaintCounter : public QObject {
 public:
     int paints = 0;
+    QList<QRect> rects;
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) ++paints;
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+            rects.append(static_cast<QPaintEvent*>(event)->rect());
+        }
         return false;
     }
 };
+
+// What the window shows on screen, from its backing store.
+QImage OnScreen(QWidget& window) {
+    return window.screen()->grabWindow(window.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+}
 
 } // namespace
 
@@ -146,6 +157,56 @@ private slots:
         QCOMPARE(counter.paints, 1);
         QVERIFY(!view.Model().NeedsPaint());
         view.removeEventFilter(&counter);
+    }
+
+    // Rows written and redrawn every few rows, the way a conversion does:
+    // each redraw paints only the rows changed since the last one, and what
+    // stays on screen equals a full repaint.
+    void redrawsPaintOnlyChangedRows_data() {
+        QTest::addColumn<bool>("stretch");
+        QTest::addColumn<bool>("proportional");
+        QTest::addColumn<bool>("center");
+        QTest::addColumn<QSize>("control");
+        QTest::newRow("natural") << false << false << false << QSize(60, 50);
+        QTest::newRow("stretched up") << true << false << false << QSize(97, 83);
+        QTest::newRow("proportional centred down") << true << true << true << QSize(41, 67);
+    }
+    void redrawsPaintOnlyChangedRows() {
+        QFETCH(bool, stretch);
+        QFETCH(bool, proportional);
+        QFETCH(bool, center);
+        QFETCH(QSize, control);
+        QWidget parent;
+        parent.resize(120, 100);
+        TImageView view(&parent);
+        view.Model().SetStretch(stretch);
+        view.Model().SetProportional(proportional);
+        view.Model().SetCenter(center);
+        view.Model().SetBounds(3, 2, control.width(), control.height());
+        InstallBitmap(view.Model(), MakeRaster(24, BI_RGB, 50, 45));
+        parent.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&parent));
+        QCoreApplication::processEvents();
+        QVERIFY(!view.Model().NeedsPaint());
+
+        PaintCounter counter;
+        view.installEventFilter(&counter);
+        for (int y = 0; y < 45; ++y) {
+            for (int x = 0; x < 50; x += 3)
+                view.Model().EnsureCanvas().WritePixel(x, y, RGB(y * 5, 255 - y * 5, x * 5));
+            if (y % 7 == 0) view.Model().Repaint();
+        }
+        QCOMPARE(counter.paints, 7);
+        for (const QRect& r : counter.rects) {
+            QVERIFY2(r.height() < view.height() / 2, qPrintable(QString::number(r.height())));
+        }
+        // The rows after the last redraw show at the next paint cycle.
+        QTRY_VERIFY(!view.Model().NeedsPaint());
+        view.removeEventFilter(&counter);
+        const QImage shown = OnScreen(parent);
+        parent.repaint();
+        QCOMPARE(shown, OnScreen(parent));
+        QVERIFY(shown.pixel(view.x() + view.width() / 2, view.y() + view.height() - 2) != qRgb(0, 0, 0));
     }
 
     void iconShowsItsImage() {
