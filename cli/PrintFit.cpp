@@ -45,8 +45,8 @@ PictureSize FitPictureSize(std::int32_t width, std::int32_t height, const Printe
 
 std::int32_t PrintableWidth(int model) {
     switch (model) {
-    // Epson TM-T88III series Specification (STANDARD), 1.1 Printing
-    // Specifications: on 80 mm paper the print width is 72 mm, 512 dots.
+    // Epson's TM-T88III technical reference (section 1.1, printing): on
+    // 80 mm paper the print width is 72 mm, 512 dots.
     case 0: return 512;
     // The other makers' printable widths are not figures we hold a published
     // source for; the model table's limits stand for them.
