@@ -6,8 +6,15 @@
 #include <filesystem>
 #include <functional>
 #include <getopt.h>
+#include <condition_variable>
+#include <exception>
 #include <iostream>
+#include <map>
+#include <mutex>
 #include <optional>
+#include <set>
+#include <sstream>
+#include <thread>
 
 #include "base/Exceptions.h"
 #include "base/ParseInt.h"
@@ -328,46 +335,92 @@ void WarnOfPrintWidth(std::ostream& err, const std::string& what, int model, std
     if (!warning.empty()) ReportFailure(err, what, "warning: " + warning);
 }
 
-// The road of the window: load into an auto-sized source image, convert into
-// the target image, save through the same writer.
-void ConvertOne(const std::string& picture, const std::string& output, const ConvertOptions& o,
-                std::istream& in, std::ostream& out, std::ostream& err) {
-    TImage source, target;
+// A converted picture: the logo's bytes and what the report tells of it.
+struct BuiltLogo {
+    LogoGeometry geometry;
+    PreparedPicture prepared;
+    std::vector<std::uint8_t> bytes;
+};
+
+// The road of the window: load into an auto-sized source image and convert
+// into the target image.
+BuiltLogo LoadAndConvert(const std::string& picture, const ConvertOptions& o, std::istream& in,
+                         TImage& target) {
+    TImage source;
     source.SetAutoSize(true);
     const PrinterLimits limits = LimitsOf(Models(), o.printer);
-    const PreparedPicture prepared = LoadForPrinter(
+    BuiltLogo built;
+    built.prepared = LoadForPrinter(
         source.Picture(),
         [&](TPicture& p, const ImportHints& hints) { return LoadPicture(p, picture, in, hints); }, limits,
         o.prepare);
-    LogoGeometry geometry;
-    ConvertImage(source, target, o.thresholds, limits, geometry);
-    WriteLogo(output, o.printer, geometry, target, out);
-    WarnOfPrintWidth(err, DisplayName(picture, "standard input"), o.printer, geometry.Width);
+    ConvertImage(source, target, o.thresholds, limits, built.geometry);
+    return built;
+}
+
+// The warning and the line of a converted picture.
+void ReportConverted(const std::string& picture, const std::string& output, const ConvertOptions& o,
+                     const BuiltLogo& built, std::ostream& out, std::ostream& err) {
+    WarnOfPrintWidth(err, DisplayName(picture, "standard input"), o.printer, built.geometry.Width);
     if (o.quiet) return;
     // Standard output may carry the logo itself; the report then goes aside.
     std::ostream& report = output == kStdio ? err : out;
     report << DisplayName(picture, "standard input") << " -> "
            << DisplayName(output, "standard output") << " ("
-           << Models()[static_cast<std::size_t>(o.printer)].Name << ", " << DescribeDots(geometry);
-    if (prepared.Scaled)
-        report << ", scaled from " << prepared.Original.Width << " x " << prepared.Original.Height;
+           << Models()[static_cast<std::size_t>(o.printer)].Name << ", " << DescribeDots(built.geometry);
+    if (built.prepared.Scaled)
+        report << ", scaled from " << built.prepared.Original.Width << " x "
+               << built.prepared.Original.Height;
     report << ")\n";
 }
 
-// Refuses an output that would destroy a picture of the run, as cp refuses
-// to copy a file onto itself, or the logo of an earlier picture of the run.
-void CheckOutput(const std::string& output, const std::vector<std::string>& pictures,
-                 const std::vector<std::pair<std::string, std::string>>& written) {
-    if (output == kStdio) return;
-    for (const std::string& picture : pictures)
-        if (picture != kStdio && SameFile(output, picture))
-            throw Exception("'" + output + "' and '" + picture +
-                            "' are the same file; the picture is not overwritten");
-    for (const auto& [earlier, from] : written)
-        if (SameFile(output, earlier))
-            throw Exception(output + " already holds the logo of " + DisplayName(from, "standard input") +
-                            " from this run; not overwritten");
+void ConvertOne(const std::string& picture, const std::string& output, const ConvertOptions& o,
+                std::istream& in, std::ostream& out, std::ostream& err) {
+    TImage target;
+    const BuiltLogo built = LoadAndConvert(picture, o, in, target);
+    // The file is opened before the first pixel is read.
+    WriteLogo(output, o.printer, built.geometry, target, out);
+    ReportConverted(picture, output, o, built, out, err);
 }
+
+// The files of a run, each looked at once: an output that would destroy a
+// picture of the run is refused, as cp refuses to copy a file onto itself,
+// and so is one that already holds the logo of an earlier picture.
+class RunFiles {
+public:
+    explicit RunFiles(const std::vector<std::string>& pictures) {
+        for (const std::string& picture : pictures) {
+            FileFacts facts;
+            if (picture != kStdio && DefaultFileOps().Inspect(picture, facts) && facts.Exists)
+                pictures_.emplace(Identity(facts), picture);
+        }
+    }
+
+    void CheckOutput(const std::string& output) const {
+        if (output == kStdio) return;
+        FileFacts facts;
+        if (!DefaultFileOps().Inspect(output, facts) || !facts.Exists) return;
+        if (const auto p = pictures_.find(Identity(facts)); p != pictures_.end())
+            throw Exception("'" + output + "' and '" + p->second +
+                            "' are the same file; the picture is not overwritten");
+        if (const auto w = written_.find(Identity(facts)); w != written_.end())
+            throw Exception(output + " already holds the logo of " +
+                            DisplayName(w->second, "standard input") + " from this run; not overwritten");
+    }
+
+    void Written(const std::string& output, const std::string& picture) {
+        FileFacts facts;
+        if (output != kStdio && DefaultFileOps().Inspect(output, facts) && facts.Exists)
+            written_.emplace(Identity(facts), picture);
+    }
+
+private:
+    using Id = std::pair<std::uint64_t, std::uint64_t>;
+    static Id Identity(const FileFacts& f) { return {f.Device, f.Inode}; }
+
+    std::map<Id, std::string> pictures_; // the first name of each
+    std::map<Id, std::string> written_;  // output -> its picture
+};
 
 std::string DefaultOutput(const std::string& picture) {
     const fs::path folder = PathFromUtf8(picture).parent_path();
@@ -382,6 +435,190 @@ std::string OutputFor(const std::string& picture, const ConvertOptions& o) {
     }
     if (o.output) return *o.output;
     return picture == kStdio ? std::string("logo.rsc") : DefaultOutput(picture);
+}
+
+// ----------------------------------------------------------------------- batch
+
+// Pictures whose files are flushed to the disk together: one wait on the
+// disk per group instead of two per picture.
+constexpr std::size_t kBatchGroup = 64;
+
+// One picture of a batch on its way. A worker fills in the logo or the
+// failure; the main thread writes, checks and reports in the pictures' order.
+struct BatchItem {
+    std::string output;
+    std::optional<BuiltLogo> built;
+    std::string failure;            // in the words the report gives
+    bool failedEncoding = false;    // the failure came after the file would be opened
+    std::exception_ptr fatal;       // anything else ends the run at its turn
+    std::unique_ptr<FileWriter> writer;
+    bool writeFailed = false;
+    bool ready = false;
+};
+
+void BuildItem(BatchItem& item, const std::string& picture, const ConvertOptions& o, std::istream& in) {
+    try {
+        TImage target;
+        BuiltLogo built = LoadAndConvert(picture, o, in, target);
+        item.failedEncoding = true;
+        built.bytes = EncodeLogo(o.printer, built.geometry, target);
+        item.failedEncoding = false;
+        item.built = std::move(built);
+    } catch (const std::bad_alloc&) {
+        item.failure = "Out of system resources";
+    } catch (const Exception& e) {
+        item.failure = e.Message();
+    } catch (...) {
+        item.fatal = std::current_exception();
+    }
+}
+
+// Pictures are loaded, converted and encoded on every core, a bounded way
+// ahead of the main thread, which takes them in order.
+class BatchWorkers {
+public:
+    BatchWorkers(std::vector<BatchItem>& items, const ConvertOptions& o, std::istream& in)
+        : items_(items), o_(o), in_(in) {
+        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+        const std::size_t count = std::min<std::size_t>(std::min(cores, 8u), items.size());
+        if (count < 2) return; // one picture or one core: the main thread builds it
+        try {
+            for (std::size_t i = 0; i < count; ++i) threads_.emplace_back([this] { Work(); });
+        } catch (const std::system_error&) {
+            // Fewer threads than asked for; the main thread makes up the rest.
+        }
+    }
+    BatchWorkers(const BatchWorkers&) = delete;
+    BatchWorkers& operator=(const BatchWorkers&) = delete;
+    ~BatchWorkers() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        for (std::thread& t : threads_) t.join();
+    }
+
+    // Waits for item j (building it here when nobody else will), and lets
+    // the workers run up to `ahead` items past it.
+    BatchItem& Take(std::size_t j, std::size_t ahead) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        limit_ = std::max(limit_, std::min(items_.size(), j + ahead));
+        wake_.notify_all();
+        if (threads_.empty() || (next_ <= j && Claim(j))) {
+            lock.unlock();
+            BuildItem(items_[j], o_.pictures[j], o_, in_);
+            lock.lock();
+            items_[j].ready = true;
+        }
+        done_.wait(lock, [&] { return items_[j].ready; });
+        return items_[j];
+    }
+
+private:
+    // Claims the next item for the caller when it is `j`.
+    bool Claim(std::size_t j) {
+        if (next_ != j) return false;
+        ++next_;
+        return true;
+    }
+
+    void Work() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            wake_.wait(lock, [&] { return stop_ || next_ < limit_; });
+            if (stop_) return;
+            const std::size_t j = next_++;
+            lock.unlock();
+            BuildItem(items_[j], o_.pictures[j], o_, in_);
+            lock.lock();
+            items_[j].ready = true;
+            done_.notify_all();
+        }
+    }
+
+    std::vector<BatchItem>& items_;
+    const ConvertOptions& o_;
+    std::istream& in_;
+    std::vector<std::thread> threads_;
+    std::mutex mutex_;
+    std::condition_variable wake_, done_;
+    std::size_t next_ = 0, limit_ = 0;
+    bool stop_ = false;
+};
+
+// Opens the output and writes the logo beside it, as far as the order of
+// the single conversion allows before its turn.
+void StageItem(BatchItem& item) {
+    if (item.fatal || (!item.failure.empty() && !item.failedEncoding)) return;
+    item.writer = std::make_unique<FileWriter>(item.output);
+    if (!item.writer->Opened())
+        item.writeFailed = true;
+    else if (item.built && !item.writer->Stage(item.built->bytes))
+        item.writeFailed = true;
+}
+
+// Puts one logo in place, or reports why not, exactly as the single
+// conversion decides: the output checks first, then the picture, then the file.
+bool FinishItem(BatchItem& item, const std::string& picture, RunFiles& files, const ConvertOptions& o,
+                std::ostream& out, std::ostream& err) {
+    try {
+        files.CheckOutput(item.output);
+        if (item.fatal) std::rethrow_exception(item.fatal);
+        if (item.writeFailed) throw Exception(UnableToCreateMessage(item.output));
+        if (!item.failure.empty()) throw Exception(item.failure);
+        if (!item.writer->Finish()) throw Exception(UnableToCreateMessage(item.output));
+        files.Written(item.output, picture);
+        ReportConverted(picture, item.output, o, *item.built, out, err);
+        return true;
+    } catch (const Exception& e) {
+        ReportFailure(err, DisplayName(picture, "standard input"), e.Message());
+        return false;
+    }
+}
+
+int ConvertBatch(const ConvertOptions& o, std::istream& in, std::ostream& out, std::ostream& err) {
+    RunFiles files(o.pictures);
+    const std::size_t n = o.pictures.size();
+    std::vector<BatchItem> items(n);
+    for (std::size_t j = 0; j < n; ++j) items[j].output = OutputFor(o.pictures[j], o);
+    BatchWorkers workers(items, o, in);
+    int failures = 0;
+    for (std::size_t group = 0; group < n; group += kBatchGroup) {
+        const std::size_t end = std::min(n, group + kBatchGroup);
+        for (std::size_t j = group; j < end; ++j) StageItem(workers.Take(j, 2 * kBatchGroup));
+        for (std::size_t j = group; j < end; ++j)
+            if (items[j].writer && items[j].built && !items[j].writeFailed && !items[j].writer->Flush())
+                items[j].writeFailed = true;
+        // The lines wait until the names are durable; a failure that ends
+        // the run still shows what was done before it.
+        std::vector<std::string> errLines(end - group), outLines(end - group);
+        std::set<std::string> folders;
+        const auto report = [&] {
+            for (const std::string& folder : folders) DefaultFileOps().SyncFolder(folder);
+            for (std::size_t k = 0; k < end - group; ++k) err << errLines[k], out << outLines[k];
+        };
+        std::size_t j = group;
+        try {
+            for (; j < end; ++j) {
+                std::ostringstream itemOut, itemErr;
+                if (FinishItem(items[j], o.pictures[j], files, o, itemOut, itemErr)) {
+                    if (items[j].writer->Replaces()) folders.insert(items[j].writer->Folder());
+                } else {
+                    ++failures;
+                }
+                errLines[j - group] = itemErr.str();
+                outLines[j - group] = itemOut.str();
+            }
+        } catch (...) {
+            report();
+            throw;
+        }
+        report();
+        for (std::size_t k = group; k < end; ++k) items[k] = BatchItem{};
+    }
+    err << n - static_cast<std::size_t>(failures) << " converted, " << failures << " failed\n";
+    return failures == 0 ? 0 : 1;
 }
 
 int Convert(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
@@ -422,26 +659,20 @@ int Convert(const std::vector<std::string>& args, std::istream& in, std::ostream
         fs::create_directories(PathFromUtf8(*o.folder), ec);
         if (ec) throw Exception("Unable to create the folder " + *o.folder);
     }
-    int failures = 0;
-    std::vector<std::pair<std::string, std::string>> written; // output, picture
-    for (const std::string& picture : o.pictures) {
-        try {
-            const std::string output = OutputFor(picture, o);
-            CheckOutput(output, o.pictures, written);
-            ConvertOne(picture, output, o, in, out, err);
-            written.emplace_back(output, picture);
-        } catch (const std::bad_alloc&) {
-            ReportFailure(err, DisplayName(picture, "standard input"), "Out of system resources");
-            ++failures;
-        } catch (const Exception& e) {
-            ReportFailure(err, DisplayName(picture, "standard input"), e.Message());
-            ++failures;
-        }
+    if (o.folder) return ConvertBatch(o, in, out, err);
+    // One picture.
+    const std::string& picture = o.pictures.front();
+    try {
+        const std::string output = OutputFor(picture, o);
+        RunFiles(o.pictures).CheckOutput(output);
+        ConvertOne(picture, output, o, in, out, err);
+        return 0;
+    } catch (const std::bad_alloc&) {
+        ReportFailure(err, DisplayName(picture, "standard input"), "Out of system resources");
+    } catch (const Exception& e) {
+        ReportFailure(err, DisplayName(picture, "standard input"), e.Message());
     }
-    if (o.folder)
-        err << o.pictures.size() - static_cast<std::size_t>(failures) << " converted, " << failures
-            << " failed\n";
-    return failures == 0 ? 0 : 1;
+    return 1;
 }
 
 // ------------------------------------------------------------------------ show

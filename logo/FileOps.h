@@ -50,14 +50,20 @@ public:
     virtual bool WriteAll(FileHandle file, const std::uint8_t* data, std::size_t size);
     virtual bool Truncate(FileHandle file, std::uint64_t size);
     virtual bool Sync(FileHandle file);
+    // Starts the file's bytes on their way to the disk without waiting, so
+    // that syncing many files afterwards waits about as long as for one.
+    virtual void StartSync(FileHandle file);
     virtual bool Close(FileHandle file);
 
     // Gives `to` the owner, group, permission bits, extended attributes and
     // access-control lists of `from`. True only when all of them match now.
     virtual bool CopyIdentity(FileHandle from, FileHandle to);
 
-    // Moves `from` over `to` in one step and makes the new name durable.
+    // Moves `from` over `to` in one step. The new name is durable only after
+    // SyncFolder of its folder.
     virtual bool Rename(const std::string& from, const std::string& to);
+    // Makes the names in `folder` durable; harmless where folders cannot be synced.
+    virtual void SyncFolder(const std::string& folder);
     virtual bool Remove(const std::string& path);
 
     // A file name nobody can guess, short enough for any folder.

@@ -200,16 +200,22 @@ bool FileOps::CopyIdentity(FileHandle fromFile, FileHandle toFile) {
            (have.st_mode & 07777) == (want.st_mode & 07777);
 }
 
+void FileOps::StartSync([[maybe_unused]] FileHandle file) {
+#ifdef SYNC_FILE_RANGE_WRITE
+    ::sync_file_range(Fd(file), 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+}
+
 bool FileOps::Rename(const std::string& from, const std::string& to) {
-    if (::rename(from.c_str(), to.c_str()) != 0) return false;
-    // Make the new name itself durable; harmless where folders cannot be synced.
-    const std::string folder = std::filesystem::path(to).parent_path().string();
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+void FileOps::SyncFolder(const std::string& folder) {
     const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
     }
-    return true;
 }
 
 bool FileOps::Remove(const std::string& path) {

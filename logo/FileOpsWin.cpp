@@ -180,6 +180,8 @@ bool FileOps::Sync(FileHandle file) {
     return ::FlushFileBuffers(Handle(file)) || Failed();
 }
 
+void FileOps::StartSync(FileHandle) {}
+
 bool FileOps::Close(FileHandle file) {
     return ::CloseHandle(Handle(file)) || Failed();
 }
@@ -209,6 +211,9 @@ bool FileOps::Rename(const std::string& from, const std::string& to) {
     ::SetLastError(error);
     return Failed();
 }
+
+// The moves above write through to the disk.
+void FileOps::SyncFolder(const std::string&) {}
 
 bool FileOps::Remove(const std::string& path) {
     return ::DeleteFileW(Wide(path).c_str()) || Failed();

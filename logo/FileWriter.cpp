@@ -125,19 +125,45 @@ void FileWriter::CloseTarget() {
 }
 
 bool FileWriter::Commit(const std::vector<std::uint8_t>& bytes) {
-    if (!opened_) return false;
-    opened_ = false; // one commit per opening
-    return inPlace_ ? CommitInPlace(bytes) : CommitReplacing(bytes);
+    if (!Stage(bytes) || !Flush()) return false;
+    const bool replacing = !inPlace_;
+    if (!Finish()) return false;
+    if (replacing) ops_.SyncFolder(folder_);
+    return true;
 }
 
-bool FileWriter::CommitReplacing(const std::vector<std::uint8_t>& bytes) {
-    if (!ops_.WriteAll(temp_, bytes.data(), bytes.size())) return false;
+bool FileWriter::Stage(const std::vector<std::uint8_t>& bytes) {
+    if (!opened_) return false;
+    opened_ = false; // one commit per opening
+    step_ = Step::Staged;
+    if (inPlace_) {
+        inPlaceBytes_ = bytes;
+        return true;
+    }
+    if (!ops_.WriteAll(temp_, bytes.data(), bytes.size())) return step_ = Step::Done, false;
     // Set after the bytes: a write by a plain user drops set-id bits.
     if (target_ != kNoFile && !ops_.CopyIdentity(target_, temp_)) {
         DiscardTemp();
-        return CommitInPlace(bytes);
+        inPlace_ = true;
+        inPlaceBytes_ = bytes;
+        return true;
     }
-    if (!ops_.Sync(temp_)) return false;
+    ops_.StartSync(temp_);
+    return true;
+}
+
+bool FileWriter::Flush() {
+    if (step_ != Step::Staged) return false;
+    step_ = Step::Flushed;
+    if (inPlace_ || ops_.Sync(temp_)) return true;
+    step_ = Step::Done;
+    return false;
+}
+
+bool FileWriter::Finish() {
+    if (step_ != Step::Flushed) return false;
+    step_ = Step::Done;
+    if (inPlace_) return CommitInPlace(inPlaceBytes_);
     if (tempPath_.empty() && !NameTemp()) return false;
     const FileHandle temp = temp_;
     temp_ = kNoFile;
