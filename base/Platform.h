@@ -32,6 +32,9 @@ void UseBinaryStandardStreams();
 // A raster of many megabytes is touched page by page as it is filled; large
 // pages make that a few hundred faults instead of thousands. A hint only.
 void AdviseHugePages(void* data, std::size_t bytes);
+// Maps every page of a fresh buffer that is about to be written in one go,
+// rather than one fault per page as the writes reach it.
+void PrefaultPages(void* data, std::size_t bytes);
 
 // A batch frees one picture's rasters and asks for the same sizes for the
 // next: keep freed memory in the process instead of handing it back.

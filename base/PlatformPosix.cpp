@@ -37,6 +37,16 @@ void AdviseHugePages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t b
 #endif
 }
 
+void PrefaultPages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t bytes) {
+#ifdef MADV_POPULATE_WRITE
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + page - 1) & ~(page - 1);
+    const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(page - 1);
+    // Older systems refuse the advice; the pages then fault in as before.
+    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
+#endif
+}
+
 void KeepFreedMemoryForReuse() {
 #if defined(__GLIBC__)
     // Faulting the same sizes in again page by page is five times the work

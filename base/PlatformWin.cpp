@@ -41,6 +41,7 @@ void UseBinaryStandardStreams() {
 }
 
 void AdviseHugePages(void*, std::size_t) {}
+void PrefaultPages(void*, std::size_t) {}
 
 void KeepFreedMemoryForReuse() {}
 

@@ -1,6 +1,7 @@
 #include "image/Bitmap.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <limits>
@@ -189,6 +190,74 @@ inline void StoreWord(std::uint8_t* p, std::uint32_t v) {
 
 } // namespace
 
+// Row loops of true colour, each dot's three bytes side by side: without
+// byte shuffles (SSSE3) the vectoriser leaves them dot by dot, so they are
+// built for that too where the processor is asked at start-up.
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__ELF__)
+#define TLC_ROW_KERNEL __attribute__((target_clones("default", "ssse3", "avx2"), noinline))
+#else
+#define TLC_ROW_KERNEL
+#endif
+
+namespace {
+
+template <int kStep>
+TLC_ROW_KERNEL void DarkDots(const std::uint8_t* __restrict p, std::uint8_t* __restrict o, std::int32_t n,
+                             std::uint8_t blue, std::uint8_t green, std::uint8_t red) {
+    for (std::int32_t i = 0; i < n; ++i)
+        o[i] = static_cast<std::uint8_t>((p[kStep * i] <= blue) | (p[kStep * i + 1] <= green) |
+                                         (p[kStep * i + 2] <= red));
+}
+
+TLC_ROW_KERNEL void NonBlack24(const std::uint8_t* __restrict p, std::uint8_t* __restrict o, std::int32_t n) {
+    for (std::int32_t i = 0; i < n; ++i) o[i] = (p[3 * i] | p[3 * i + 1] | p[3 * i + 2]) != 0 ? 1 : 0;
+}
+
+// Every dot is written, the flag choosing between its own value and v: no
+// branch to mispredict on a picture of noise.
+TLC_ROW_KERNEL void StoreGrey24(std::uint8_t* __restrict p, const std::uint8_t* __restrict f, std::int32_t n,
+                                std::uint8_t v) {
+    for (std::int32_t i = 0; i < n; ++i) {
+        const auto m = static_cast<std::uint8_t>(-(f[i] != 0));
+        p[3 * i] = static_cast<std::uint8_t>((p[3 * i] & ~m) | (v & m));
+        p[3 * i + 1] = static_cast<std::uint8_t>((p[3 * i + 1] & ~m) | (v & m));
+        p[3 * i + 2] = static_cast<std::uint8_t>((p[3 * i + 2] & ~m) | (v & m));
+    }
+}
+
+} // namespace
+
+namespace {
+
+// The dots of a 1-bit byte, one byte each: 1 where the bit is set, the
+// first dot (bit 7) first.
+constexpr std::array<std::array<std::uint8_t, 8>, 256> SpreadBits() {
+    std::array<std::array<std::uint8_t, 8>, 256> table{};
+    for (int b = 0; b < 256; ++b)
+        for (int k = 0; k < 8; ++k) table[static_cast<std::size_t>(b)][static_cast<std::size_t>(k)] =
+            static_cast<std::uint8_t>((b >> (7 - k)) & 1);
+    return table;
+}
+constexpr auto kSpreadBits = SpreadBits();
+
+} // namespace
+
+TBitmapImage::ChannelTables TBitmapImage::ChannelTables::AtMost(std::int32_t red, std::int32_t green,
+                                                              std::int32_t blue) {
+    ChannelTables t;
+    for (int v = 0; v < 256; ++v) {
+        t.Red[v] = v <= red ? 1 : 0;
+        t.Green[v] = v <= green ? 1 : 0;
+        t.Blue[v] = v <= blue ? 1 : 0;
+    }
+    const auto inByte = [](std::int32_t limit) { return limit >= 0 && limit <= 255; };
+    t.Limits = inByte(red) && inByte(green) && inByte(blue);
+    t.RedLimit = static_cast<std::uint8_t>(std::clamp(red, 0, 255));
+    t.GreenLimit = static_cast<std::uint8_t>(std::clamp(green, 0, 255));
+    t.BlueLimit = static_cast<std::uint8_t>(std::clamp(blue, 0, 255));
+    return t;
+}
+
 void TBitmapImage::ClassifyRow(std::int32_t x, std::int32_t y, std::int32_t count,
                                const ChannelTables& t, std::uint8_t* out) const {
     const auto classify = [&t](TColor c) {
@@ -207,6 +276,7 @@ void TBitmapImage::ClassifyRow(std::int32_t x, std::int32_t y, std::int32_t coun
     switch (format_.BitCount) {
     case 24: {
         const std::uint8_t* p = row + static_cast<std::size_t>(first) * 3;
+        if (t.Limits) return DarkDots<3>(p, o, n, t.BlueLimit, t.GreenLimit, t.RedLimit);
         for (std::int32_t i = 0; i < n; ++i, p += 3)
             o[i] = static_cast<std::uint8_t>(t.Blue[p[0]] | t.Green[p[1]] | t.Red[p[2]]);
         return;
@@ -214,6 +284,7 @@ void TBitmapImage::ClassifyRow(std::int32_t x, std::int32_t y, std::int32_t coun
     case 32:
         if (!masked_) {
             const std::uint8_t* p = row + static_cast<std::size_t>(first) * 4;
+            if (t.Limits) return DarkDots<4>(p, o, n, t.BlueLimit, t.GreenLimit, t.RedLimit);
             for (std::int32_t i = 0; i < n; ++i, p += 4)
                 o[i] = static_cast<std::uint8_t>(t.Blue[p[0]] | t.Green[p[1]] | t.Red[p[2]]);
             return;
@@ -235,10 +306,22 @@ void TBitmapImage::ClassifyRow(std::int32_t x, std::int32_t y, std::int32_t coun
                 o[i] = byIndex[(row[px >> 1] >> ((px & 1) ? 0 : 4)) & 0x0F];
             }
         } else {
-            for (std::int32_t i = 0; i < n; ++i) {
+            const auto dot = [&](std::int32_t i) {
                 const std::int32_t px = first + i;
                 o[i] = byIndex[(row[px >> 3] >> (7 - (px & 7))) & 1];
+            };
+            std::int32_t i = 0;
+            for (; i < n && ((first + i) & 7) != 0; ++i) dot(i);
+            // Whole bytes: eight dots at once, each 0 or 1 spread to a byte
+            // and scaled to its class (no carries: both are at most 255).
+            const std::uint64_t dark = byIndex[1], light = byIndex[0];
+            for (; i + 8 <= n; i += 8) {
+                std::uint64_t ones;
+                std::memcpy(&ones, kSpreadBits[row[(first + i) >> 3]].data(), 8);
+                const std::uint64_t eight = ones * dark + (0x0101010101010101ull - ones) * light;
+                std::memcpy(o + i, &eight, 8);
             }
+            for (; i < n; ++i) dot(i);
         }
         return;
     }
@@ -267,8 +350,7 @@ void TBitmapImage::NonBlackRow(std::int32_t x, std::int32_t y, std::int32_t coun
         return;
     }
     if (format_.BitCount == 24) {
-        const std::uint8_t* p = row + static_cast<std::size_t>(first) * 3;
-        for (std::int32_t i = 0; i < n; ++i) o[i] = (p[3 * i] | p[3 * i + 1] | p[3 * i + 2]) != 0 ? 1 : 0;
+        NonBlack24(row + static_cast<std::size_t>(first) * 3, o, n);
         return;
     }
     // Other formats: what every channel test gives.
@@ -284,32 +366,13 @@ void TBitmapImage::StoreWhere(std::int32_t x, std::int32_t y, std::int32_t count
     const std::uint8_t* f = flags + (first - x);
     const std::int32_t n = end - first;
     std::uint8_t* row = Row(y);
-    // Every dot is written, the flag choosing between its own value and c:
-    // no branch to mispredict on a picture of noise.
+    // As StoreGrey24: every dot written, no branch.
     switch (format_.BitCount) {
     case 24: {
         const auto b = static_cast<std::uint8_t>(BlueOf(c)), g = static_cast<std::uint8_t>(GreenOf(c)),
                    r = static_cast<std::uint8_t>(RedOf(c));
         std::uint8_t* p = row + static_cast<std::size_t>(first) * 3;
-        if (b == g && g == r) {
-            // One byte value (black, white, greys): a mask per byte, then a
-            // blend the vectoriser takes whole.
-            constexpr std::int32_t kBlock = 256;
-            std::uint8_t mask[3 * kBlock];
-            for (std::int32_t at = 0; at < n; at += kBlock) {
-                const std::int32_t m = std::min(kBlock, n - at);
-                for (std::int32_t i = 0; i < m; ++i) {
-                    const auto v = static_cast<std::uint8_t>(-(f[at + i] != 0));
-                    mask[3 * i] = v;
-                    mask[3 * i + 1] = v;
-                    mask[3 * i + 2] = v;
-                }
-                std::uint8_t* q = p + 3 * static_cast<std::size_t>(at);
-                for (std::int32_t k = 0; k < 3 * m; ++k)
-                    q[k] = static_cast<std::uint8_t>((q[k] & ~mask[k]) | (b & mask[k]));
-            }
-            return;
-        }
+        if (b == g && g == r) return StoreGrey24(p, f, n, b); // black, white, greys
         for (std::int32_t i = 0; i < n; ++i, p += 3) {
             const auto m = static_cast<std::uint8_t>(-(f[i] != 0));
             p[0] = static_cast<std::uint8_t>((p[0] & ~m) | (b & m));
@@ -348,11 +411,28 @@ void TBitmapImage::StoreWhere(std::int32_t x, std::int32_t y, std::int32_t count
         }
         return;
     }
-    default:
-        for (std::int32_t i = 0; i < n; ++i)
+    case 1: {
+        const unsigned v = NearestIndex(c);
+        if (v > 1) break;
+        std::int32_t i = 0;
+        for (; i < n && ((first + i) & 7) != 0; ++i)
+            if (f[i]) SetPixel(first + i, y, c);
+        // Whole bytes: the eight flags as a mask of bits, the first to bit 7.
+        for (; i + 8 <= n; i += 8) {
+            unsigned m = 0;
+            for (int k = 0; k < 8; ++k) m |= (f[i + k] != 0 ? 0x80u : 0u) >> k;
+            std::uint8_t& b = row[(first + i) >> 3];
+            b = static_cast<std::uint8_t>((b & ~m) | (v != 0 ? m : 0u));
+        }
+        for (; i < n; ++i)
             if (f[i]) SetPixel(first + i, y, c);
         return;
     }
+    default:
+        break;
+    }
+    for (std::int32_t i = 0; i < n; ++i)
+        if (f[i]) SetPixel(first + i, y, c);
 }
 
 void TBitmapImage::FillRow(std::int32_t x, std::int32_t y, std::int32_t count, TColor c) {

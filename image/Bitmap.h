@@ -171,6 +171,13 @@ public:
     // building the colours.
     struct ChannelTables {
         std::uint8_t Red[256], Green[256], Blue[256];
+        // Set by AtMost: each table is 1 up to a channel value and 0 above,
+        // so rows of true colour are compared rather than looked up.
+        bool Limits = false;
+        std::uint8_t RedLimit = 0, GreenLimit = 0, BlueLimit = 0;
+
+        // 1 where the channel value is at most the limit (none below 0).
+        static ChannelTables AtMost(std::int32_t red, std::int32_t green, std::int32_t blue);
     };
     void ClassifyRow(std::int32_t x, std::int32_t y, std::int32_t count, const ChannelTables& t,
                      std::uint8_t* out) const;

@@ -188,19 +188,27 @@ TEST(RowPath, RowRunsMatchSinglePixels) {
     std::mt19937 rng(7);
     for (int round = 0; round < 200; ++round) {
         const Format fmt = kFormats[round % std::size(kFormats)];
-        const int w = 1 + static_cast<int>(rng() % 40), h = 1 + static_cast<int>(rng() % 4);
+        // Wide enough for whole vectors of dots and whole bytes of 1-bit rows.
+        const int w = 1 + static_cast<int>(rng() % 100), h = 1 + static_cast<int>(rng() % 4);
         auto raster = RandomRaster(rng, fmt, w, h);
         const int y = static_cast<int>(rng() % static_cast<unsigned>(h + 2)) - 1;
         const int x = static_cast<int>(rng() % static_cast<unsigned>(w + 10)) - 5;
-        const int count = static_cast<int>(rng() % 50);
+        const int count = static_cast<int>(rng() % 120);
         const TColor c = rng() % 3 == 0 ? clBlack : rng() % 2 ? clWhite : (rng() & 0xFFFFFF);
         SCOPED_TRACE("round " + std::to_string(round));
 
+        // Any tables, or the thresholds of a conversion (compared, not looked up).
         TBitmapImage::ChannelTables tables;
-        for (int v = 0; v < 256; ++v) {
-            tables.Red[v] = static_cast<std::uint8_t>(rng() % 2);
-            tables.Green[v] = static_cast<std::uint8_t>(rng() % 2 * 2);
-            tables.Blue[v] = static_cast<std::uint8_t>(rng() % 2 * 4);
+        if (round % 2) {
+            const auto limit = [&] { return static_cast<int>(rng() % 260) - 2; };
+            const int r = limit(), g = limit(), b = limit();
+            tables = TBitmapImage::ChannelTables::AtMost(r, g, b);
+        } else {
+            for (int v = 0; v < 256; ++v) {
+                tables.Red[v] = static_cast<std::uint8_t>(rng() % 2);
+                tables.Green[v] = static_cast<std::uint8_t>(rng() % 2 * 2);
+                tables.Blue[v] = static_cast<std::uint8_t>(rng() % 2 * 4);
+            }
         }
         std::vector<std::uint8_t> classes(static_cast<std::size_t>(count) + 1, 0xAB);
         std::vector<std::uint8_t> lit(static_cast<std::size_t>(count) + 1, 0xAB);
