@@ -71,7 +71,14 @@ std::uint8_t* MapPrivateCopy(std::intptr_t handle, std::size_t size);
 // `size` bytes of fresh zero pages with the large-page hint; nullptr when
 // unavailable.
 std::uint8_t* MapZeroPages(std::size_t size);
-// Undoes any of the three; `handle` is -1 for all but MapSharablePages'.
+// The size of a large page, and `size` bytes (a multiple of it) of fresh
+// zero pages aligned to one, so that each fills with one fault; nullptr when
+// unavailable.
+inline constexpr std::size_t kLargePage = std::size_t{2} << 20;
+std::uint8_t* MapLargePages(std::size_t size);
+// Whether KeepFreedMemoryForReuse was asked for.
+bool FreedMemoryKept();
+// Undoes any of the four; `handle` is -1 for all but MapSharablePages'.
 void UnmapPages(std::uint8_t* data, std::size_t size, std::intptr_t handle);
 
 } // namespace tlc

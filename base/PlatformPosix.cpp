@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 
@@ -47,7 +48,16 @@ void PrefaultPages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t byt
 #endif
 }
 
+namespace {
+std::atomic<bool> freedMemoryKept{false};
+} // namespace
+
+bool FreedMemoryKept() {
+    return freedMemoryKept.load(std::memory_order_relaxed);
+}
+
 void KeepFreedMemoryForReuse() {
+    freedMemoryKept = true;
 #if defined(__GLIBC__)
     // Faulting the same sizes in again page by page is five times the work
     // per picture. Rasters of 16 MiB and more are mapped on their own anyway.
@@ -124,6 +134,22 @@ std::uint8_t* MapZeroPages(std::size_t size) {
     if (p == MAP_FAILED) return nullptr;
     AdviseHugePages(p, size);
     return static_cast<std::uint8_t*>(p);
+}
+
+std::uint8_t* MapLargePages(std::size_t size) {
+    if (size == 0 || size % kLargePage != 0 || size > SIZE_MAX - kLargePage) return nullptr;
+    // One large page more than asked, then the unaligned ends given back.
+    void* raw = ::mmap(nullptr, size + kLargePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED) return nullptr;
+    const auto start = reinterpret_cast<std::uintptr_t>(raw);
+    const auto aligned = (start + kLargePage - 1) & ~(kLargePage - 1);
+    if (aligned > start) ::munmap(raw, aligned - start);
+    if (const std::size_t tail = start + kLargePage - aligned; tail > 0)
+        ::munmap(reinterpret_cast<void*>(aligned + size), tail);
+#ifdef MADV_HUGEPAGE
+    ::madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+#endif
+    return reinterpret_cast<std::uint8_t*>(aligned);
 }
 
 void UnmapPages(std::uint8_t* data, std::size_t size, std::intptr_t handle) {

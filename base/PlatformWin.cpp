@@ -44,6 +44,8 @@ void AdviseHugePages(void*, std::size_t) {}
 void PrefaultPages(void*, std::size_t) {}
 
 void KeepFreedMemoryForReuse() {}
+bool FreedMemoryKept() { return false; }
+std::uint8_t* MapLargePages(std::size_t) { return nullptr; }
 
 ReadHandle OpenPlainFileForReading(const std::string& utf8Path, std::uint64_t& size) {
     const int fd = ::_wopen(Wide(utf8Path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);

@@ -1,6 +1,8 @@
 #include "image/PixelBuffer.h"
 
+#include <array>
 #include <cstdlib>
+#include <mutex>
 #include <new>
 #include <utility>
 
@@ -15,6 +17,46 @@ constexpr std::size_t kSharedFrom = std::size_t{16} << 20;
 // From here a buffer's pages are mapped at once: a 600 x 600 raster would
 // otherwise fault in 264 times.
 constexpr std::size_t kPrefaultFrom = std::size_t{256} << 10;
+// From here up to kSharedFrom a buffer takes whole large pages: one fault
+// each instead of hundreds, for at most one large page of address space
+// more (untouched pages cost no memory).
+constexpr std::size_t kLargeFrom = std::size_t{1} << 20;
+
+std::size_t LargeLength(std::size_t size) {
+    return (size + kLargePage - 1) / kLargePage * kLargePage;
+}
+
+// Large-page buffers freed in a process that keeps freed memory (a batch
+// asks for the same sizes picture after picture); a few, by length.
+class FreedLargePages {
+public:
+    std::uint8_t* Take(std::size_t length) {
+        std::lock_guard<std::mutex> guard(lock_);
+        for (std::size_t i = 0; i < count_; ++i)
+            if (kept_[i].second == length) {
+                std::uint8_t* p = kept_[i].first;
+                kept_[i] = kept_[--count_];
+                return p;
+            }
+        return nullptr;
+    }
+    bool Keep(std::uint8_t* p, std::size_t length) {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (count_ == kept_.size()) return false;
+        kept_[count_++] = {p, length};
+        return true;
+    }
+
+private:
+    std::mutex lock_;
+    std::array<std::pair<std::uint8_t*, std::size_t>, 8> kept_{};
+    std::size_t count_ = 0;
+};
+
+FreedLargePages& Freed() {
+    static FreedLargePages* freed = new FreedLargePages; // outlives every buffer
+    return *freed;
+}
 
 } // namespace
 
@@ -38,6 +80,18 @@ void PixelBuffer::Allocate(std::size_t size, bool zeroed, bool shareable) {
             data_ = p;
             size_ = size;
             kind_ = Kind::Anonymous;
+            return;
+        }
+    }
+    if (size >= kLargeFrom) {
+        const std::size_t length = LargeLength(size);
+        std::uint8_t* p = FreedMemoryKept() ? Freed().Take(length) : nullptr;
+        if (p && zeroed) std::memset(p, 0, size);
+        if (!p) p = MapLargePages(length);
+        if (p) {
+            data_ = p;
+            size_ = size;
+            kind_ = Kind::Large;
             return;
         }
     }
@@ -88,6 +142,10 @@ void PixelBuffer::Release() {
     switch (kind_) {
     case Kind::Heap:
         std::free(data_);
+        break;
+    case Kind::Large:
+        if (!FreedMemoryKept() || !Freed().Keep(data_, LargeLength(size_)))
+            UnmapPages(data_, LargeLength(size_), -1);
         break;
     case Kind::Anonymous:
     case Kind::Shared:

@@ -55,7 +55,7 @@ public:
     }
 
 private:
-    enum class Kind : std::uint8_t { None, Heap, Anonymous, Shared, Private };
+    enum class Kind : std::uint8_t { None, Heap, Anonymous, Shared, Private, Large };
     void Take(PixelBuffer& other) {
         data_ = other.data_;
         size_ = other.size_;

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "base/Exceptions.h"
+#include "import/CodecLibraries.h"
 #include "import/ImportSupport.h"
 #include "import/ImportedPicture.h"
 
@@ -32,12 +33,12 @@ int ReadFromMemory(GifFileType* gif, GifByteType* buffer, int wanted) {
 struct GifClose {
     void operator()(GifFileType* gif) const {
         int error = 0;
-        DGifCloseFile(gif, &error);
+        Gif().DGifCloseFile(gif, &error);
     }
 };
 
 [[noreturn]] void Failed(int error) {
-    const char* text = GifErrorString(error);
+    const char* text = Gif().GifErrorString(error);
     import::Damaged("GIF", text ? text : "unreadable data");
 }
 
@@ -46,27 +47,27 @@ struct GifClose {
 std::shared_ptr<TBitmapImage> DecodeGifFile(std::span<const std::uint8_t> bytes) {
     Source source{bytes.data(), bytes.size()};
     int error = 0;
-    std::unique_ptr<GifFileType, GifClose> gif(DGifOpen(&source, ReadFromMemory, &error));
+    std::unique_ptr<GifFileType, GifClose> gif(Gif().DGifOpen(&source, ReadFromMemory, &error));
     if (!gif) Failed(error);
 
     int transparent = -1;
     for (;;) {
         GifRecordType type = UNDEFINED_RECORD_TYPE;
-        if (DGifGetRecordType(gif.get(), &type) == GIF_ERROR) Failed(gif->Error);
+        if (Gif().DGifGetRecordType(gif.get(), &type) == GIF_ERROR) Failed(gif->Error);
         if (type == TERMINATE_RECORD_TYPE) import::Damaged("GIF", "the file holds no picture");
         if (type == EXTENSION_RECORD_TYPE) {
             int code = 0;
             GifByteType* block = nullptr;
-            if (DGifGetExtension(gif.get(), &code, &block) == GIF_ERROR) Failed(gif->Error);
+            if (Gif().DGifGetExtension(gif.get(), &code, &block) == GIF_ERROR) Failed(gif->Error);
             if (code == GRAPHICS_EXT_FUNC_CODE && block && block[0] >= 4)
                 transparent = (block[1] & 1) ? block[4] : -1;
             while (block)
-                if (DGifGetExtensionNext(gif.get(), &block) == GIF_ERROR) Failed(gif->Error);
+                if (Gif().DGifGetExtensionNext(gif.get(), &block) == GIF_ERROR) Failed(gif->Error);
             continue;
         }
         if (type != IMAGE_DESC_RECORD_TYPE) continue;
 
-        if (DGifGetImageDesc(gif.get()) == GIF_ERROR) Failed(gif->Error);
+        if (Gif().DGifGetImageDesc(gif.get()) == GIF_ERROR) Failed(gif->Error);
         const GifImageDesc& frame = gif->Image;
         const ColorMapObject* map = frame.ColorMap ? frame.ColorMap : gif->SColorMap;
         if (!map || !map->Colors) import::Damaged("GIF", "the picture has no colour table");
@@ -98,7 +99,7 @@ std::shared_ptr<TBitmapImage> DecodeGifFile(std::span<const std::uint8_t> bytes)
             }
         };
         auto readLine = [&](std::int64_t y) {
-            if (DGifGetLine(gif.get(), line.data(), frame.Width) == GIF_ERROR) Failed(gif->Error);
+            if (Gif().DGifGetLine(gif.get(), line.data(), frame.Width) == GIF_ERROR) Failed(gif->Error);
             putLine(std::int64_t{frame.Top} + y);
         };
         if (frame.Interlace) {

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "base/Exceptions.h"
+#include "import/CodecLibraries.h"
 #include "import/ImportSupport.h"
 #include "import/ImportedPicture.h"
 
@@ -15,7 +16,7 @@ namespace tlc {
 namespace {
 
 struct HandleFree {
-    void operator()(void* handle) const { tjDestroy(handle); }
+    void operator()(void* handle) const { Jpeg().tjDestroy(handle); }
 };
 using Handle = std::unique_ptr<void, HandleFree>;
 
@@ -28,8 +29,8 @@ constexpr int kFlags = TJFLAG_LIMITSCANS;
 // between markers, common in camera files, leave the picture whole.
 void CheckDecode(tjhandle handle, int status) {
     if (status == 0) return;
-    const char* message = tjGetErrorStr2(handle);
-    if (tjGetErrorCode(handle) == TJERR_WARNING && std::strstr(message, "extraneous bytes") != nullptr)
+    const char* message = Jpeg().tjGetErrorStr2(handle);
+    if (Jpeg().tjGetErrorCode(handle) == TJERR_WARNING && std::strstr(message, "extraneous bytes") != nullptr)
         return;
     import::Damaged("JPEG", message);
 }
@@ -43,7 +44,7 @@ tjscalingfactor ChooseScale(int width, int height, const ImportHints& hints) {
     const auto [tw, th] = hints.ScaledSize(width, height);
     if (tw <= 0 || th <= 0 || tw >= width || th >= height) return best;
     int count = 0;
-    const tjscalingfactor* factors = tjGetScalingFactors(&count);
+    const tjscalingfactor* factors = Jpeg().tjGetScalingFactors(&count);
     for (int i = 0; factors && i < count; ++i) {
         const tjscalingfactor f = factors[i];
         if (f.num > f.denom) continue;
@@ -60,12 +61,12 @@ tjscalingfactor ChooseScale(int width, int height, const ImportHints& hints) {
 
 std::shared_ptr<TBitmapImage> DecodeJpegFile(std::span<const std::uint8_t> bytes,
                                              const ImportHints& hints) {
-    Handle handle(tjInitDecompress());
+    Handle handle(Jpeg().tjInitDecompress());
     if (!handle) throw EOutOfResources();
     int width = 0, height = 0, subsampling = 0, colourspace = 0;
-    if (tjDecompressHeader3(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()),
+    if (Jpeg().tjDecompressHeader3(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()),
                             &width, &height, &subsampling, &colourspace) != 0)
-        import::Damaged("JPEG", tjGetErrorStr2(handle.get()));
+        import::Damaged("JPEG", Jpeg().tjGetErrorStr2(handle.get()));
     // Hostile sizes are refused on the full size, before any decoding.
     import::CheckBuffer("JPEG", width, height, 3);
 
@@ -83,7 +84,7 @@ std::shared_ptr<TBitmapImage> DecodeJpegFile(std::span<const std::uint8_t> bytes
             throw EOutOfResources();
         }
         CheckDecode(handle.get(),
-                    tjDecompress2(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()),
+                    Jpeg().tjDecompress2(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()),
                                   cmyk.data(), w, 0, h, TJPF_CMYK, kFlags));
         for (int y = 0; y < h; ++y) {
             const std::uint8_t* p = cmyk.data() + static_cast<std::size_t>(y) * w * 4;
@@ -99,7 +100,7 @@ std::shared_ptr<TBitmapImage> DecodeJpegFile(std::span<const std::uint8_t> bytes
     }
     // Straight into the raster: its rows are blue, green, red, as TJPF_BGR.
     CheckDecode(handle.get(),
-                tjDecompress2(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()),
+                Jpeg().tjDecompress2(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()),
                               raster->Pixels().data(), w, static_cast<int>(raster->Stride()), h,
                               TJPF_BGR, kFlags));
     return raster;

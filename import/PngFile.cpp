@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/Exceptions.h"
+#include "import/CodecLibraries.h"
 #include "import/ImportSupport.h"
 #include "import/ImportedPicture.h"
 
@@ -15,26 +16,26 @@ namespace tlc {
 namespace {
 
 struct ContextFree {
-    void operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
+    void operator()(spng_ctx* ctx) const { Png().spng_ctx_free(ctx); }
 };
 using Context = std::unique_ptr<spng_ctx, ContextFree>;
 
 void Check(int status) {
-    if (status != 0) import::Damaged("PNG", spng_strerror(status));
+    if (status != 0) import::Damaged("PNG", Png().spng_strerror(status));
 }
 
 } // namespace
 
 std::shared_ptr<TBitmapImage> DecodePngFile(std::span<const std::uint8_t> bytes) {
-    Context ctx(spng_ctx_new(0));
+    Context ctx(Png().spng_ctx_new(0));
     if (!ctx) throw EOutOfResources();
-    Check(spng_set_png_buffer(ctx.get(), bytes.data(), bytes.size()));
+    Check(Png().spng_set_png_buffer(ctx.get(), bytes.data(), bytes.size()));
     // Text and colour-profile chunks are skipped, but libspng still holds
     // them while reading: keep those bounded by the file itself.
-    Check(spng_set_chunk_limits(ctx.get(), bytes.size(), bytes.size()));
+    Check(Png().spng_set_chunk_limits(ctx.get(), bytes.size(), bytes.size()));
 
     spng_ihdr ihdr{};
-    Check(spng_get_ihdr(ctx.get(), &ihdr));
+    Check(Png().spng_get_ihdr(ctx.get(), &ihdr));
     // The decoder's own RGBA buffer and our raster, both checked before either exists.
     import::CheckBuffer("PNG", ihdr.width, ihdr.height, 4);
     // Deflate packs at most 1032 bytes into one, so a short file cannot hold
@@ -51,18 +52,18 @@ std::shared_ptr<TBitmapImage> DecodePngFile(std::span<const std::uint8_t> bytes)
     spng_trns trns{};
     const bool alpha = ihdr.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA ||
                        ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ||
-                       spng_get_trns(ctx.get(), &trns) == 0;
+                       Png().spng_get_trns(ctx.get(), &trns) == 0;
     const int format = alpha ? SPNG_FMT_RGBA8 : SPNG_FMT_RGB8;
     const std::int32_t height = raster->AbsHeight();
 
     if (ihdr.interlace_method == SPNG_INTERLACE_NONE) {
         // Row by row straight into the raster: no picture-sized buffer in between.
-        Check(spng_decode_image(ctx.get(), nullptr, 0, format, SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE));
+        Check(Png().spng_decode_image(ctx.get(), nullptr, 0, format, SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE));
         std::vector<std::uint8_t> row(alpha ? std::size_t{ihdr.width} * 4 : 0);
         for (std::int32_t y = 0; y < height; ++y) {
             std::uint8_t* out = raster->Row(y);
-            const int status = alpha ? spng_decode_row(ctx.get(), row.data(), row.size())
-                                     : spng_decode_row(ctx.get(), out, std::size_t{ihdr.width} * 3);
+            const int status = alpha ? Png().spng_decode_row(ctx.get(), row.data(), row.size())
+                                     : Png().spng_decode_row(ctx.get(), out, std::size_t{ihdr.width} * 3);
             // The last row reports the end of the picture data.
             if (status != 0 && !(status == SPNG_EOI && y == height - 1)) Check(status);
             if (alpha) {
@@ -75,14 +76,14 @@ std::shared_ptr<TBitmapImage> DecodePngFile(std::span<const std::uint8_t> bytes)
     }
 
     std::size_t size = 0;
-    Check(spng_decoded_image_size(ctx.get(), SPNG_FMT_RGBA8, &size));
+    Check(Png().spng_decoded_image_size(ctx.get(), SPNG_FMT_RGBA8, &size));
     std::vector<std::uint8_t> rgba;
     try {
         rgba.resize(size);
     } catch (const std::bad_alloc&) {
         throw EOutOfResources();
     }
-    Check(spng_decode_image(ctx.get(), rgba.data(), rgba.size(), SPNG_FMT_RGBA8, SPNG_DECODE_TRNS));
+    Check(Png().spng_decode_image(ctx.get(), rgba.data(), rgba.size(), SPNG_FMT_RGBA8, SPNG_DECODE_TRNS));
     const std::size_t rowBytes = std::size_t{ihdr.width} * 4;
     for (std::int32_t y = 0; y < height; ++y)
         import::PutRgbaRow(*raster, y, rgba.data() + static_cast<std::size_t>(y) * rowBytes);
@@ -100,22 +101,22 @@ std::vector<std::uint8_t> EncodeOneBitPng(std::int32_t width, std::int32_t heigh
             if (!black(x, y)) row[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
     }
 
-    Context ctx(spng_ctx_new(SPNG_CTX_ENCODER));
+    Context ctx(Png().spng_ctx_new(SPNG_CTX_ENCODER));
     if (!ctx) throw EOutOfResources();
     auto check = [](int status) {
-        if (status != 0) throw Exception(std::string("PNG encoder: ") + spng_strerror(status));
+        if (status != 0) throw Exception(std::string("PNG encoder: ") + Png().spng_strerror(status));
     };
-    check(spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1));
+    check(Png().spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1));
     spng_ihdr ihdr{};
     ihdr.width = static_cast<std::uint32_t>(width);
     ihdr.height = static_cast<std::uint32_t>(height);
     ihdr.bit_depth = 1;
     ihdr.color_type = SPNG_COLOR_TYPE_GRAYSCALE;
-    check(spng_set_ihdr(ctx.get(), &ihdr));
-    check(spng_encode_image(ctx.get(), dots.data(), dots.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE));
+    check(Png().spng_set_ihdr(ctx.get(), &ihdr));
+    check(Png().spng_encode_image(ctx.get(), dots.data(), dots.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE));
     std::size_t length = 0;
     int error = 0;
-    std::unique_ptr<void, void (*)(void*)> png(spng_get_png_buffer(ctx.get(), &length, &error), std::free);
+    std::unique_ptr<void, void (*)(void*)> png(Png().spng_get_png_buffer(ctx.get(), &length, &error), std::free);
     check(error);
     const auto* p = static_cast<const std::uint8_t*>(png.get());
     return std::vector<std::uint8_t>(p, p + length);

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "base/Exceptions.h"
+#include "import/CodecLibraries.h"
 #include "import/ImportSupport.h"
 #include "import/ImportedPicture.h"
 
@@ -23,15 +24,15 @@ const char* StatusText(VP8StatusCode status) {
 }
 
 struct OutputFree {
-    void operator()(WebPDecBuffer* buffer) const { WebPFreeDecBuffer(buffer); }
+    void operator()(WebPDecBuffer* buffer) const { Webp().WebPFreeDecBuffer(buffer); }
 };
 
 } // namespace
 
 std::shared_ptr<TBitmapImage> DecodeWebpFile(std::span<const std::uint8_t> bytes) {
     WebPDecoderConfig config;
-    if (!WebPInitDecoderConfig(&config)) throw EOutOfResources();
-    VP8StatusCode status = WebPGetFeatures(bytes.data(), bytes.size(), &config.input);
+    if (!Webp().WebPInitDecoderConfigInternal(&config, WEBP_DECODER_ABI_VERSION)) throw EOutOfResources();
+    VP8StatusCode status = Webp().WebPGetFeaturesInternal(bytes.data(), bytes.size(), &config.input, WEBP_DECODER_ABI_VERSION);
     if (status != VP8_STATUS_OK) import::Damaged("WebP", StatusText(status));
     if (config.input.has_animation) import::Damaged("WebP", "animated pictures are not supported");
     const int width = config.input.width, height = config.input.height;
@@ -57,7 +58,7 @@ std::shared_ptr<TBitmapImage> DecodeWebpFile(std::span<const std::uint8_t> bytes
         config.output.u.RGBA.stride = static_cast<int>(raster->Stride());
         config.output.u.RGBA.size = raster->Pixels().size();
     }
-    status = WebPDecode(bytes.data(), bytes.size(), &config);
+    status = Webp().WebPDecode(bytes.data(), bytes.size(), &config);
     if (status != VP8_STATUS_OK) import::Damaged("WebP", StatusText(status));
     if (config.input.has_alpha)
         for (int y = 0; y < height; ++y)
