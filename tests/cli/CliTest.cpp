@@ -340,6 +340,50 @@ TEST_F(CliTest, BatchCreatesItsFolderCountsAndQuietens) {
     EXPECT_EQ(blocked.err, "tillora-logo: Unable to create the folder " + (dir_ / "plain" / "x").string() + "\n");
 }
 
+// A batch longer than the pictures converted side by side and flushed
+// together: every logo is the one converting the picture alone gives, and
+// the lines, the failures and the refusals keep the pictures' order.
+TEST_F(CliTest, LongBatchMatchesSingleConversionsInOrder) {
+    constexpr int kPictures = 150;
+    fs::create_directories(dir_ / "other");
+    std::vector<std::string> args = {"convert"};
+    for (int i = 0; i < kPictures; ++i) {
+        const std::string name = "p" + std::to_string(1000 + i) + ".bmp";
+        const fs::path picture = i == 100 ? dir_ / "other" / "p1003.bmp" : dir_ / name;
+        if (i == 70)
+            WriteBytes(picture, {'B', 'M', 0, 0});
+        else
+            WriteBytes(picture, TestBitmap(20 + i % 37, 10 + i % 23));
+        args.push_back(picture.string());
+    }
+    const fs::path folder = dir_ / "logos";
+    args.insert(args.end(), {"-d", folder.string()});
+    const CliRun batch = Cli(args);
+    EXPECT_EQ(batch.status, 1);
+
+    std::istringstream lines(batch.out);
+    std::string line;
+    for (int i = 0; i < kPictures; ++i) {
+        const std::string& picture = args[static_cast<std::size_t>(i) + 1];
+        if (i == 70 || i == 100) continue;
+        ASSERT_TRUE(std::getline(lines, line)) << i;
+        const fs::path output = folder / (fs::path(picture).stem().string() + ".rsc");
+        EXPECT_EQ(line.rfind(picture + " -> " + output.string() + " (", 0), 0u) << line;
+        const CliRun alone = Cli({"convert", picture, "-o", (dir_ / "alone.rsc").string(), "-q"});
+        ASSERT_EQ(alone.status, 0) << alone.err;
+        EXPECT_EQ(ReadBytes(output), ReadBytes(dir_ / "alone.rsc")) << picture;
+    }
+    EXPECT_FALSE(std::getline(lines, line)) << line;
+    const std::size_t damaged = batch.err.find(args[71] + ": ");
+    const std::size_t clash = batch.err.find(args[101] + ": " + (folder / "p1003.rsc").string() +
+                                             " already holds the logo of " + args[4]);
+    EXPECT_NE(damaged, std::string::npos) << batch.err;
+    EXPECT_NE(clash, std::string::npos) << batch.err;
+    EXPECT_LT(damaged, clash);
+    EXPECT_TRUE(batch.err.ends_with("\n148 converted, 2 failed\n")) << batch.err;
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator{}), kPictures - 2);
+}
+
 // A stream whose every write fails, as standard output on a full disk.
 class FullBuffer : public std::streambuf {
 protected:
