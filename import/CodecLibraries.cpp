@@ -42,85 +42,40 @@ private:
     std::string error_;
 };
 
-#define TLC_FIND(lib, api, name) ok = lib.Find(api.name, #name) && ok
+// Each library's functions, made once per library.
+template <typename Api>
+const Api& Opened(const char* soname, const char* format, bool (*fill)(Library&, Api&)) {
+    static Library lib(soname);
+    static Api api;
+    static const bool loaded = fill(lib, api);
+    if (!loaded) lib.Refuse(format);
+    return api;
+}
+
+#define TLC_FIND(name) ok = lib.Find(api.name, #name) && ok;
+#define TLC_FILL(Api, FUNCTIONS)                                                                  \
+    [](Library& lib, Api& api) {                                                                  \
+        bool ok = true;                                                                           \
+        FUNCTIONS(TLC_FIND)                                                                       \
+        return ok;                                                                                \
+    }
 
 } // namespace
 
 const PngLibrary& Png() {
-    static Library lib(TLC_SPNG_SONAME);
-    static PngLibrary api;
-    static const bool loaded = [] {
-        bool ok = true;
-        TLC_FIND(lib, api, spng_ctx_new);
-        TLC_FIND(lib, api, spng_ctx_free);
-        TLC_FIND(lib, api, spng_strerror);
-        TLC_FIND(lib, api, spng_set_png_buffer);
-        TLC_FIND(lib, api, spng_set_chunk_limits);
-        TLC_FIND(lib, api, spng_set_option);
-        TLC_FIND(lib, api, spng_get_ihdr);
-        TLC_FIND(lib, api, spng_set_ihdr);
-        TLC_FIND(lib, api, spng_get_trns);
-        TLC_FIND(lib, api, spng_decoded_image_size);
-        TLC_FIND(lib, api, spng_decode_image);
-        TLC_FIND(lib, api, spng_decode_row);
-        TLC_FIND(lib, api, spng_encode_image);
-        TLC_FIND(lib, api, spng_get_png_buffer);
-        return ok;
-    }();
-    if (!loaded) lib.Refuse("PNG");
-    return api;
+    return Opened<PngLibrary>(TLC_SPNG_SONAME, "PNG", TLC_FILL(PngLibrary, TLC_PNG_FUNCTIONS));
 }
 
 const JpegLibrary& Jpeg() {
-    static Library lib(TLC_TURBOJPEG_SONAME);
-    static JpegLibrary api;
-    static const bool loaded = [] {
-        bool ok = true;
-        TLC_FIND(lib, api, tjInitDecompress);
-        TLC_FIND(lib, api, tjDestroy);
-        TLC_FIND(lib, api, tjGetErrorStr2);
-        TLC_FIND(lib, api, tjGetErrorCode);
-        TLC_FIND(lib, api, tjGetScalingFactors);
-        TLC_FIND(lib, api, tjDecompressHeader3);
-        TLC_FIND(lib, api, tjDecompress2);
-        return ok;
-    }();
-    if (!loaded) lib.Refuse("JPEG");
-    return api;
+    return Opened<JpegLibrary>(TLC_TURBOJPEG_SONAME, "JPEG", TLC_FILL(JpegLibrary, TLC_JPEG_FUNCTIONS));
 }
 
 const GifLibrary& Gif() {
-    static Library lib(TLC_GIF_SONAME);
-    static GifLibrary api;
-    static const bool loaded = [] {
-        bool ok = true;
-        TLC_FIND(lib, api, DGifOpen);
-        TLC_FIND(lib, api, DGifCloseFile);
-        TLC_FIND(lib, api, DGifGetRecordType);
-        TLC_FIND(lib, api, DGifGetExtension);
-        TLC_FIND(lib, api, DGifGetExtensionNext);
-        TLC_FIND(lib, api, DGifGetImageDesc);
-        TLC_FIND(lib, api, DGifGetLine);
-        TLC_FIND(lib, api, GifErrorString);
-        return ok;
-    }();
-    if (!loaded) lib.Refuse("GIF");
-    return api;
+    return Opened<GifLibrary>(TLC_GIF_SONAME, "GIF", TLC_FILL(GifLibrary, TLC_GIF_FUNCTIONS));
 }
 
 const WebpLibrary& Webp() {
-    static Library lib(TLC_WEBP_SONAME);
-    static WebpLibrary api;
-    static const bool loaded = [] {
-        bool ok = true;
-        TLC_FIND(lib, api, WebPInitDecoderConfigInternal);
-        TLC_FIND(lib, api, WebPGetFeaturesInternal);
-        TLC_FIND(lib, api, WebPDecode);
-        TLC_FIND(lib, api, WebPFreeDecBuffer);
-        return ok;
-    }();
-    if (!loaded) lib.Refuse("WebP");
-    return api;
+    return Opened<WebpLibrary>(TLC_WEBP_SONAME, "WebP", TLC_FILL(WebpLibrary, TLC_WEBP_FUNCTIONS));
 }
 
 } // namespace tlc

@@ -13,51 +13,59 @@ namespace tlc {
 
 #define TLC_CODEC_FUNCTION(name) decltype(&::name) name = nullptr;
 
+#define TLC_PNG_FUNCTIONS(X) \
+    X(spng_ctx_new) \
+    X(spng_ctx_free) \
+    X(spng_strerror) \
+    X(spng_set_png_buffer) \
+    X(spng_set_chunk_limits) \
+    X(spng_set_option) \
+    X(spng_get_ihdr) \
+    X(spng_set_ihdr) \
+    X(spng_get_trns) \
+    X(spng_decoded_image_size) \
+    X(spng_decode_image) \
+    X(spng_decode_row) \
+    X(spng_encode_image) \
+    X(spng_get_png_buffer)
 struct PngLibrary {
-    TLC_CODEC_FUNCTION(spng_ctx_new)
-    TLC_CODEC_FUNCTION(spng_ctx_free)
-    TLC_CODEC_FUNCTION(spng_strerror)
-    TLC_CODEC_FUNCTION(spng_set_png_buffer)
-    TLC_CODEC_FUNCTION(spng_set_chunk_limits)
-    TLC_CODEC_FUNCTION(spng_set_option)
-    TLC_CODEC_FUNCTION(spng_get_ihdr)
-    TLC_CODEC_FUNCTION(spng_set_ihdr)
-    TLC_CODEC_FUNCTION(spng_get_trns)
-    TLC_CODEC_FUNCTION(spng_decoded_image_size)
-    TLC_CODEC_FUNCTION(spng_decode_image)
-    TLC_CODEC_FUNCTION(spng_decode_row)
-    TLC_CODEC_FUNCTION(spng_encode_image)
-    TLC_CODEC_FUNCTION(spng_get_png_buffer)
+    TLC_PNG_FUNCTIONS(TLC_CODEC_FUNCTION)
 };
 
+#define TLC_JPEG_FUNCTIONS(X) \
+    X(tjInitDecompress) \
+    X(tjDestroy) \
+    X(tjGetErrorStr2) \
+    X(tjGetErrorCode) \
+    X(tjGetScalingFactors) \
+    X(tjDecompressHeader3) \
+    X(tjDecompress2)
 struct JpegLibrary {
-    TLC_CODEC_FUNCTION(tjInitDecompress)
-    TLC_CODEC_FUNCTION(tjDestroy)
-    TLC_CODEC_FUNCTION(tjGetErrorStr2)
-    TLC_CODEC_FUNCTION(tjGetErrorCode)
-    TLC_CODEC_FUNCTION(tjGetScalingFactors)
-    TLC_CODEC_FUNCTION(tjDecompressHeader3)
-    TLC_CODEC_FUNCTION(tjDecompress2)
+    TLC_JPEG_FUNCTIONS(TLC_CODEC_FUNCTION)
 };
 
+#define TLC_GIF_FUNCTIONS(X) \
+    X(DGifOpen) \
+    X(DGifCloseFile) \
+    X(DGifGetRecordType) \
+    X(DGifGetExtension) \
+    X(DGifGetExtensionNext) \
+    X(DGifGetImageDesc) \
+    X(DGifGetLine) \
+    X(GifErrorString)
 struct GifLibrary {
-    TLC_CODEC_FUNCTION(DGifOpen)
-    TLC_CODEC_FUNCTION(DGifCloseFile)
-    TLC_CODEC_FUNCTION(DGifGetRecordType)
-    TLC_CODEC_FUNCTION(DGifGetExtension)
-    TLC_CODEC_FUNCTION(DGifGetExtensionNext)
-    TLC_CODEC_FUNCTION(DGifGetImageDesc)
-    TLC_CODEC_FUNCTION(DGifGetLine)
-    TLC_CODEC_FUNCTION(GifErrorString)
+    TLC_GIF_FUNCTIONS(TLC_CODEC_FUNCTION)
 };
 
 // The header's WebPInitDecoderConfig and WebPGetFeatures are inline calls
 // of the two ...Internal functions with WEBP_DECODER_ABI_VERSION.
+#define TLC_WEBP_FUNCTIONS(X) \
+    X(WebPInitDecoderConfigInternal) \
+    X(WebPGetFeaturesInternal) \
+    X(WebPDecode) \
+    X(WebPFreeDecBuffer)
 struct WebpLibrary {
-    TLC_CODEC_FUNCTION(WebPInitDecoderConfigInternal)
-    TLC_CODEC_FUNCTION(WebPGetFeaturesInternal)
-    TLC_CODEC_FUNCTION(WebPDecode)
-    TLC_CODEC_FUNCTION(WebPFreeDecBuffer)
+    TLC_WEBP_FUNCTIONS(TLC_CODEC_FUNCTION)
 };
 
 #undef TLC_CODEC_FUNCTION
