@@ -13,7 +13,8 @@
 # PEERS picks the programs beside ours (default: all installed); CASES picks
 # from "one batch big" (default: all).
 # Prints one table per place: median milliseconds, peer / ours (> 1: ours
-# faster) and peak resident memory.
+# faster) and peak resident memory. Single programs run without a shell;
+# pipelines and globs in sh, less the start of sh itself.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 runs=${2:-20}
@@ -139,22 +140,40 @@ compare() { # title input outdir runs generator
         names+=("$name")
         cmds+=("$cmd")
     done < <($gen | grep -E "^(ours|${PEERS// /|})\|")
+    # No shell around a single program: starting one and exec-ing the program
+    # costs more than hyperfine's correction takes off, which weighs most on
+    # the fastest. A pipeline, a glob or a cd runs in sh, whose own start (the
+    # last command, "sh -c :") is taken off, as hyperfine's shell mode does.
+    local run=() shelled=()
+    for cmd in "${cmds[@]}"; do
+        if [[ $cmd == *['|&;<>*']* || $cmd == cd\ * ]]; then
+            run+=("sh -c '$cmd'")
+            shelled+=(1)
+        else
+            run+=("$cmd")
+            shelled+=(0)
+        fi
+    done
     local json="$scratch/result.json"
     mkdir -p "$outdir"
-    hyperfine --style none --warmup 2 --runs "$n" --export-json "$json" \
-        --prepare "rm -rf $outdir && mkdir -p $outdir" "${cmds[@]}" >/dev/null
+    hyperfine -N --style none --warmup 2 --runs "$n" --export-json "$json" \
+        --prepare "sh -c 'rm -rf $outdir && mkdir -p $outdir'" "${run[@]}" "sh -c :" >/dev/null
     local peaks=()
     for cmd in "${cmds[@]}"; do
         rm -rf "$outdir" && mkdir -p "$outdir"
         peaks+=("$(/usr/bin/time -v sh -c "$cmd" 2>&1 >/dev/null |
             awk -F': ' '/Maximum resident/ {printf "%.1f", $2 / 1024}')")
     done
-    /usr/bin/python3 - "$json" "$title" "${names[@]}" -- "${peaks[@]}" <<'PY'
+    /usr/bin/python3 - "$json" "$title" "${names[@]}" -- "${peaks[@]}" -- "${shelled[@]}" <<'PY'
 import json, statistics, sys
 args = sys.argv[3:]
 cut = args.index("--")
-names, peaks = args[:cut], args[cut + 1:]
+names, rest = args[:cut], args[cut + 1:]
+cut = rest.index("--")
+peaks, shelled = rest[:cut], [s == "1" for s in rest[cut + 1:]]
 med = [statistics.median(r["times"]) * 1000 for r in json.load(open(sys.argv[1]))["results"]]
+shell = med.pop()
+med = [m - shell if s else m for m, s in zip(med, shelled)]
 ours = med[names.index("ours")]
 for name, m, peak in zip(names, med, peaks):
     ratio = "1.00" if name == "ours" else f"{m / ours:.2f}"
@@ -164,6 +183,9 @@ PY
 
 shm=$(mktemp -d /dev/shm/tlc-peers.XXXXXX)
 cp -r "$scratch/one.bmp" "$scratch/big.bmp" "$scratch/batch" "$shm/"
+# The pictures just written must not still be on their way to the disk: the
+# first flush of a logo would wait for them.
+sync
 
 echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "Ours: $("$ours" --version 2>/dev/null | head -1 || true) ($build)"
