@@ -17,9 +17,9 @@ constexpr std::size_t kSharedFrom = std::size_t{16} << 20;
 // From here a buffer's pages are mapped at once: a 600 x 600 raster would
 // otherwise fault in 264 times.
 constexpr std::size_t kPrefaultFrom = std::size_t{256} << 10;
-// From here up to kSharedFrom a buffer takes whole large pages: one fault
-// each instead of hundreds, for at most one large page of address space
-// more (untouched pages cost no memory).
+// From here up to kSharedFrom a buffer takes whole large pages in a process
+// that keeps freed memory: one fault each instead of hundreds, for at most
+// one large page of address space more (untouched pages cost no memory).
 constexpr std::size_t kLargeFrom = std::size_t{1} << 20;
 
 std::size_t LargeLength(std::size_t size) {
@@ -83,9 +83,11 @@ void PixelBuffer::Allocate(std::size_t size, bool zeroed, bool shareable) {
             return;
         }
     }
-    if (size >= kLargeFrom) {
+    // Only where freed memory is kept: elsewhere the heap hands a freed
+    // raster's memory to the next one, already mapped, which beats any fault.
+    if (size >= kLargeFrom && FreedMemoryKept()) {
         const std::size_t length = LargeLength(size);
-        std::uint8_t* p = FreedMemoryKept() ? Freed().Take(length) : nullptr;
+        std::uint8_t* p = Freed().Take(length);
         if (p && zeroed) std::memset(p, 0, size);
         if (!p) p = MapLargePages(length);
         if (p) {
@@ -144,7 +146,7 @@ void PixelBuffer::Release() {
         std::free(data_);
         break;
     case Kind::Large:
-        if (!FreedMemoryKept() || !Freed().Keep(data_, LargeLength(size_)))
+        if (!Freed().Keep(data_, LargeLength(size_)))
             UnmapPages(data_, LargeLength(size_), -1);
         break;
     case Kind::Anonymous:
