@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,11 @@ void AdviseHugePages(void* data, std::size_t bytes);
 // Maps every page of a fresh buffer that is about to be written in one go,
 // rather than one fault per page as the writes reach it.
 void PrefaultPages(void* data, std::size_t bytes);
+
+// Runs `start` with Ctrl-C, hang-up and termination blocked, so that the
+// threads it starts inherit that and leave those signals to the thread that
+// holds them back around a save (a signal goes to any thread not blocking it).
+void StartWithInterruptsBlocked(const std::function<void()>& start);
 
 // A batch frees one picture's rasters and asks for the same sizes for the
 // next: keep freed memory in the process instead of handing it back.

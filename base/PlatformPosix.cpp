@@ -1,6 +1,8 @@
 #include "base/Platform.h"
 
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <limits.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -46,6 +48,20 @@ void PrefaultPages([[maybe_unused]] void* data, [[maybe_unused]] std::size_t byt
     // Older systems refuse the advice; the pages then fault in as before.
     if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_POPULATE_WRITE);
 #endif
+}
+
+void StartWithInterruptsBlocked(const std::function<void()>& start) {
+    sigset_t held, before;
+    sigemptyset(&held);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&held, sig);
+    ::pthread_sigmask(SIG_BLOCK, &held, &before);
+    try {
+        start();
+    } catch (...) {
+        ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+        throw;
+    }
+    ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
 namespace {

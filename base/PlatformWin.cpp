@@ -43,6 +43,11 @@ void UseBinaryStandardStreams() {
 void AdviseHugePages(void*, std::size_t) {}
 void PrefaultPages(void*, std::size_t) {}
 
+// The console's control handler is the whole process's.
+void StartWithInterruptsBlocked(const std::function<void()>& start) {
+    start();
+}
+
 void KeepFreedMemoryForReuse() {}
 bool FreedMemoryKept() { return false; }
 std::uint8_t* MapLargePages(std::size_t) { return nullptr; }

@@ -482,11 +482,15 @@ public:
         const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
         const std::size_t count = std::min<std::size_t>(std::min(cores, 8u), items.size());
         if (count < 2) return; // one picture or one core: the main thread builds it
-        try {
-            for (std::size_t i = 0; i < count; ++i) threads_.emplace_back([this] { Work(); });
-        } catch (const std::system_error&) {
-            // Fewer threads than asked for; the main thread makes up the rest.
-        }
+        // Interrupts stay with the main thread, which holds them back while a
+        // logo's temporary file has a name.
+        StartWithInterruptsBlocked([&] {
+            try {
+                for (std::size_t i = 0; i < count; ++i) threads_.emplace_back([this] { Work(); });
+            } catch (const std::system_error&) {
+                // Fewer threads than asked for; the main thread makes up the rest.
+            }
+        });
     }
     BatchWorkers(const BatchWorkers&) = delete;
     BatchWorkers& operator=(const BatchWorkers&) = delete;
