@@ -199,7 +199,15 @@ expect_exit_zero() {
   [ "$code" = 0 ] || fail "exit code $code, not 0"
 }
 
+# A file dialog is hidden before the program writes what it chose, and a
+# durable save may take a while on a busy disk: wait for the file (it is
+# renamed into place whole, so once there it is complete).
 same_bytes() {
+  local i
+  for ((i = 0; i < patience; i++)); do
+    [ -f "$1" ] && break
+    sleep 0.1
+  done
   [ -f "$1" ] || fail "no file $1"
   cmp "$1" "$2" || fail "$1 differs from $2"
 }
