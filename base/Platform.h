@@ -42,6 +42,10 @@ void PrefaultPages(void* data, std::size_t bytes);
 // holds them back around a save (a signal goes to any thread not blocking it).
 void StartWithInterruptsBlocked(const std::function<void()>& start);
 
+// Fills `size` bytes from the system's source of unpredictable bytes; false
+// where it has none to give.
+bool FillRandomBytes(std::uint8_t* data, std::size_t size);
+
 // A batch frees one picture's rasters and asks for the same sizes for the
 // next: keep freed memory in the process instead of handing it back.
 void KeepFreedMemoryForReuse();

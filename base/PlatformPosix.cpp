@@ -5,6 +5,9 @@
 #include <signal.h>
 #include <limits.h>
 #include <sys/mman.h>
+#if defined(__linux__)
+#include <sys/random.h>
+#endif
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -62,6 +65,23 @@ void StartWithInterruptsBlocked(const std::function<void()>& start) {
         throw;
     }
     ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+}
+
+bool FillRandomBytes([[maybe_unused]] std::uint8_t* data, [[maybe_unused]] std::size_t size) {
+#if defined(__linux__)
+    while (size > 0) {
+        const ssize_t got = ::getrandom(data, size, 0);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data += got;
+        size -= static_cast<std::size_t>(got);
+    }
+    return true;
+#else
+    return false;
+#endif
 }
 
 namespace {

@@ -50,6 +50,7 @@ void StartWithInterruptsBlocked(const std::function<void()>& start) {
 
 void KeepFreedMemoryForReuse() {}
 bool FreedMemoryKept() { return false; }
+bool FillRandomBytes(std::uint8_t*, std::size_t) { return false; }
 std::uint8_t* MapLargePages(std::size_t) { return nullptr; }
 
 ReadHandle OpenPlainFileForReading(const std::string& utf8Path, std::uint64_t& size) {

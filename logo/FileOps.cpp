@@ -2,15 +2,30 @@
 
 #include <random>
 
+#include "base/Platform.h"
+
 // The steps both platforms share; the rest is in FileOpsPosix.cpp and
 // FileOpsWin.cpp.
 namespace tlc {
 
 std::string FileOps::UnpredictableName() {
-    static std::random_device device;
     static const char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     std::string name = ".tlc-";
-    for (int i = 0; i < 16; ++i) name += kDigits[device() % 36];
+    // Straight from the system where it can: the C++ library's device first
+    // asks the processor what it has, slow in a virtual machine.
+    std::uint8_t bytes[32];
+    std::size_t used = sizeof bytes;
+    while (name.size() < 5 + 16) {
+        if (used == sizeof bytes) {
+            if (!FillRandomBytes(bytes, sizeof bytes)) {
+                static std::random_device device;
+                for (std::uint8_t& b : bytes) b = static_cast<std::uint8_t>(device());
+            }
+            used = 0;
+        }
+        // 252 is 7 x 36: above it a digit would come up more often.
+        if (const std::uint8_t b = bytes[used++]; b < 252) name += kDigits[b % 36];
+    }
     return name + ".tmp";
 }
 
