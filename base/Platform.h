@@ -74,8 +74,19 @@ struct SharedPages {
     std::uint8_t* Data = nullptr;
     std::intptr_t Handle = -1;
 };
-// `size` bytes of zero, filled in at once; false when unavailable.
+// `size` bytes of zero; false when unavailable. A page comes into being when
+// first written, through the mapping or through WriteSharedPages.
 bool MapSharablePages(std::size_t size, SharedPages& pages);
+// Bytes from memory, one run after another, into the pages behind `handle`
+// from `offset`: the system puts them straight into new pages instead of
+// clearing each page first only for it to be overwritten. False when it
+// cannot (no memory left).
+struct ConstByteRun {
+    const std::uint8_t* Data;
+    std::size_t Size;
+};
+bool WriteSharedPages(std::intptr_t handle, std::uint64_t offset, const ConstByteRun* runs,
+                      std::size_t count);
 // A copy-on-write view of the pages behind `handle`; nullptr when unavailable.
 std::uint8_t* MapPrivateCopy(std::intptr_t handle, std::size_t size);
 // `size` bytes of fresh zero pages with the large-page hint; nullptr when

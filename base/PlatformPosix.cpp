@@ -143,9 +143,7 @@ bool MapSharablePages(std::size_t size, SharedPages& pages) {
     const int fd = ::memfd_create("tlc-raster", MFD_CLOEXEC);
     if (fd < 0) return false;
     if (::ftruncate(fd, static_cast<off_t>(size)) == 0) {
-        // Filled at once: one pass of page allocation instead of a fault per
-        // page as the pixels are written.
-        void* p = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_POPULATE, fd, 0);
+        void* p = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
         if (p != MAP_FAILED) {
             pages.Data = static_cast<std::uint8_t*>(p);
             pages.Handle = fd;
@@ -158,6 +156,41 @@ bool MapSharablePages(std::size_t size, SharedPages& pages) {
     (void)pages;
 #endif
     return false;
+}
+
+bool WriteSharedPages(std::intptr_t handle, std::uint64_t offset, const ConstByteRun* runs,
+                      std::size_t count) {
+    constexpr std::size_t kBatch = IOV_MAX < 1024 ? IOV_MAX : 1024;
+    iovec iov[kBatch];
+    std::size_t next = 0; // first run not yet whole
+    std::size_t done = 0; // bytes of it already written
+    while (next < count) {
+        std::size_t n = 0;
+        for (std::size_t k = next; k < count && n < kBatch; ++k, ++n) {
+            const std::size_t skip = k == next ? done : 0;
+            iov[n].iov_base = const_cast<std::uint8_t*>(runs[k].Data + skip);
+            iov[n].iov_len = runs[k].Size - skip;
+        }
+        const ssize_t put = ::pwritev(static_cast<int>(handle), iov, static_cast<int>(n),
+                                      static_cast<off_t>(offset));
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) return false;
+        offset += static_cast<std::uint64_t>(put);
+        auto left = static_cast<std::size_t>(put);
+        while (left > 0) {
+            const std::size_t want = runs[next].Size - done;
+            if (left < want) {
+                done += left;
+                left = 0;
+            } else {
+                left -= want;
+                done = 0;
+                ++next;
+            }
+        }
+        while (next < count && runs[next].Size == 0) ++next;
+    }
+    return true;
 }
 
 std::uint8_t* MapPrivateCopy(std::intptr_t handle, std::size_t size) {

@@ -92,6 +92,7 @@ std::int64_t ReadRunsAt(ReadHandle file, std::uint64_t offset, const ByteRun* ru
 
 // No copy-on-write pages here: rasters live on the heap and copies copy.
 bool MapSharablePages(std::size_t, SharedPages&) { return false; }
+bool WriteSharedPages(std::intptr_t, std::uint64_t, const ConstByteRun*, std::size_t) { return false; }
 std::uint8_t* MapPrivateCopy(std::intptr_t, std::size_t) { return nullptr; }
 std::uint8_t* MapZeroPages(std::size_t) { return nullptr; }
 void UnmapPages(std::uint8_t*, std::size_t, std::intptr_t) {}

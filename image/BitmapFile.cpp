@@ -249,12 +249,19 @@ private:
 
 namespace {
 
+// Bytes of the file at `From` for the raster at `To`.
+struct RowCopy {
+    std::size_t To;
+    std::size_t From;
+    std::size_t Size;
+};
+
 // Where the pixel bytes come from: memory, or the file itself.
 class PixelSource {
 public:
-    // Consecutive bytes from `offset` into the runs, in order; the caller
-    // asks only for bytes the file has.
-    virtual void Gather(std::size_t offset, const ByteRun* runs, std::size_t count) = 0;
+    // The copies in the raster's order; their bytes follow one another in
+    // the file, forwards or backwards, and the file has every one of them.
+    virtual void Copy(const RowCopy* rows, std::size_t count, PixelBuffer& pixels) = 0;
     // The whole file, for run-length files, which keep a copy of it.
     virtual std::span<const std::uint8_t> Whole() = 0;
 
@@ -265,10 +272,14 @@ protected:
 class MemorySource final : public PixelSource {
 public:
     explicit MemorySource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-    void Gather(std::size_t offset, const ByteRun* runs, std::size_t count) override {
-        for (std::size_t k = 0; k < count; ++k) {
-            std::memcpy(runs[k].Data, bytes_.data() + offset, runs[k].Size);
-            offset += runs[k].Size;
+    void Copy(const RowCopy* rows, std::size_t count, PixelBuffer& pixels) override {
+        constexpr std::size_t kBatch = 256;
+        PixelBuffer::Piece pieces[kBatch];
+        for (std::size_t k = 0; k < count; k += kBatch) {
+            const std::size_t n = std::min(kBatch, count - k);
+            for (std::size_t i = 0; i < n; ++i)
+                pieces[i] = {rows[k + i].To, bytes_.data() + rows[k + i].From, rows[k + i].Size};
+            pixels.Put(pieces, n);
         }
     }
     std::span<const std::uint8_t> Whole() override { return bytes_; }
@@ -277,11 +288,48 @@ private:
     std::span<const std::uint8_t> bytes_;
 };
 
+// One read from the file at a time into shared pages: enough to make the
+// calls few, small enough to stay in the processor's cache.
+constexpr std::size_t kStretchBytes = std::size_t{256} << 10;
+
 class FileSource final : public PixelSource {
 public:
     explicit FileSource(const PictureFile& file) : file_(file) {}
-    void Gather(std::size_t offset, const ByteRun* runs, std::size_t count) override {
-        file_.Gather(offset, runs, count);
+    void Copy(const RowCopy* rows, std::size_t count, PixelBuffer& pixels) override {
+        if (count == 0) return;
+        if (!pixels.PutWrites()) {
+            // Each row read straight into its place, in the file's order.
+            const bool backwards = count > 1 && rows[1].From < rows[0].From;
+            std::vector<ByteRun> runs(count);
+            for (std::size_t k = 0; k < count; ++k) {
+                const RowCopy& row = rows[backwards ? count - 1 - k : k];
+                runs[k] = {pixels.data() + row.To, row.Size};
+            }
+            file_.Gather(rows[backwards ? count - 1 : 0].From, runs.data(), count);
+            return;
+        }
+        // Through a small buffer, a stretch of the file at a time.
+        std::size_t largest = 0;
+        for (std::size_t k = 0; k < count; ++k) largest = std::max(largest, rows[k].Size);
+        std::vector<std::uint8_t> stretch(std::max(largest, kStretchBytes));
+        std::vector<PixelBuffer::Piece> pieces;
+        for (std::size_t k = 0; k < count;) {
+            std::size_t first = rows[k].From, last = rows[k].From + rows[k].Size, n = 1;
+            while (k + n < count && last - first + rows[k + n].Size <= stretch.size()) {
+                const RowCopy& row = rows[k + n];
+                if (row.From + row.Size == first) first = row.From;
+                else if (row.From == last) last += row.Size;
+                else break;
+                ++n;
+            }
+            const ByteRun all{stretch.data(), last - first};
+            file_.Gather(first, &all, 1);
+            pieces.clear();
+            for (std::size_t i = 0; i < n; ++i)
+                pieces.push_back({rows[k + i].To, stretch.data() + (rows[k + i].From - first), rows[k + i].Size});
+            pixels.Put(pieces.data(), n);
+            k += n;
+        }
     }
     std::span<const std::uint8_t> Whole() override {
         if (whole_.empty()) whole_ = file_.Read(0, file_.Size());
@@ -418,33 +466,41 @@ std::shared_ptr<TBitmapImage> Decode(std::span<const std::uint8_t> bytes, std::s
         // one), so a tall, thin header with few bytes costs one fill, not one
         // step per row.
         PixelBuffer pixels;
-        std::vector<ByteRun> runs;
+        std::vector<RowCopy> rows;
+        const std::size_t fullRows = n / stride;
+        const std::size_t partial = n % stride;
         try {
             pixels = PixelBuffer::Uninitialised(rasterBytes, true);
-            runs.reserve(h.height < 0 ? 1 : n / stride + 1);
+            rows.reserve(fullRows + 1);
         } catch (const std::bad_alloc&) {
             throw EOutOfResources();
         }
-        std::uint8_t* out = pixels.data();
+        // Shared pages start as zero and are better left untouched.
+        const auto clear = [&](std::size_t at, std::size_t size) {
+            if (!pixels.PutWrites() && size > 0) std::memset(pixels.data() + at, 0, size);
+        };
         if (h.height < 0) {
-            runs.push_back({out, n});
-            std::memset(out + n, 0, rasterBytes - n);
+            for (std::size_t row = 0; row < fullRows; ++row)
+                rows.push_back({row * stride, pos + row * stride, stride});
+            if (partial != 0) rows.push_back({fullRows * stride, pos + fullRows * stride, partial});
+            clear(n, rasterBytes - n);
         } else {
-            const std::size_t fullRows = n / stride;
-            const std::size_t partial = n % stride;
             const std::size_t missingRows =
                 static_cast<std::size_t>(absHeight) - fullRows - (partial != 0 ? 1 : 0);
-            std::memset(out, 0, missingRows * stride);
-            for (std::size_t fileRow = 0; fileRow < fullRows; ++fileRow)
-                runs.push_back({out + (static_cast<std::size_t>(absHeight) - 1 - fileRow) * stride,
-                                stride});
+            clear(0, missingRows * stride);
             if (partial != 0) {
-                std::uint8_t* row = out + missingRows * stride;
-                runs.push_back({row, partial});
-                std::memset(row + partial, 0, stride - partial);
+                rows.push_back({missingRows * stride, pos + fullRows * stride, partial});
+                clear(missingRows * stride + partial, stride - partial);
             }
+            for (std::size_t fileRow = fullRows; fileRow-- > 0;)
+                rows.push_back({(static_cast<std::size_t>(absHeight) - 1 - fileRow) * stride,
+                                pos + fileRow * stride, stride});
         }
-        if (n > 0) source.Gather(pos, runs.data(), runs.size());
+        try {
+            source.Copy(rows.data(), rows.size(), pixels);
+        } catch (const std::bad_alloc&) {
+            throw EOutOfResources();
+        }
         image = TBitmapImage::Adopt(format, std::move(pixels));
     } else {
         format.BitCount = 32;

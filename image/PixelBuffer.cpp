@@ -105,6 +105,25 @@ void PixelBuffer::Allocate(std::size_t size, bool zeroed, bool shareable) {
     kind_ = Kind::Heap;
 }
 
+void PixelBuffer::Put(const Piece* pieces, std::size_t count) {
+    if (kind_ != Kind::Shared) {
+        for (std::size_t k = 0; k < count; ++k)
+            if (pieces[k].Size > 0) std::memcpy(data_ + pieces[k].At, pieces[k].Data, pieces[k].Size);
+        return;
+    }
+    std::array<ConstByteRun, 256> batch;
+    std::size_t k = 0;
+    while (k < count) {
+        const std::size_t at = pieces[k].At;
+        std::size_t end = at, n = 0;
+        for (; k < count && n < batch.size() && pieces[k].At == end; ++k, ++n) {
+            batch[n] = {pieces[k].Data, pieces[k].Size};
+            end += pieces[k].Size;
+        }
+        if (!WriteSharedPages(fd_, at, batch.data(), n)) throw std::bad_alloc();
+    }
+}
+
 PixelBuffer PixelBuffer::Uninitialised(std::size_t size, bool shareable) {
     PixelBuffer buffer;
     buffer.Allocate(size, false, shareable);

@@ -18,7 +18,8 @@ public:
     // `size` bytes, uninitialised for a reader that fills every one of them.
     // `shareable`: a large buffer goes where copies can share its pages
     // (the first touch of each page costs more there, so a buffer that is
-    // filled piecemeal is better off without). Throws std::bad_alloc.
+    // filled piecemeal is better off without; one filled by Put is faster
+    // there). Throws std::bad_alloc.
     static PixelBuffer Uninitialised(std::size_t size, bool shareable);
     // `size` bytes of 0.
     static PixelBuffer Zeroed(std::size_t size);
@@ -45,6 +46,21 @@ public:
     std::uint8_t* end() { return data_ + size_; }
     const std::uint8_t* begin() const { return data_; }
     const std::uint8_t* end() const { return data_ + size_; }
+
+    // Bytes put in place, each piece `Size` bytes from `Data` at `At`. In
+    // shared memory the system writes them into new pages directly (a page
+    // touched through data() is cleared first, only to be overwritten);
+    // elsewhere they are copied. Pieces that follow one another in the
+    // buffer go in one call. Throws std::bad_alloc when memory runs out.
+    struct Piece {
+        std::size_t At;
+        const std::uint8_t* Data;
+        std::size_t Size;
+    };
+    void Put(const Piece* pieces, std::size_t count);
+    // Whether bytes are best put in place with Put; such a buffer starts as
+    // zero.
+    bool PutWrites() const { return kind_ == Kind::Shared; }
 
     // Whether a copy still reads this buffer's pages: writing here would then
     // show in the copy, so the owner must take a copy of its own first.
