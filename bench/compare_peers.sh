@@ -4,7 +4,9 @@
 # hyperfine: one 600 x 600 picture, a batch of 200 in one command, and one
 # 4000 x 3000 picture; on the disk and on tmpfs. Every peer applies a
 # threshold and writes a 1-bit file; "floor" is a plain C program that reads
-# the file, applies our rule and writes the bits.
+# the file, applies our rule and writes the bits; "floor-sync" also flushes
+# the file and its folder to the disk before it ends, as ours does (no peer
+# does), so that a save survives a power cut.
 #
 # The peers are for this measurement only, never dependencies:
 #   apt-get install hyperfine time graphicsmagick imagemagick netpbm libvips-tools python3-pil
@@ -20,7 +22,7 @@ set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
 runs=${2:-20}
 cases=${3:-one batch big}
-PEERS=${PEERS:-floor netpbm graphicsmagick imagemagick libvips pillow}
+PEERS=${PEERS:-floor floor-sync netpbm graphicsmagick imagemagick libvips pillow}
 ours="$build/cli/tillora-logo"
 [ -x "$ours" ] || { echo "no $ours: build first" >&2; exit 1; }
 command -v hyperfine >/dev/null || { echo "hyperfine is needed" >&2; exit 1; }
@@ -35,6 +37,8 @@ cat >"$scratch/floor.c" <<'C'
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <fcntl.h>
+#include <unistd.h>
 /* 24-bit bottom-up bitmap in, one bit per pixel out: dark when any channel <= 128. */
 int main(int argc, char** argv) {
     FILE* f = fopen(argv[1], "rb");
@@ -56,7 +60,13 @@ int main(int argc, char** argv) {
             if (p[0] <= 128 || p[1] <= 128 || p[2] <= 128) o[x >> 3] |= (unsigned char)(0x80 >> (x & 7));
     }
     FILE* g = fopen(argv[2], "wb");
-    if (!g || fwrite(out, 1, rowBytes * (size_t)h, g) != rowBytes * (size_t)h || fclose(g)) return 1;
+    if (!g || fwrite(out, 1, rowBytes * (size_t)h, g) != rowBytes * (size_t)h || fflush(g)) return 1;
+    if (argc > 3) { /* durable: the file, then the folder that names it */
+        int dir = open(argv[3], O_RDONLY | O_DIRECTORY);
+        if (fsync(fileno(g)) || dir < 0 || fsync(dir)) return 1;
+        close(dir);
+    }
+    if (fclose(g)) return 1;
     return 0;
 }
 C
@@ -113,6 +123,7 @@ mog=$(command -v mogrify-im6.q16 || true)
 one_commands() {
     echo "ours|$ours convert %IN% -o %OUT%/one.rsc"
     echo "floor|$scratch/floor %IN% %OUT%/one.bits"
+    echo "floor-sync|$scratch/floor %IN% %OUT%/one.bits %OUT%"
     command -v bmptopnm >/dev/null &&
         echo "netpbm|bmptopnm %IN% 2>/dev/null | ppmtopgm | pgmtopbm -threshold -value 0.5 >%OUT%/one.pbm"
     command -v gm >/dev/null && echo "graphicsmagick|gm convert %IN% -threshold 50% %OUT%/one.pbm"
@@ -129,6 +140,41 @@ batch_commands() {
     [ -n "$mog" ] && echo "imagemagick|$mog -path %OUT% -format pbm -threshold 50% %IN%/*.bmp"
     /usr/bin/python3 -c "import PIL" 2>/dev/null && echo "pillow|/usr/bin/python3 $scratch/pillow.py %OUT% %IN%/*.bmp"
     true
+}
+
+# Peak memory of one run, in MiB. Where a memory cgroup can be made, its
+# high-water mark: that counts shared memory and the files written as well as
+# the program's own pages (a memory file's pages that are not mapped are not
+# in the resident set). Elsewhere the largest resident set.
+memory_cgroup_parent() {
+    local v1 v2
+    v1=$(sed -n 's/^[0-9]*:memory:\(.*\)$/\1/p' /proc/self/cgroup)
+    if [ -n "$v1" ] && [ -w "/sys/fs/cgroup/memory${v1%/}" ]; then
+        echo "/sys/fs/cgroup/memory${v1%/}|memory.max_usage_in_bytes"
+        return
+    fi
+    v2=$(sed -n 's/^0::\(.*\)$/\1/p' /proc/self/cgroup)
+    if [ -f /sys/fs/cgroup/cgroup.controllers ] && [ -w "/sys/fs/cgroup${v2%/}" ] &&
+        grep -qw memory "/sys/fs/cgroup${v2%/}/cgroup.subtree_control" 2>/dev/null; then
+        echo "/sys/fs/cgroup${v2%/}|memory.peak"
+    fi
+}
+cgroup_parent=$(memory_cgroup_parent || true)
+peak_mib() {
+    local cmd=$1 dir peak
+    if [ -n "$cgroup_parent" ]; then
+        dir="${cgroup_parent%|*}/tlc-peers-$$"
+        if mkdir "$dir" 2>/dev/null; then
+            sh -c "echo \$\$ >'$dir/cgroup.procs' && exec sh -c '$cmd'" >/dev/null 2>&1 || true
+            peak=$(cat "$dir/${cgroup_parent#*|}" 2>/dev/null || true)
+            rmdir "$dir" 2>/dev/null || true
+            if [ -n "$peak" ]; then
+                awk -v b="$peak" 'BEGIN {printf "%.1f", b / 1048576}'
+                return
+            fi
+        fi
+    fi
+    /usr/bin/time -v sh -c "$cmd" 2>&1 >/dev/null | awk -F': ' '/Maximum resident/ {printf "%.1f", $2 / 1024}'
 }
 
 # Runs one set side by side; prints the table rows.
@@ -162,8 +208,7 @@ compare() { # title input outdir runs generator
     local peaks=()
     for cmd in "${cmds[@]}"; do
         rm -rf "$outdir" && mkdir -p "$outdir"
-        peaks+=("$(/usr/bin/time -v sh -c "$cmd" 2>&1 >/dev/null |
-            awk -F': ' '/Maximum resident/ {printf "%.1f", $2 / 1024}')")
+        peaks+=("$(peak_mib "$cmd")")
     done
     /usr/bin/python3 - "$json" "$title" "${names[@]}" -- "${peaks[@]}" -- "${shelled[@]}" <<'PY'
 import json, statistics, sys
@@ -190,6 +235,11 @@ sync
 
 echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "Ours: $("$ours" --version 2>/dev/null | head -1 || true) ($build)"
+if [ -n "$cgroup_parent" ]; then
+    echo "Peak memory: the high-water mark of a memory cgroup around each run"
+else
+    echo "Peak memory: the largest resident set (no memory cgroup could be made)"
+fi
 echo
 echo "| case | program | median ms | program / ours | peak MiB |"
 echo "|---|---|---|---|---|"
