@@ -81,10 +81,11 @@ public:
         : data_(data), nibbles_(nibbles), palette_(palette), width_(width), height_(height) {}
 
     // The 32-bit raster, rows top row first. The raster is built in blocks
-    // of rows small enough to stay in the cache: each block is cleared and
-    // decoded into at once, so the raster is written once, in order, and is
-    // never cleared as a whole. Blocks go top first, that is from the end of
-    // the data back; the first pass notes where the data enters each block.
+    // of rows small enough to stay in the cache: each block is cleared
+    // (unless the memory came zero) and decoded into at once, so the raster
+    // is written once, in order, and is never cleared as a whole. Blocks go
+    // top first, that is from the end of the data back; the first pass notes
+    // where the data enters each block.
     PixelBuffer Decode() {
         const std::size_t rowBytes = static_cast<std::size_t>(width_) * 4;
         const std::int64_t blockRows =
@@ -101,7 +102,7 @@ public:
             const std::int64_t low = static_cast<std::int64_t>(b) * blockRows;
             const std::int64_t high = std::min(low + blockRows, height_);
             const std::size_t blockBytes = static_cast<std::size_t>(high - low) * rowBytes;
-            std::memset(pixels.data() + at, 0, blockBytes);
+            if (!pixels.MadeZero()) std::memset(pixels.data() + at, 0, blockBytes);
             if (entries[b].row >= 0) DecodeBlock(entries[b], high, pixels.data() + at, rowBytes);
             at += blockBytes;
         }
@@ -484,9 +485,9 @@ std::shared_ptr<TBitmapImage> Decode(std::span<const std::uint8_t> bytes, std::s
         } catch (const std::bad_alloc&) {
             throw EOutOfResources();
         }
-        // Shared pages start as zero and are better left untouched.
+        // Fresh pages are zero already, and shared ones better left untouched.
         const auto clear = [&](std::size_t at, std::size_t size) {
-            if (!pixels.PutWrites() && size > 0) std::memset(pixels.data() + at, 0, size);
+            if (!pixels.MadeZero() && size > 0) std::memset(pixels.data() + at, 0, size);
         };
         if (h.height < 0) {
             for (std::size_t row = 0; row < fullRows; ++row)

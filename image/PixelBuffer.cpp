@@ -69,6 +69,7 @@ void PixelBuffer::Allocate(std::size_t size, bool zeroed, bool shareable) {
             size_ = size;
             fd_ = pages.Handle;
             kind_ = Kind::Shared;
+            madeZero_ = true;
             return;
         }
         // Without such memory: copies copy everything.
@@ -80,6 +81,7 @@ void PixelBuffer::Allocate(std::size_t size, bool zeroed, bool shareable) {
             data_ = p;
             size_ = size;
             kind_ = Kind::Anonymous;
+            madeZero_ = true;
             return;
         }
     }
@@ -89,11 +91,13 @@ void PixelBuffer::Allocate(std::size_t size, bool zeroed, bool shareable) {
         const std::size_t length = LargeLength(size);
         std::uint8_t* p = Freed().Take(length);
         if (p && zeroed) std::memset(p, 0, size);
+        const bool fresh = !p;
         if (!p) p = MapLargePages(length);
         if (p) {
             data_ = p;
             size_ = size;
             kind_ = Kind::Large;
+            madeZero_ = fresh || zeroed;
             return;
         }
     }
@@ -103,6 +107,7 @@ void PixelBuffer::Allocate(std::size_t size, bool zeroed, bool shareable) {
     data_ = static_cast<std::uint8_t*>(p);
     size_ = size;
     kind_ = Kind::Heap;
+    madeZero_ = zeroed;
 }
 
 void PixelBuffer::Put(const Piece* pieces, std::size_t count) {
@@ -149,6 +154,7 @@ PixelBuffer::PixelBuffer(const PixelBuffer& other) {
     }
     Allocate(other.size_, false, other.kind_ != Kind::Anonymous);
     std::memcpy(data_, other.data_, size_);
+    madeZero_ = false;
 }
 
 PixelBuffer& PixelBuffer::operator=(const PixelBuffer& other) {
@@ -181,6 +187,7 @@ void PixelBuffer::Release() {
     fd_ = -1;
     kind_ = Kind::None;
     cloned_ = false;
+    madeZero_ = false;
 }
 
 } // namespace tlc

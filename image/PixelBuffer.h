@@ -58,9 +58,11 @@ public:
         std::size_t Size;
     };
     void Put(const Piece* pieces, std::size_t count);
-    // Whether bytes are best put in place with Put; such a buffer starts as
-    // zero.
+    // Whether bytes are best put in place with Put.
     bool PutWrites() const { return kind_ == Kind::Shared; }
+    // Whether the buffer was all zero when made (fresh pages from the
+    // system), so that a reader need not clear what it leaves unwritten.
+    bool MadeZero() const { return madeZero_; }
 
     // Whether a copy still reads this buffer's pages: writing here would then
     // show in the copy, so the owner must take a copy of its own first.
@@ -78,11 +80,13 @@ private:
         fd_ = other.fd_;
         kind_ = other.kind_;
         cloned_ = other.cloned_;
+        madeZero_ = other.madeZero_;
         other.data_ = nullptr;
         other.size_ = 0;
         other.fd_ = -1;
         other.kind_ = Kind::None;
         other.cloned_ = false;
+        other.madeZero_ = false;
     }
     void Release();
     void Allocate(std::size_t size, bool zeroed, bool shareable);
@@ -92,6 +96,7 @@ private:
     std::intptr_t fd_ = -1; // the memory file behind Shared buffers
     Kind kind_ = Kind::None;
     mutable bool cloned_ = false;
+    bool madeZero_ = false;
 };
 
 } // namespace tlc

@@ -163,6 +163,12 @@ TEST(RasterStorage, KeptLargePagesComeBackAsAskedFor) {
         EXPECT_EQ(copy[kSize - 1], 0xAB);
         written = PixelBuffer();
         copy = PixelBuffer();
+        {
+            // A reader skips clearing what says it came zero.
+            const PixelBuffer again = PixelBuffer::Uninitialised(kSize, true);
+            EXPECT_TRUE(!again.MadeZero() ||
+                        std::all_of(again.begin(), again.end(), [](std::uint8_t b) { return b == 0; }));
+        }
         const PixelBuffer zeroed = PixelBuffer::Zeroed(kSize - 4096 * round);
         EXPECT_TRUE(std::all_of(zeroed.begin(), zeroed.end(), [](std::uint8_t b) { return b == 0; }))
             << "round " << round;
