@@ -12,11 +12,21 @@ namespace tlc {
 
 namespace {
 
-struct Srgb {
-    std::array<float, 256> toLinear;
-    std::array<float, 255> midpoints; // between the linear values of k and k + 1
+// GCC works the table out while compiling: the command line then needs no
+// maths library, one shared library less to load at every start.
+#if defined(__GNUC__) && !defined(__clang__)
+#define TLC_FOLDED constexpr
+#define TLC_FOLDED_MAKER constexpr
+#else
+#define TLC_FOLDED const
+#define TLC_FOLDED_MAKER
+#endif
 
-    Srgb() {
+struct Srgb {
+    std::array<float, 256> toLinear{};
+    std::array<float, 255> midpoints{}; // between the linear values of k and k + 1
+
+    TLC_FOLDED_MAKER Srgb() {
         for (int k = 0; k < 256; ++k) {
             const double v = k / 255.0;
             toLinear[k] = static_cast<float>(v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4));
@@ -31,7 +41,7 @@ struct Srgb {
 };
 
 const Srgb& SrgbTables() {
-    static const Srgb tables;
+    static TLC_FOLDED Srgb tables;
     return tables;
 }
 
