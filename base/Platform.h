@@ -87,6 +87,23 @@ struct ConstByteRun {
 };
 bool WriteSharedPages(std::intptr_t handle, std::uint64_t offset, const ConstByteRun* runs,
                       std::size_t count);
+
+// Steps `bytes` on through consecutive runs, where `next` is the first run
+// not yet whole and `done` the bytes of it behind; empty runs are stepped over.
+template <class Run>
+void AdvanceRuns(const Run* runs, std::size_t count, std::size_t bytes, std::size_t& next, std::size_t& done) {
+    while (bytes > 0) {
+        const std::size_t want = runs[next].Size - done;
+        if (bytes < want) {
+            done += bytes;
+            return;
+        }
+        bytes -= want;
+        done = 0;
+        ++next;
+    }
+    while (next < count && runs[next].Size == 0) ++next;
+}
 // A copy-on-write view of the pages behind `handle`; nullptr when unavailable.
 std::uint8_t* MapPrivateCopy(std::intptr_t handle, std::size_t size);
 // `size` bytes of fresh zero pages with the large-page hint; nullptr when

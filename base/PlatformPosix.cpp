@@ -181,19 +181,7 @@ bool WriteSharedPages(std::intptr_t handle, std::uint64_t offset, const ConstByt
         if (put < 0 && errno == EINTR) continue;
         if (put <= 0) return false;
         offset += static_cast<std::uint64_t>(put);
-        auto left = static_cast<std::size_t>(put);
-        while (left > 0) {
-            const std::size_t want = runs[next].Size - done;
-            if (left < want) {
-                done += left;
-                left = 0;
-            } else {
-                left -= want;
-                done = 0;
-                ++next;
-            }
-        }
-        while (next < count && runs[next].Size == 0) ++next;
+        AdvanceRuns(runs, count, static_cast<std::size_t>(put), next, done);
     }
     return true;
 }

@@ -46,19 +46,7 @@ void PictureFile::Gather(std::size_t offset, const ByteRun* runs, std::size_t co
         const std::int64_t got = ReadRunsAt(file_, offset, batch, n);
         if (got <= 0) ReadError();
         offset += static_cast<std::size_t>(got);
-        std::size_t left = static_cast<std::size_t>(got);
-        while (left > 0) {
-            const std::size_t want = runs[next].Size - done;
-            if (left < want) {
-                done += left;
-                left = 0;
-            } else {
-                left -= want;
-                done = 0;
-                ++next;
-            }
-        }
-        while (next < count && runs[next].Size == 0) ++next;
+        AdvanceRuns(runs, count, static_cast<std::size_t>(got), next, done);
     }
 }
 
