@@ -230,8 +230,17 @@ PY
 shm=$(mktemp -d /dev/shm/tlc-peers.XXXXXX)
 cp -r "$scratch/one.bmp" "$scratch/big.bmp" "$scratch/batch" "$shm/"
 # The pictures just written must not still be on their way to the disk: the
-# first flush of a logo would wait for them.
+# first flush of a logo would wait for them. A virtual disk may take a while
+# after `sync` returns, so wait until a flush of a small file is quick.
 sync
+settle=$(mktemp "$scratch/settle.XXXXXX")
+for ((i = 0; i < 60; i++)); do
+    start=$(date +%s%N)
+    dd if=/dev/zero of="$settle" bs=4k count=1 conv=fsync status=none
+    (( ($(date +%s%N) - start) < 3000000 )) && break
+    sleep 1
+done
+rm -f "$settle"
 
 echo "Machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), load $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "Ours: $("$ours" --version 2>/dev/null | head -1 || true) ($build)"
