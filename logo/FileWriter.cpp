@@ -125,7 +125,7 @@ void FileWriter::CloseTarget() {
 }
 
 bool FileWriter::Commit(const std::vector<std::uint8_t>& bytes) {
-    if (!Stage(bytes) || !Flush()) return false;
+    if (!Write(bytes) || !Flush()) return false;
     const bool replacing = !inPlace_;
     if (!Finish()) return false;
     if (replacing) ops_.SyncFolder(folder_);
@@ -133,6 +133,12 @@ bool FileWriter::Commit(const std::vector<std::uint8_t>& bytes) {
 }
 
 bool FileWriter::Stage(const std::vector<std::uint8_t>& bytes) {
+    if (!Write(bytes)) return false;
+    if (!inPlace_) ops_.StartSync(temp_);
+    return true;
+}
+
+bool FileWriter::Write(const std::vector<std::uint8_t>& bytes) {
     if (!opened_) return false;
     opened_ = false; // one commit per opening
     step_ = Step::Staged;
@@ -148,7 +154,6 @@ bool FileWriter::Stage(const std::vector<std::uint8_t>& bytes) {
         inPlaceBytes_ = bytes;
         return true;
     }
-    ops_.StartSync(temp_);
     return true;
 }
 

@@ -59,6 +59,9 @@ private:
 
     bool CreateTemp();
     bool CommitInPlace(const std::vector<std::uint8_t>& bytes);
+    // Stage without starting the bytes to the disk: a single file's flush
+    // starts them itself.
+    bool Write(const std::vector<std::uint8_t>& bytes);
     bool NameTemp();
     void DiscardTemp();
     void CloseTarget();
