@@ -69,41 +69,48 @@ TEST(RasterStorage, FileReadMatchesMemoryDecodeIncludingShortFiles) {
     std::filesystem::remove_all(folder);
 }
 
-// Above 16 MiB rows go into pages that copies can share, by another path:
-// rows in the right places, padding kept, missing bytes zero, from the file
-// and from memory, whole files and cut ones.
+// Large rasters are filled by other paths: from 4 MiB the rows are copied
+// on two threads, from 16 MiB they go into pages that copies can share. Rows
+// in the right places, padding kept, missing bytes zero, from the file and
+// from memory, whole files and cut ones.
 TEST(RasterStorage, LargeRastersHoldTheFileRowsInPlace) {
     const auto folder = std::filesystem::temp_directory_path() /
                         ("tlc-large-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
     std::filesystem::create_directories(folder);
     const std::string path = (folder / "p.bmp").string();
-    constexpr int kWidth = 2401, kHeight = 2400; // 17 MB, rows of 7203 bytes and 1 of padding
     std::mt19937 rng(5);
-    for (const bool topDown : {false, true}) {
-        test::BitmapLayout s;
-        s.Width = kWidth;
-        s.Height = topDown ? -kHeight : kHeight;
-        s.BitCount = 24;
-        s.Pixels = test::PackRows(kWidth, kHeight, 24, topDown, [&](int, int) { return static_cast<std::uint32_t>(rng()); });
-        for (std::size_t i = 7203; i < s.Pixels.size(); i += 7204) s.Pixels[i] = 0x5A; // padding
-        const std::vector<std::uint8_t> whole = test::WriteBitmap(s);
-        const std::size_t header = whole.size() - s.Pixels.size();
-        for (const std::size_t kept : {s.Pixels.size(), std::size_t{7204} * 1000 + 99}) {
-            SCOPED_TRACE(std::string(topDown ? "top-down" : "bottom-up") + ", " + std::to_string(kept) + " bytes");
-            std::vector<std::uint8_t> expected(s.Pixels.size(), 0);
-            for (std::size_t i = 0; i < kept; ++i) {
-                const std::size_t fileRow = i / 7204, row = topDown ? fileRow : kHeight - 1 - fileRow;
-                expected[row * 7204 + i % 7204] = s.Pixels[i];
-            }
-            const std::vector<std::uint8_t> file(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(header + kept));
-            std::ofstream(path, std::ios::binary | std::ios::trunc)
-                .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
-            for (const auto& image : {ReadBitmapFile(path), DecodeBitmapFile(file)}) {
-                ASSERT_EQ(image->Pixels().size(), expected.size());
-                EXPECT_TRUE(std::equal(expected.begin(), expected.end(), image->Pixels().begin()));
+    // Rows of an odd byte count, so each ends in a byte of padding.
+    for (const auto& [width, height] : {std::pair{1201, 1500}, std::pair{2401, 2400}})
+        for (const bool topDown : {false, true}) {
+            const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
+            test::BitmapLayout s;
+            s.Width = width;
+            s.Height = topDown ? -height : height;
+            s.BitCount = 24;
+            s.Pixels = test::PackRows(width, height, 24, topDown,
+                                      [&](int, int) { return static_cast<std::uint32_t>(rng()); });
+            for (std::size_t i = stride - 1; i < s.Pixels.size(); i += stride) s.Pixels[i] = 0x5A;
+            const std::vector<std::uint8_t> whole = test::WriteBitmap(s);
+            const std::size_t header = whole.size() - s.Pixels.size();
+            for (const std::size_t kept : {s.Pixels.size(), stride * 1000 + 99}) {
+                SCOPED_TRACE(std::to_string(width) + (topDown ? " top-down, " : " bottom-up, ") +
+                             std::to_string(kept) + " bytes");
+                std::vector<std::uint8_t> expected(s.Pixels.size(), 0);
+                for (std::size_t i = 0; i < kept; ++i) {
+                    const std::size_t fileRow = i / stride;
+                    const std::size_t row = topDown ? fileRow : static_cast<std::size_t>(height) - 1 - fileRow;
+                    expected[row * stride + i % stride] = s.Pixels[i];
+                }
+                const std::vector<std::uint8_t> file(whole.begin(),
+                                                     whole.begin() + static_cast<std::ptrdiff_t>(header + kept));
+                std::ofstream(path, std::ios::binary | std::ios::trunc)
+                    .write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+                for (const auto& image : {ReadBitmapFile(path), DecodeBitmapFile(file)}) {
+                    ASSERT_EQ(image->Pixels().size(), expected.size());
+                    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), image->Pixels().begin()));
+                }
             }
         }
-    }
     std::filesystem::remove_all(folder);
 }
 
