@@ -64,7 +64,8 @@ ReadHandle OpenPlainFileForReading(const std::string& utf8Path, std::uint64_t& s
 void CloseReadHandle(ReadHandle file);
 // Reads consecutive bytes from `offset` into the runs in order, in one call
 // where the system allows: the bytes read (fewer at the end of the file or
-// when the system stops early), or -1 on an error.
+// when the system stops early), or -1 on an error. Threads may read one file
+// at once.
 std::int64_t ReadRunsAt(ReadHandle file, std::uint64_t offset, const ByteRun* runs,
                         std::size_t count);
 

@@ -71,19 +71,25 @@ void CloseReadHandle(ReadHandle file) {
 
 std::int64_t ReadRunsAt(ReadHandle file, std::uint64_t offset, const ByteRun* runs,
                         std::size_t count) {
-    const int fd = static_cast<int>(file);
-    if (::_lseeki64(fd, static_cast<__int64>(offset), SEEK_SET) < 0) return -1;
+    // Each read names its own offset, so that two threads may read one file
+    // at once (a seek and a read would race).
+    const HANDLE handle = reinterpret_cast<HANDLE>(::_get_osfhandle(static_cast<int>(file)));
+    if (handle == INVALID_HANDLE_VALUE) return -1;
     std::int64_t total = 0;
     for (std::size_t k = 0; k < count; ++k) {
         std::size_t done = 0;
         while (done < runs[k].Size) {
-            // _read takes at most INT_MAX bytes at a time.
             const std::size_t left = runs[k].Size - done;
-            const unsigned chunk = static_cast<unsigned>(left < (1u << 30) ? left : (1u << 30));
-            const int got = ::_read(fd, runs[k].Data + done, chunk);
-            if (got < 0) return total > 0 ? total : -1;
+            const DWORD chunk = static_cast<DWORD>(left < (1u << 30) ? left : (1u << 30));
+            OVERLAPPED at{};
+            at.Offset = static_cast<DWORD>(offset);
+            at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+            DWORD got = 0;
+            if (!::ReadFile(handle, runs[k].Data + done, chunk, &got, &at))
+                return ::GetLastError() == ERROR_HANDLE_EOF || total > 0 ? total : -1;
             if (got == 0) return total;
-            done += static_cast<std::size_t>(got);
+            done += got;
+            offset += got;
             total += got;
         }
     }
