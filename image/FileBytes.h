@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/LittleEndian.h"
 #include "base/Platform.h"
 
 namespace tlc {
@@ -51,21 +52,5 @@ using FileHeadCheck = std::function<void(std::span<const std::uint8_t> head, std
 // `checkHead` first.
 std::vector<std::uint8_t> ReadFileBytes(const std::string& fileName, std::size_t headSize,
                                         const FileHeadCheck& checkHead);
-
-// Little-endian fields, read one by one from bytes; the caller checks the
-// bounds.
-inline std::uint16_t LoadLE16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-inline std::uint32_t LoadLE32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-inline std::int32_t LoadLE32Signed(const std::uint8_t* p) {
-    return static_cast<std::int32_t>(LoadLE32(p));
-}
-inline std::int16_t LoadLE16Signed(const std::uint8_t* p) {
-    return static_cast<std::int16_t>(LoadLE16(p));
-}
 
 } // namespace tlc

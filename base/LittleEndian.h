@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+
+namespace tlc {
+
+// Little-endian fields, read and written one byte at a time (never by copying
+// into a struct): the files we read and write are little-endian whatever the
+// machine is. The caller checks the bounds.
+inline std::uint16_t LoadLE16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+}
+inline std::uint32_t LoadLE32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+inline std::int16_t LoadLE16Signed(const std::uint8_t* p) {
+    return static_cast<std::int16_t>(LoadLE16(p));
+}
+inline std::int32_t LoadLE32Signed(const std::uint8_t* p) {
+    return static_cast<std::int32_t>(LoadLE32(p));
+}
+inline void StoreLE16(std::uint8_t* p, std::uint16_t v) {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+}
+inline void StoreLE32(std::uint8_t* p, std::uint32_t v) {
+    p[0] = static_cast<std::uint8_t>(v);
+    p[1] = static_cast<std::uint8_t>(v >> 8);
+    p[2] = static_cast<std::uint8_t>(v >> 16);
+    p[3] = static_cast<std::uint8_t>(v >> 24);
+}
+
+} // namespace tlc
