@@ -35,7 +35,7 @@ std::string PrintWidthWarning(const TPrinterModels& models, int model, std::int3
 
 #include "image/Picture.h"
 #include "import/ImportedPicture.h"
-#include "import/Resample.h"
+#include "image/Resample.h"
 
 namespace tlc {
 
