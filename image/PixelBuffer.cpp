@@ -1,6 +1,7 @@
 #include "image/PixelBuffer.h"
 
 #include <cstdlib>
+#include <mutex>
 #include <new>
 #include <utility>
 
@@ -21,16 +22,42 @@ std::size_t LargeLength(std::size_t size) {
     return (size + kLargePage - 1) / kLargePage * kLargePage;
 }
 
+// The last large buffer freed, kept (up to kKeptAtMost) for the next one of
+// the same length: a batch asks for the same sizes picture after picture,
+// and faulting the pages in again costs more than filling them.
+constexpr std::size_t kKeptAtMost = std::size_t{64} << 20;
+struct KeptPages {
+    std::mutex lock;
+    std::uint8_t* data = nullptr;
+    std::size_t length = 0;
+};
+KeptPages& Kept() {
+    static KeptPages* kept = new KeptPages; // outlives every buffer
+    return *kept;
+}
+
 } // namespace
 
 void PixelBuffer::Allocate(std::size_t size, bool zeroed) {
     if (size == 0) return;
     if (size >= kLargeFrom && size <= SIZE_MAX - 2 * kLargePage) {
-        if (std::uint8_t* p = MapLargePages(LargeLength(size))) {
+        const std::size_t length = LargeLength(size);
+        std::uint8_t* p = nullptr;
+        {
+            KeptPages& kept = Kept();
+            std::lock_guard<std::mutex> guard(kept.lock);
+            if (kept.length == length) {
+                p = std::exchange(kept.data, nullptr);
+                kept.length = 0;
+            }
+        }
+        madeZero_ = !p || zeroed;
+        if (p && zeroed) std::memset(p, 0, size);
+        if (!p) p = MapLargePages(length);
+        if (p) {
             data_ = p;
             size_ = size;
             mapped_ = true;
-            madeZero_ = true;
             return;
         }
         // Without such pages: the heap.
@@ -71,10 +98,19 @@ PixelBuffer& PixelBuffer::operator=(const PixelBuffer& other) {
 }
 
 void PixelBuffer::Release() {
-    if (mapped_)
-        UnmapLargePages(data_, LargeLength(size_));
-    else
+    if (mapped_) {
+        KeptPages& kept = Kept();
+        std::unique_lock<std::mutex> guard(kept.lock);
+        if (!kept.data && LargeLength(size_) <= kKeptAtMost) {
+            kept.data = data_;
+            kept.length = LargeLength(size_);
+        } else {
+            guard.unlock();
+            UnmapLargePages(data_, LargeLength(size_));
+        }
+    } else {
         std::free(data_);
+    }
     data_ = nullptr;
     size_ = 0;
     mapped_ = false;
