@@ -8,6 +8,7 @@
 #include <new>
 
 #include "base/Exceptions.h"
+#include "image/PixelBuffer.h"
 #include "import/CodecLibraries.h"
 #include "import/ImportSupport.h"
 #include "import/ImportedPicture.h"
@@ -109,10 +110,11 @@ std::shared_ptr<TBitmapImage> DecodeJpegFile(std::span<const std::uint8_t> bytes
                                   TJPF_BGR, kFlags));
         return raster;
     }
-    // This library decodes whole pictures only: the kept part is copied out.
-    std::vector<std::uint8_t> whole;
+    // This library decodes whole pictures only: the kept part is copied out
+    // (of memory never cleared, given back at once).
+    PixelBuffer whole;
     try {
-        whole.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3);
+        whole = PixelBuffer::Uninitialised(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3);
     } catch (const std::bad_alloc&) {
         throw EOutOfResources();
     }
