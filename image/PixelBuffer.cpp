@@ -1,5 +1,7 @@
 #include "image/PixelBuffer.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <mutex>
 #include <new>
@@ -22,14 +24,15 @@ std::size_t LargeLength(std::size_t size) {
     return (size + kLargePage - 1) / kLargePage * kLargePage;
 }
 
-// The last large buffer freed, kept (up to kKeptAtMost) for the next one of
-// the same length: a batch asks for the same sizes picture after picture,
-// and faulting the pages in again costs more than filling them.
+// Large buffers freed lately, kept (up to kKeptAtMost bytes in all) for the
+// next ones of the same length: a batch asks for the same sizes picture after
+// picture, on several threads, and faulting the pages in again costs more
+// than filling them.
 constexpr std::size_t kKeptAtMost = std::size_t{64} << 20;
 struct KeptPages {
     std::mutex lock;
-    std::uint8_t* data = nullptr;
-    std::size_t length = 0;
+    std::array<std::pair<std::uint8_t*, std::size_t>, 8> slots{};
+    std::size_t bytes = 0;
 };
 KeptPages& Kept() {
     static KeptPages* kept = new KeptPages; // outlives every buffer
@@ -46,10 +49,12 @@ void PixelBuffer::Allocate(std::size_t size, bool zeroed) {
         {
             KeptPages& kept = Kept();
             std::lock_guard<std::mutex> guard(kept.lock);
-            if (kept.length == length) {
-                p = std::exchange(kept.data, nullptr);
-                kept.length = 0;
-            }
+            for (auto& [data, bytes] : kept.slots)
+                if (data && bytes == length) {
+                    p = std::exchange(data, nullptr);
+                    kept.bytes -= length;
+                    break;
+                }
         }
         madeZero_ = !p || zeroed;
         if (p && zeroed) std::memset(p, 0, size);
@@ -100,13 +105,15 @@ PixelBuffer& PixelBuffer::operator=(const PixelBuffer& other) {
 void PixelBuffer::Release() {
     if (mapped_) {
         KeptPages& kept = Kept();
+        const std::size_t length = LargeLength(size_);
         std::unique_lock<std::mutex> guard(kept.lock);
-        if (!kept.data && LargeLength(size_) <= kKeptAtMost) {
-            kept.data = data_;
-            kept.length = LargeLength(size_);
+        auto free = std::find_if(kept.slots.begin(), kept.slots.end(), [](const auto& s) { return !s.first; });
+        if (free != kept.slots.end() && kept.bytes + length <= kKeptAtMost) {
+            *free = {data_, length};
+            kept.bytes += length;
         } else {
             guard.unlock();
-            UnmapLargePages(data_, LargeLength(size_));
+            UnmapLargePages(data_, length);
         }
     } else {
         std::free(data_);
