@@ -8,7 +8,7 @@ namespace tlc {
 
 // The pixel bytes of a raster. Small buffers live on the heap; from 1 MiB a
 // buffer takes whole large pages of its own (one fault per 2 MiB instead of
-// one per 4 KiB as it is filled), at every size alike, and the last one freed
+// one per 4 KiB as it is filled), at every size alike; a few freed lately
 // wait for the next of their length.
 class PixelBuffer {
 public:
