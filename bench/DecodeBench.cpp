@@ -82,14 +82,15 @@ const Files& TestFiles() {
     return files;
 }
 
-// Reads one byte of every pixel, so that a decoder which leaves the work to
+// Reads every byte of every pixel, so that a decoder which leaves work to
 // the first touch (fresh pages, lazy conversion) pays for it here too.
 std::uint32_t TouchPixels(const std::uint8_t* first, std::size_t stride, int width, int height,
                           int pixelBytes) {
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(pixelBytes);
     std::uint32_t sum = 0;
     for (int y = 0; y < height; ++y) {
         const std::uint8_t* row = first + static_cast<std::size_t>(y) * stride;
-        for (int x = 0; x < width; ++x) sum += row[static_cast<std::size_t>(x) * pixelBytes];
+        for (std::size_t i = 0; i < rowBytes; ++i) sum += row[i];
     }
     return sum;
 }

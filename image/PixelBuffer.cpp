@@ -106,15 +106,23 @@ void PixelBuffer::Release() {
     if (mapped_) {
         KeptPages& kept = Kept();
         const std::size_t length = LargeLength(size_);
-        std::unique_lock<std::mutex> guard(kept.lock);
-        auto free = std::find_if(kept.slots.begin(), kept.slots.end(), [](const auto& s) { return !s.first; });
-        if (free != kept.slots.end() && kept.bytes + length <= kKeptAtMost) {
-            *free = {data_, length};
+        auto dropped = std::make_pair(data_, length);
+        std::array<std::pair<std::uint8_t*, std::size_t>, 8> stale{};
+        if (length <= kKeptAtMost) {
+            std::lock_guard<std::mutex> guard(kept.lock);
+            auto free = std::find_if(kept.slots.begin(), kept.slots.end(), [](const auto& s) { return !s.first; });
+            if (free == kept.slots.end() || kept.bytes + length > kKeptAtMost) {
+                // No room: the sizes asked for have changed, so the kept ones go.
+                stale = std::exchange(kept.slots, {});
+                kept.bytes = 0;
+                free = kept.slots.begin();
+            }
+            *free = dropped;
             kept.bytes += length;
-        } else {
-            guard.unlock();
-            UnmapLargePages(data_, length);
+            dropped = {};
         }
+        for (const auto& [data, bytes] : stale) UnmapLargePages(data, bytes);
+        UnmapLargePages(dropped.first, dropped.second);
     } else {
         std::free(data_);
     }
