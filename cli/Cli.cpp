@@ -278,7 +278,7 @@ ImportFormat LoadPicture(TPicture& picture, const std::string& name, std::istrea
         return format;
     const auto kind = SniffGraphicKind(bytes);
     if (!kind) throw EInvalidGraphic("Standard input holds no bitmap, icon or metafile");
-    picture.Install(DecodeGraphic(*kind, bytes));
+    picture.Install(DecodeGraphic(*kind, bytes, hints.Crop));
     return ImportFormat::None;
 }
 
