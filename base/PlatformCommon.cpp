@@ -1,4 +1,4 @@
-#include "base/Platform.h"
+#include "base/Paths.h"
 
 namespace tlc {
 

@@ -1,4 +1,9 @@
-#include "base/Platform.h"
+#include "base/MemoryPages.h"
+#include "base/Paths.h"
+#include "base/PositionalRead.h"
+#include "base/ProcessStreams.h"
+#include "base/RandomBytes.h"
+#include "base/Signals.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -40,7 +45,6 @@ void UseBinaryStandardStreams() {
     ::_setmode(::_fileno(stdout), _O_BINARY);
 }
 
-void AdviseHugePages(void*, std::size_t) {}
 void PrefaultPages(void*, std::size_t) {}
 
 // The console's control handler is the whole process's.
@@ -48,10 +52,10 @@ void StartWithInterruptsBlocked(const std::function<void()>& start) {
     start();
 }
 
-void KeepFreedMemoryForReuse() {}
-bool FreedMemoryKept() { return false; }
 bool FillRandomBytes(std::uint8_t*, std::size_t) { return false; }
+// Rasters live on the heap here.
 std::uint8_t* MapLargePages(std::size_t) { return nullptr; }
+void UnmapLargePages(std::uint8_t*, std::size_t) {}
 
 ReadHandle OpenPlainFileForReading(const std::string& utf8Path, std::uint64_t& size) {
     const int fd = ::_wopen(Wide(utf8Path).c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
@@ -95,12 +99,5 @@ std::int64_t ReadRunsAt(ReadHandle file, std::uint64_t offset, const ByteRun* ru
     }
     return total;
 }
-
-// No copy-on-write pages here: rasters live on the heap and copies copy.
-bool MapSharablePages(std::size_t, SharedPages&) { return false; }
-bool WriteSharedPages(std::intptr_t, std::uint64_t, const ConstByteRun*, std::size_t) { return false; }
-std::uint8_t* MapPrivateCopy(std::intptr_t, std::size_t) { return nullptr; }
-std::uint8_t* MapZeroPages(std::size_t) { return nullptr; }
-void UnmapPages(std::uint8_t*, std::size_t, std::intptr_t) {}
 
 } // namespace tlc

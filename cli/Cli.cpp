@@ -18,7 +18,8 @@
 
 #include "base/Exceptions.h"
 #include "base/ParseInt.h"
-#include "base/Platform.h"
+#include "base/Paths.h"
+#include "base/Signals.h"
 #include "cli/PrintFit.h"
 #include "image/Bitmap.h"
 #include "image/FileBytes.h"
@@ -27,7 +28,7 @@
 #include "image/Metafile.h"
 #include "image/PictureFile.h"
 #include "import/ImportedPicture.h"
-#include "import/Resample.h"
+#include "image/Resample.h"
 #include "logo/Conversion.h"
 #include "logo/LogoFile.h"
 #include "logo/FileWriter.h"
@@ -277,7 +278,7 @@ ImportFormat LoadPicture(TPicture& picture, const std::string& name, std::istrea
         return format;
     const auto kind = SniffGraphicKind(bytes);
     if (!kind) throw EInvalidGraphic("Standard input holds no bitmap, icon or metafile");
-    picture.Install(DecodeGraphic(*kind, bytes));
+    picture.Install(DecodeGraphic(*kind, bytes, hints.Crop));
     return ImportFormat::None;
 }
 

@@ -89,8 +89,19 @@ PreparedPicture LoadForPrinter(TPicture& picture, const PictureLoader& load, con
             target = FitPictureSize(w, h, limits, options.MaxWidth);
             return std::pair{target->Width, target->Height};
         };
+    // Without scaling or dithering the conversion reads no dot beyond the
+    // printer's largest logo: the readers keep only that corner.
+    PictureCrop crop;
+    if (!options.Fit && !options.Dither && limits.MaxWidth > 0 && limits.MaxHeight > 0) {
+        crop.Width = limits.MaxWidth;
+        crop.Height = limits.MaxHeight;
+        hints.Crop = &crop;
+    }
     result.Format = load(picture, hints);
-    if (!target) result.Original = {picture.Width(), picture.Height()};
+    if (crop.PictureWidth > 0)
+        result.Original = {crop.PictureWidth, crop.PictureHeight};
+    else if (!target)
+        result.Original = {picture.Width(), picture.Height()};
 
     auto* bitmap = dynamic_cast<TBitmap*>(picture.Graphic());
     if (!bitmap || !bitmap->Image().HasRaster()) return result;

@@ -35,7 +35,7 @@ std::string PrintWidthWarning(const TPrinterModels& models, int model, std::int3
 
 #include "image/Picture.h"
 #include "import/ImportedPicture.h"
-#include "import/Resample.h"
+#include "image/Resample.h"
 
 namespace tlc {
 
@@ -58,7 +58,9 @@ using PictureLoader = std::function<ImportFormat(TPicture&, const ImportHints&)>
 
 // Loads a picture through `load`, then for a bitmap scales it down to
 // FitPictureSize and dithers it to black and white, as asked. Without options
-// the picture is exactly what the loader gave.
+// the loader is asked to keep only the top-left part a logo of the printer
+// can show (the same logo, less to read and hold) and the picture is what it
+// gave; Original is the picture's own size either way.
 PreparedPicture LoadForPrinter(TPicture& picture, const PictureLoader& load, const PrinterLimits& limits,
                                const PrepareOptions& options);
 // The same for a file, loaded by LoadPictureByContent.

@@ -5,7 +5,8 @@
 #include <span>
 #include <string>
 
-#include "image/Bitmap.h"
+#include "image/BitmapImage.h"
+#include "image/PictureCrop.h"
 
 namespace tlc {
 
@@ -21,9 +22,15 @@ namespace tlc {
 // files (8- and 4-bit) become a 32-bit raster without table and keep a copy
 // of the file bytes in FileCopy. FileBitCount and FileCompression tell how the
 // file stored its pixels.
-std::shared_ptr<TBitmapImage> DecodeBitmapFile(std::span<const std::uint8_t> bytes);
+//
+// With a crop only its top-left part is read and held (all else as above,
+// the whole picture checked against the cap, and a cut run-length picture
+// keeps no FileCopy); the crop receives the picture's own size.
+std::shared_ptr<TBitmapImage> DecodeBitmapFile(std::span<const std::uint8_t> bytes,
+                                               PictureCrop* crop = nullptr);
 
-// The file read whole (see ReadFileBytes), then DecodeBitmapFile.
-std::shared_ptr<TBitmapImage> ReadBitmapFile(const std::string& fileName);
+// The same from a file: the headers first, then only the rows (and of each
+// row only the bytes) kept, straight into the raster.
+std::shared_ptr<TBitmapImage> ReadBitmapFile(const std::string& fileName, PictureCrop* crop = nullptr);
 
 } // namespace tlc

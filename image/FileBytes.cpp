@@ -4,7 +4,6 @@
 #include <new>
 
 #include "base/Exceptions.h"
-#include "base/Platform.h"
 
 namespace tlc {
 
@@ -16,6 +15,23 @@ namespace {
 
 [[noreturn]] void ReadError() {
     throw EReadError("Stream read error");
+}
+
+// Steps `bytes` on through consecutive runs, where `next` is the first run
+// not yet whole and `done` the bytes of it behind; empty runs are stepped over.
+void AdvanceRuns(const ByteRun* runs, std::size_t count, std::size_t bytes, std::size_t& next,
+                 std::size_t& done) {
+    while (bytes > 0) {
+        const std::size_t want = runs[next].Size - done;
+        if (bytes < want) {
+            done += bytes;
+            return;
+        }
+        bytes -= want;
+        done = 0;
+        ++next;
+    }
+    while (next < count && runs[next].Size == 0) ++next;
 }
 
 } // namespace

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/LittleEndian.h"
-#include "base/Platform.h"
+#include "base/PositionalRead.h"
 
 namespace tlc {
 

@@ -52,7 +52,7 @@ const TFileFormatsList& TFileFormatsList::Instance() {
 }
 
 void TFileFormatsList::Add(std::string extension, std::string description, GraphicKind kind) {
-    entries_.push_back({LowerCaseExtension(std::move(extension)), std::move(description), kind, 0});
+    entries_.push_back({LowerCaseExtension(std::move(extension)), std::move(description), kind});
 }
 
 std::optional<GraphicKind> TFileFormatsList::FindByExtension(const std::string& extension) const {

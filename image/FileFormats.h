@@ -25,7 +25,6 @@ public:
         std::string Extension;   // without the dot, lower case
         std::string Description; // fixed at registration
         GraphicKind Kind;
-        int DescriptionResource = 0; // 0: the description is given as text
     };
 
     static const TFileFormatsList& Instance();

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "image/Graphic.h"
+#include "image/PictureCrop.h"
 
 namespace tlc {
 
@@ -31,8 +32,9 @@ public:
     void Install(std::unique_ptr<TGraphic> graphic);
 
     // Loads a picture file chosen by its extension; on failure the old
-    // graphic stays.
-    void LoadFile(const std::string& fileName);
+    // graphic stays. With a crop a bitmap keeps only its top-left part (see
+    // PictureCrop); the crop receives the picture's own size, whatever its kind.
+    void LoadFile(const std::string& fileName, PictureCrop* crop = nullptr);
 
     void SetListener(IChangeListener* listener) { listener_ = listener; }
 

@@ -22,32 +22,47 @@ std::string PictureFileExtension(const std::string& fileName) {
     return fileName.substr(dot + 1);
 }
 
-std::unique_ptr<TGraphic> ReadGraphicFile(GraphicKind kind, const std::string& fileName) {
+namespace {
+
+// The size of a graphic its reader did not cut.
+std::unique_ptr<TGraphic> NoteWhole(std::unique_ptr<TGraphic> graphic, PictureCrop* crop) {
+    if (crop) {
+        crop->PictureWidth = graphic->Width();
+        crop->PictureHeight = graphic->Height();
+    }
+    return graphic;
+}
+
+} // namespace
+
+std::unique_ptr<TGraphic> ReadGraphicFile(GraphicKind kind, const std::string& fileName,
+                                          PictureCrop* crop) {
     if (kind == GraphicKind::Bitmap) {
         // Header checked first, then rows straight from the file into the raster.
         auto bitmap = std::make_unique<TBitmap>();
-        bitmap->SetImage(ReadBitmapFile(fileName));
+        bitmap->SetImage(ReadBitmapFile(fileName, crop));
         return bitmap;
     }
-    return DecodeGraphic(kind, ReadFileBytes(fileName));
+    return DecodeGraphic(kind, ReadFileBytes(fileName), crop);
 }
 
-std::unique_ptr<TGraphic> DecodeGraphic(GraphicKind kind, std::span<const std::uint8_t> bytes) {
+std::unique_ptr<TGraphic> DecodeGraphic(GraphicKind kind, std::span<const std::uint8_t> bytes,
+                                        PictureCrop* crop) {
     switch (kind) {
     case GraphicKind::Bitmap: {
         auto bitmap = std::make_unique<TBitmap>();
-        bitmap->SetImage(DecodeBitmapFile(bytes));
+        bitmap->SetImage(DecodeBitmapFile(bytes, crop));
         return bitmap;
     }
     case GraphicKind::Icon: {
         auto icon = std::make_unique<TIcon>();
         icon->SetImage(DecodeIconFile(bytes));
-        return icon;
+        return NoteWhole(std::move(icon), crop);
     }
     case GraphicKind::Metafile: {
         auto metafile = std::make_unique<TMetafile>();
         metafile->SetImage(DecodeMetafileFile(bytes));
-        return metafile;
+        return NoteWhole(std::move(metafile), crop);
     }
     }
     throw EInvalidGraphic("Unknown picture file extension (.)");
@@ -65,12 +80,12 @@ std::optional<GraphicKind> SniffGraphicKind(std::span<const std::uint8_t> b) {
     return std::nullopt;
 }
 
-void TPicture::LoadFile(const std::string& fileName) {
+void TPicture::LoadFile(const std::string& fileName, PictureCrop* crop) {
     const std::string extension = PictureFileExtension(fileName);
     const auto kind = TFileFormatsList::Instance().FindByExtension(extension);
     if (!kind) throw EInvalidGraphic("Unknown picture file extension (." + extension + ")");
     // Read fully first: a failure leaves the old graphic in place.
-    Install(ReadGraphicFile(*kind, fileName));
+    Install(ReadGraphicFile(*kind, fileName, crop));
 }
 
 } // namespace tlc

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "image/Graphic.h"
+#include "image/PictureCrop.h"
 
 namespace tlc {
 
@@ -14,12 +15,16 @@ namespace tlc {
 // separator ("\", "/") or a drive colon follows that dot; empty otherwise.
 std::string PictureFileExtension(const std::string& fileName);
 
-// A new graphic of `kind` holding the file read whole. Raises what the
-// readers raise (EFOpenError, EReadError, EInvalidGraphic, EOutOfResources).
-std::unique_ptr<TGraphic> ReadGraphicFile(GraphicKind kind, const std::string& fileName);
+// A new graphic of `kind` holding the file read whole, or with a crop a
+// bitmap's top-left part only (icons and metafiles stay whole); the crop
+// receives the picture's own size. Raises what the readers raise
+// (EFOpenError, EReadError, EInvalidGraphic, EOutOfResources).
+std::unique_ptr<TGraphic> ReadGraphicFile(GraphicKind kind, const std::string& fileName,
+                                          PictureCrop* crop = nullptr);
 
-// A new graphic of `kind` holding a picture file already in memory.
-std::unique_ptr<TGraphic> DecodeGraphic(GraphicKind kind, std::span<const std::uint8_t> bytes);
+// The same for a picture file already in memory.
+std::unique_ptr<TGraphic> DecodeGraphic(GraphicKind kind, std::span<const std::uint8_t> bytes,
+                                        PictureCrop* crop = nullptr);
 
 // The kind of picture the bytes start like, for pictures that come without a
 // file name (a pipe): "BM" a bitmap, an icon directory header an icon, the

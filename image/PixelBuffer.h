@@ -6,21 +6,16 @@
 
 namespace tlc {
 
-// The pixel bytes of a raster. Small buffers live on the heap. Large ones
-// live in memory that copies share with their original until they write, the
-// system copying only the pages written: a conversion that writes a 600 x 600
-// corner of a 4000 x 3000 picture copies that corner, not 36 MB. The
-// original must not be written while such a copy exists; TBitmap's unsharing
-// takes care of that (see Cloned()).
+// The pixel bytes of a raster. Small buffers live on the heap; from 1 MiB a
+// buffer takes whole large pages of its own (one fault per 2 MiB instead of
+// one per 4 KiB as it is filled), at every size alike; a few freed lately
+// wait for the next of their length.
 class PixelBuffer {
 public:
     PixelBuffer() = default;
-    // `size` bytes, uninitialised for a reader that fills every one of them.
-    // `shareable`: a large buffer goes where copies can share its pages
-    // (the first touch of each page costs more there, so a buffer that is
-    // filled piecemeal is better off without; one filled by Put is faster
-    // there). Throws std::bad_alloc.
-    static PixelBuffer Uninitialised(std::size_t size, bool shareable);
+    // `size` bytes, uninitialised for a reader that fills every one of them
+    // (see MadeZero). Throws std::bad_alloc.
+    static PixelBuffer Uninitialised(std::size_t size);
     // `size` bytes of 0.
     static PixelBuffer Zeroed(std::size_t size);
 
@@ -47,55 +42,31 @@ public:
     const std::uint8_t* begin() const { return data_; }
     const std::uint8_t* end() const { return data_ + size_; }
 
-    // Bytes put in place, each piece `Size` bytes from `Data` at `At`. In
-    // shared memory the system writes them into new pages directly (a page
-    // touched through data() is cleared first, only to be overwritten);
-    // elsewhere they are copied. Pieces that follow one another in the
-    // buffer go in one call. Throws std::bad_alloc when memory runs out.
-    struct Piece {
-        std::size_t At;
-        const std::uint8_t* Data;
-        std::size_t Size;
-    };
-    void Put(const Piece* pieces, std::size_t count);
-    // Whether bytes are best put in place with Put.
-    bool PutWrites() const { return kind_ == Kind::Shared; }
     // Whether the buffer was all zero when made (fresh pages from the
     // system), so that a reader need not clear what it leaves unwritten.
     bool MadeZero() const { return madeZero_; }
-
-    // Whether a copy still reads this buffer's pages: writing here would then
-    // show in the copy, so the owner must take a copy of its own first.
-    bool Cloned() const { return cloned_; }
 
     friend bool operator==(const PixelBuffer& a, const PixelBuffer& b) {
         return a.size_ == b.size_ && (a.size_ == 0 || std::memcmp(a.data_, b.data_, a.size_) == 0);
     }
 
 private:
-    enum class Kind : std::uint8_t { None, Heap, Anonymous, Shared, Private, Large };
     void Take(PixelBuffer& other) {
         data_ = other.data_;
         size_ = other.size_;
-        fd_ = other.fd_;
-        kind_ = other.kind_;
-        cloned_ = other.cloned_;
+        mapped_ = other.mapped_;
         madeZero_ = other.madeZero_;
         other.data_ = nullptr;
         other.size_ = 0;
-        other.fd_ = -1;
-        other.kind_ = Kind::None;
-        other.cloned_ = false;
+        other.mapped_ = false;
         other.madeZero_ = false;
     }
     void Release();
-    void Allocate(std::size_t size, bool zeroed, bool shareable);
+    void Allocate(std::size_t size, bool zeroed);
 
     std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;
-    std::intptr_t fd_ = -1; // the memory file behind Shared buffers
-    Kind kind_ = Kind::None;
-    mutable bool cloned_ = false;
+    bool mapped_ = false; // large pages of its own, else the heap
     bool madeZero_ = false;
 };
 

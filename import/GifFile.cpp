@@ -44,7 +44,7 @@ struct GifClose {
 
 } // namespace
 
-std::shared_ptr<TBitmapImage> DecodeGifFile(std::span<const std::uint8_t> bytes) {
+std::shared_ptr<TBitmapImage> DecodeGifFile(std::span<const std::uint8_t> bytes, const ImportHints& hints) {
     Source source{bytes.data(), bytes.size()};
     int error = 0;
     std::unique_ptr<GifFileType, GifClose> gif(Gif().DGifOpen(&source, ReadFromMemory, &error));
@@ -78,16 +78,18 @@ std::shared_ptr<TBitmapImage> DecodeGifFile(std::span<const std::uint8_t> bytes)
             width = std::int64_t{frame.Left} + frame.Width;
             height = std::int64_t{frame.Top} + frame.Height;
         }
-        auto raster = import::NewRaster("GIF", width, height);
+        import::CheckBuffer("GIF", width, height, 3); // the whole picture, kept whole or not
+        const import::KeptSize kept = import::KeptPart(width, height, hints.Crop);
+        auto raster = import::NewRaster("GIF", kept.Width, kept.Height);
         std::fill(raster->Pixels().begin(), raster->Pixels().end(), 0xFF);
 
         std::vector<GifPixelType> line(static_cast<std::size_t>(frame.Width));
         auto putLine = [&](std::int64_t y) {
-            if (y < 0 || y >= height) return;
+            if (y < 0 || y >= kept.Height) return;
             std::uint8_t* row = raster->Row(static_cast<std::int32_t>(y));
             for (int x = 0; x < frame.Width; ++x) {
                 const std::int64_t px = std::int64_t{frame.Left} + x;
-                if (px >= width) break;
+                if (px >= kept.Width) break;
                 const int index = line[static_cast<std::size_t>(x)];
                 if (index == transparent) continue;
                 // An index beyond the table reads as black, as a bitmap's does.
@@ -109,7 +111,9 @@ std::shared_ptr<TBitmapImage> DecodeGifFile(std::span<const std::uint8_t> bytes)
             for (int pass = 0; pass < 4; ++pass)
                 for (int y = kStart[pass]; y < frame.Height; y += kStep[pass]) readLine(y);
         } else {
-            for (int y = 0; y < frame.Height; ++y) readLine(y);
+            // Nothing below the last row kept.
+            const std::int64_t rows = std::min<std::int64_t>(frame.Height, kept.Height - std::int64_t{frame.Top});
+            for (int y = 0; y < rows; ++y) readLine(y);
         }
         return raster;
     }

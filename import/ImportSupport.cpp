@@ -1,5 +1,6 @@
 #include "import/ImportSupport.h"
 
+#include <algorithm>
 #include <new>
 
 #include "base/Exceptions.h"
@@ -26,6 +27,15 @@ void CheckBuffer(const char* format, std::int64_t width, std::int64_t height, in
         static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) >
             cap / static_cast<std::uint64_t>(bytesPerPixel))
         TooLarge(format, width, height);
+}
+
+KeptSize KeptPart(std::int64_t width, std::int64_t height, PictureCrop* crop) {
+    // Checked against the cap before this: each fits.
+    const auto w = static_cast<std::int32_t>(width), h = static_cast<std::int32_t>(height);
+    if (!crop) return {w, h};
+    crop->PictureWidth = w;
+    crop->PictureHeight = h;
+    return {std::min(w, std::max(crop->Width, 1)), std::min(h, std::max(crop->Height, 1))};
 }
 
 std::shared_ptr<TBitmapImage> NewRaster(const char* format, std::int64_t width, std::int64_t height) {

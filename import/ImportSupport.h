@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "image/Bitmap.h"
+#include "image/PictureCrop.h"
 
 namespace tlc::import {
 
@@ -17,6 +18,14 @@ namespace tlc::import {
 // size against the raster cap first (EInvalidGraphic for an empty picture,
 // EOutOfResources naming the format above the cap).
 std::shared_ptr<TBitmapImage> NewRaster(const char* format, std::int64_t width, std::int64_t height);
+
+// The part of a width x height picture a reader keeps: all of it, or the
+// top-left part the crop asks for, the picture's size noted in the crop.
+struct KeptSize {
+    std::int32_t Width;
+    std::int32_t Height;
+};
+KeptSize KeptPart(std::int64_t width, std::int64_t height, PictureCrop* crop);
 
 // Refuses width x height x bytesPerPixel above the raster cap (for buffers
 // the libraries decode into before the raster is filled).

@@ -14,7 +14,7 @@ namespace {
 
 } // namespace
 
-std::shared_ptr<TBitmapImage> DecodePngFile(std::span<const std::uint8_t>) {
+std::shared_ptr<TBitmapImage> DecodePngFile(std::span<const std::uint8_t>, const ImportHints&) {
     NotInThisBuild("PNG");
 }
 
@@ -22,11 +22,11 @@ std::shared_ptr<TBitmapImage> DecodeJpegFile(std::span<const std::uint8_t>, cons
     NotInThisBuild("JPEG");
 }
 
-std::shared_ptr<TBitmapImage> DecodeGifFile(std::span<const std::uint8_t>) {
+std::shared_ptr<TBitmapImage> DecodeGifFile(std::span<const std::uint8_t>, const ImportHints&) {
     NotInThisBuild("GIF");
 }
 
-std::shared_ptr<TBitmapImage> DecodeWebpFile(std::span<const std::uint8_t>) {
+std::shared_ptr<TBitmapImage> DecodeWebpFile(std::span<const std::uint8_t>, const ImportHints&) {
     NotInThisBuild("WebP");
 }
 

@@ -36,10 +36,10 @@ const char* ImportFormatName(ImportFormat format) {
 std::shared_ptr<TBitmapImage> DecodeImportedPicture(std::span<const std::uint8_t> bytes,
                                                     const ImportHints& hints) {
     switch (SniffImportFormat(bytes)) {
-    case ImportFormat::Png: return DecodePngFile(bytes);
+    case ImportFormat::Png: return DecodePngFile(bytes, hints);
     case ImportFormat::Jpeg: return DecodeJpegFile(bytes, hints);
-    case ImportFormat::Gif: return DecodeGifFile(bytes);
-    case ImportFormat::Webp: return DecodeWebpFile(bytes);
+    case ImportFormat::Gif: return DecodeGifFile(bytes, hints);
+    case ImportFormat::Webp: return DecodeWebpFile(bytes, hints);
     case ImportFormat::None: break;
     }
     throw EInvalidGraphic("Not a PNG, JPEG, GIF or WebP file");
@@ -77,7 +77,7 @@ ImportFormat LoadPictureByContent(TPicture& picture, const std::string& fileName
                                   const ImportHints& hints) {
     const ImportFormat format = SniffFile(fileName);
     if (format == ImportFormat::None) {
-        picture.LoadFile(fileName);
+        picture.LoadFile(fileName, hints.Crop);
         return format;
     }
     // The file may have changed since its first bytes were read.

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "image/Bitmap.h"
+#include "image/PictureCrop.h"
 
 namespace tlc {
 
@@ -29,6 +30,9 @@ struct ImportHints {
     // Given the picture's size, the size it will be scaled down to; unset:
     // full size wanted.
     std::function<std::pair<std::int32_t, std::int32_t>(std::int32_t, std::int32_t)> ScaledSize;
+    // Set: only the picture's top-left part is wanted (see PictureCrop); the
+    // readers stop after its last row and keep only its columns.
+    PictureCrop* Crop = nullptr;
 };
 
 // Decodes a picture of one of the four formats into a 24-bit raster, rows
@@ -39,11 +43,14 @@ struct ImportHints {
 std::shared_ptr<TBitmapImage> DecodeImportedPicture(std::span<const std::uint8_t> bytes,
                                                     const ImportHints& hints = {});
 
-std::shared_ptr<TBitmapImage> DecodePngFile(std::span<const std::uint8_t> bytes);
+std::shared_ptr<TBitmapImage> DecodePngFile(std::span<const std::uint8_t> bytes,
+                                            const ImportHints& hints = {});
 std::shared_ptr<TBitmapImage> DecodeJpegFile(std::span<const std::uint8_t> bytes,
                                              const ImportHints& hints = {});
-std::shared_ptr<TBitmapImage> DecodeGifFile(std::span<const std::uint8_t> bytes);
-std::shared_ptr<TBitmapImage> DecodeWebpFile(std::span<const std::uint8_t> bytes);
+std::shared_ptr<TBitmapImage> DecodeGifFile(std::span<const std::uint8_t> bytes,
+                                            const ImportHints& hints = {});
+std::shared_ptr<TBitmapImage> DecodeWebpFile(std::span<const std::uint8_t> bytes,
+                                             const ImportHints& hints = {});
 
 // Installs the picture held in `bytes` when it is one of the four formats
 // (and returns its format); returns None and leaves `picture` alone otherwise.
@@ -52,7 +59,8 @@ ImportFormat InstallImportedPicture(TPicture& picture, std::span<const std::uint
 
 // Loads a picture for the command line: the four formats above by content,
 // anything else through TPicture::LoadFile with the window's readers and
-// messages. Returns the format read (None: the window's reader).
+// messages (and the hints' crop). Returns the format read (None: the
+// window's reader).
 ImportFormat LoadPictureByContent(TPicture& picture, const std::string& fileName,
                                   const ImportHints& hints = {});
 

@@ -2,11 +2,13 @@
 // greyscale, colour and CMYK.
 #include <turbojpeg.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
 
 #include "base/Exceptions.h"
+#include "image/PixelBuffer.h"
 #include "import/CodecLibraries.h"
 #include "import/ImportSupport.h"
 #include "import/ImportedPicture.h"
@@ -72,7 +74,9 @@ std::shared_ptr<TBitmapImage> DecodeJpegFile(std::span<const std::uint8_t> bytes
 
     const tjscalingfactor scale = ChooseScale(width, height, hints);
     const int w = TJSCALED(width, scale), h = TJSCALED(height, scale);
-    auto raster = import::NewRaster("JPEG", w, h);
+    const import::KeptSize kept = import::KeptPart(width, height, hints.Crop);
+    const int keptWidth = std::min(w, kept.Width), keptHeight = std::min(h, kept.Height);
+    auto raster = import::NewRaster("JPEG", keptWidth, keptHeight);
 
     if (colourspace == TJCS_CMYK || colourspace == TJCS_YCCK) {
         // TurboJPEG gives CMYK as Adobe writes it, inverted: 255 is no ink.
@@ -86,10 +90,10 @@ std::shared_ptr<TBitmapImage> DecodeJpegFile(std::span<const std::uint8_t> bytes
         CheckDecode(handle.get(),
                     Jpeg().tjDecompress2(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()),
                                   cmyk.data(), w, 0, h, TJPF_CMYK, kFlags));
-        for (int y = 0; y < h; ++y) {
+        for (int y = 0; y < keptHeight; ++y) {
             const std::uint8_t* p = cmyk.data() + static_cast<std::size_t>(y) * w * 4;
             std::uint8_t* out = raster->Row(y);
-            for (int x = 0; x < w; ++x, p += 4, out += 3) {
+            for (int x = 0; x < keptWidth; ++x, p += 4, out += 3) {
                 const unsigned k = p[3];
                 out[0] = static_cast<std::uint8_t>((p[2] * k + 127) / 255);
                 out[1] = static_cast<std::uint8_t>((p[1] * k + 127) / 255);
@@ -99,10 +103,27 @@ std::shared_ptr<TBitmapImage> DecodeJpegFile(std::span<const std::uint8_t> bytes
         return raster;
     }
     // Straight into the raster: its rows are blue, green, red, as TJPF_BGR.
+    if (keptWidth == w && keptHeight == h) {
+        CheckDecode(handle.get(),
+                    Jpeg().tjDecompress2(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()),
+                                  raster->Pixels().data(), w, static_cast<int>(raster->Stride()), h,
+                                  TJPF_BGR, kFlags));
+        return raster;
+    }
+    // This library decodes whole pictures only: the kept part is copied out
+    // (of memory never cleared, given back at once).
+    PixelBuffer whole;
+    try {
+        whole = PixelBuffer::Uninitialised(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 3);
+    } catch (const std::bad_alloc&) {
+        throw EOutOfResources();
+    }
     CheckDecode(handle.get(),
                 Jpeg().tjDecompress2(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()),
-                              raster->Pixels().data(), w, static_cast<int>(raster->Stride()), h,
-                              TJPF_BGR, kFlags));
+                              whole.data(), w, 0, h, TJPF_BGR, kFlags));
+    for (int y = 0; y < keptHeight; ++y)
+        std::memcpy(raster->Row(y), whole.data() + static_cast<std::size_t>(y) * w * 3,
+                    static_cast<std::size_t>(keptWidth) * 3);
     return raster;
 }
 

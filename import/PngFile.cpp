@@ -2,6 +2,7 @@
 // interlacing and tRNS transparency, decoded to 8-bit RGBA.
 #include <spng.h>
 
+#include <cstring>
 #include <memory>
 #include <new>
 #include <utility>
@@ -26,7 +27,7 @@ void Check(int status) {
 
 } // namespace
 
-std::shared_ptr<TBitmapImage> DecodePngFile(std::span<const std::uint8_t> bytes) {
+std::shared_ptr<TBitmapImage> DecodePngFile(std::span<const std::uint8_t> bytes, const ImportHints& hints) {
     Context ctx(Png().spng_ctx_new(0));
     if (!ctx) throw EOutOfResources();
     Check(Png().spng_set_png_buffer(ctx.get(), bytes.data(), bytes.size()));
@@ -47,7 +48,8 @@ std::shared_ptr<TBitmapImage> DecodePngFile(std::span<const std::uint8_t> bytes)
     if (std::uint64_t{bytes.size()} * 1032 < filtered)
         import::Damaged("PNG", "the file is too short for a picture of " + std::to_string(ihdr.width) +
                                    " x " + std::to_string(ihdr.height) + " pixels");
-    auto raster = import::NewRaster("PNG", ihdr.width, ihdr.height);
+    const import::KeptSize kept = import::KeptPart(ihdr.width, ihdr.height, hints.Crop);
+    auto raster = import::NewRaster("PNG", kept.Width, kept.Height);
 
     spng_trns trns{};
     const bool alpha = ihdr.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA ||
@@ -57,19 +59,24 @@ std::shared_ptr<TBitmapImage> DecodePngFile(std::span<const std::uint8_t> bytes)
     const std::int32_t height = raster->AbsHeight();
 
     if (ihdr.interlace_method == SPNG_INTERLACE_NONE) {
-        // Row by row straight into the raster: no picture-sized buffer in between.
+        // Row by row straight into the raster (through one row when it keeps
+        // fewer columns): no picture-sized buffer in between, and no row
+        // decoded below the last one kept.
         Check(Png().spng_decode_image(ctx.get(), nullptr, 0, format, SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE));
-        std::vector<std::uint8_t> row(alpha ? std::size_t{ihdr.width} * 4 : 0);
+        const bool direct = !alpha && static_cast<std::uint32_t>(kept.Width) == ihdr.width;
+        std::vector<std::uint8_t> row(direct ? 0 : std::size_t{ihdr.width} * (alpha ? 4 : 3));
+        const std::int32_t last = static_cast<std::int32_t>(ihdr.height) - 1;
         for (std::int32_t y = 0; y < height; ++y) {
             std::uint8_t* out = raster->Row(y);
-            const int status = alpha ? Png().spng_decode_row(ctx.get(), row.data(), row.size())
-                                     : Png().spng_decode_row(ctx.get(), out, std::size_t{ihdr.width} * 3);
+            const int status = direct ? Png().spng_decode_row(ctx.get(), out, std::size_t{ihdr.width} * 3)
+                                      : Png().spng_decode_row(ctx.get(), row.data(), row.size());
             // The last row reports the end of the picture data.
-            if (status != 0 && !(status == SPNG_EOI && y == height - 1)) Check(status);
+            if (status != 0 && !(status == SPNG_EOI && y == last)) Check(status);
             if (alpha) {
                 import::PutRgbaRow(*raster, y, row.data());
             } else {
-                for (std::uint32_t x = 0; x < ihdr.width; ++x) std::swap(out[x * 3], out[x * 3 + 2]);
+                if (!direct) std::memcpy(out, row.data(), static_cast<std::size_t>(kept.Width) * 3);
+                for (std::int32_t x = 0; x < kept.Width; ++x) std::swap(out[x * 3], out[x * 3 + 2]);
             }
         }
         return raster;

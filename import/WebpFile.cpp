@@ -29,15 +29,24 @@ struct OutputFree {
 
 } // namespace
 
-std::shared_ptr<TBitmapImage> DecodeWebpFile(std::span<const std::uint8_t> bytes) {
+std::shared_ptr<TBitmapImage> DecodeWebpFile(std::span<const std::uint8_t> bytes, const ImportHints& hints) {
     WebPDecoderConfig config;
     if (!Webp().WebPInitDecoderConfigInternal(&config, WEBP_DECODER_ABI_VERSION)) throw EOutOfResources();
     VP8StatusCode status = Webp().WebPGetFeaturesInternal(bytes.data(), bytes.size(), &config.input, WEBP_DECODER_ABI_VERSION);
     if (status != VP8_STATUS_OK) import::Damaged("WebP", StatusText(status));
     if (config.input.has_animation) import::Damaged("WebP", "animated pictures are not supported");
-    const int width = config.input.width, height = config.input.height;
-    import::CheckBuffer("WebP", width, height, 4);
+    import::CheckBuffer("WebP", config.input.width, config.input.height, 4);
+    const import::KeptSize kept = import::KeptPart(config.input.width, config.input.height, hints.Crop);
+    const int width = kept.Width, height = kept.Height;
     auto raster = import::NewRaster("WebP", width, height);
+    if (width != config.input.width || height != config.input.height) {
+        // The library decodes no row below the part kept.
+        config.options.use_cropping = 1;
+        config.options.crop_left = 0;
+        config.options.crop_top = 0;
+        config.options.crop_width = width;
+        config.options.crop_height = height;
+    }
 
     std::unique_ptr<WebPDecBuffer, OutputFree> release(&config.output);
     config.output.is_external_memory = 1;

@@ -2,7 +2,7 @@
 
 #include <random>
 
-#include "base/Platform.h"
+#include "base/RandomBytes.h"
 
 // The steps both platforms share; the rest is in FileOpsPosix.cpp and
 // FileOpsWin.cpp.

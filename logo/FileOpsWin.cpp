@@ -6,7 +6,7 @@
 #include <atomic>
 #include <cerrno>
 
-#include "base/Platform.h"
+#include "base/Paths.h"
 
 namespace tlc {
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "base/Platform.h"
+#include "base/Paths.h"
 
 namespace tlc {
 

@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/LittleEndian.h"
+
 namespace tlc {
 
 namespace {
@@ -173,15 +175,6 @@ std::string EnhancedToSvg(const TMetafileImage& image) {
     if (ok && out) svg.assign(out, length);
     std::free(out);
     return svg;
-}
-
-std::uint32_t LoadLE32(const unsigned char* p) {
-    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
-void StoreLE32(unsigned char* p, std::uint32_t v) {
-    for (int k = 0; k < 4; ++k)
-        p[k] = static_cast<unsigned char>(v >> (8 * k));
 }
 
 // libwmf allocates by the header's total size and largest record, which a

@@ -1,6 +1,8 @@
 // The running program's version resource, through the platform's version API.
 #include "version/ElfSection.h"
 
+#include "base/LittleEndian.h"
+
 #include <windows.h>
 
 namespace tlc {
@@ -20,7 +22,7 @@ std::optional<std::vector<std::uint8_t>> ReadOwnVersionRecord() {
     std::vector<std::uint8_t> block(size);
     if (!GetFileVersionInfoW(path.data(), 0, size, block.data())) return std::nullopt;
     // The block's own length word says how much of the buffer is the record.
-    const std::size_t length = block[0] | (std::size_t{block[1]} << 8);
+    const std::size_t length = LoadLE16(block.data());
     if (length < 6 || length > block.size()) return std::nullopt;
     block.resize(length);
     return block;

@@ -1,5 +1,7 @@
 #include "version/VersionRecord.h"
 
+#include "base/LittleEndian.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -72,29 +74,20 @@ struct Block {
     std::size_t End = 0;
 };
 
-std::uint16_t GetU16(std::span<const std::uint8_t> b, std::size_t at) {
-    return static_cast<std::uint16_t>(b[at] | (b[at + 1] << 8));
-}
-
-std::uint32_t GetU32(std::span<const std::uint8_t> b, std::size_t at) {
-    return std::uint32_t{b[at]} | (std::uint32_t{b[at + 1]} << 8) |
-           (std::uint32_t{b[at + 2]} << 16) | (std::uint32_t{b[at + 3]} << 24);
-}
-
 // Reads the block at `at`, which must end at or before `limit`.
 std::optional<Block> ReadBlock(std::span<const std::uint8_t> b, std::size_t at, std::size_t limit) {
     if (limit > b.size() || at > limit || limit - at < 6) return std::nullopt;
-    const std::size_t length = GetU16(b, at);
+    const std::size_t length = LoadLE16(b.data() + at);
     if (length < 6 || length > limit - at) return std::nullopt;
     Block block;
     block.End = at + length;
-    const std::uint16_t valueLength = GetU16(b, at + 2);
-    block.Type = GetU16(b, at + 4);
+    const std::uint16_t valueLength = LoadLE16(b.data() + at + 2);
+    block.Type = LoadLE16(b.data() + at + 4);
     if (block.Type > 1) return std::nullopt;
     std::size_t pos = at + 6;
     for (;;) {
         if (block.End - pos < 2) return std::nullopt; // key without its terminator
-        const std::uint16_t c = GetU16(b, pos);
+        const std::uint16_t c = LoadLE16(b.data() + pos);
         pos += 2;
         if (c == 0) break;
         block.Key.push_back(static_cast<char16_t>(c));
@@ -206,7 +199,7 @@ std::optional<FixedFileInfo> QueryFixedFileInfo(std::span<const std::uint8_t> re
     if (!root || root->Type != 0 || root->ValueSize < FixedFileInfoSize) return std::nullopt;
     std::uint32_t v[13];
     for (std::size_t i = 0; i < 13; ++i)
-        v[i] = GetU32(record, root->ValueBegin + 4 * i);
+        v[i] = LoadLE32(record.data() + root->ValueBegin + 4 * i);
     if (v[0] != FixedFileInfoSignature) return std::nullopt;
     return FixedFileInfo{v[0], v[1], v[2], v[3],  v[4],  v[5], v[6],
                          v[7], v[8], v[9], v[10], v[11], v[12]};
@@ -225,7 +218,7 @@ std::optional<std::string> QueryVersionString(std::span<const std::uint8_t> reco
     std::string text;
     for (std::size_t at = entry->ValueBegin; at + 1 < entry->ValueBegin + entry->ValueSize;
          at += 2) {
-        const std::uint16_t c = GetU16(record, at);
+        const std::uint16_t c = LoadLE16(record.data() + at);
         if (c == 0) break;
         text.push_back(c < 0x100 ? static_cast<char>(c) : '?');
     }

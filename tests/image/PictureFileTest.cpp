@@ -37,7 +37,6 @@ TEST(FileFormats, FourEntriesInRegistrationOrder) {
         EXPECT_EQ(entries[i].Extension, ext[i]);
         EXPECT_EQ(entries[i].Description, desc[i]);
         EXPECT_EQ(entries[i].Kind, kind[i]);
-        EXPECT_EQ(entries[i].DescriptionResource, 0);
     }
 }
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "base/Platform.h"
+#include "base/Paths.h"
 #include "image/FileBytes.h"
 #include "logo/FileWriter.h"
 

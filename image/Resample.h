@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "image/Bitmap.h"
+#include "image/BitmapImage.h"
 
 namespace tlc {
 

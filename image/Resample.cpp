@@ -1,16 +1,33 @@
-#include "import/Resample.h"
+#include "image/Resample.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "base/Exceptions.h"
-#include "import/ImportSupport.h"
 
 namespace tlc {
 
 namespace {
+
+// A 24-bit raster of width x height (each at least 1), rows top first, every
+// byte 0; above the raster cap EOutOfResources naming what it was for.
+std::shared_ptr<TBitmapImage> NewRaster(const char* what, std::int32_t width, std::int32_t height) {
+    TRasterFormat f;
+    f.Width = width;
+    f.Height = -height;
+    f.BitCount = 24;
+    try {
+        if (std::uint64_t{static_cast<std::uint32_t>(width)} * static_cast<std::uint32_t>(height) <=
+            kMaxRasterBytes / 3)
+            return TBitmapImage::Create(f);
+    } catch (const EOutOfResources&) {
+    }
+    throw EOutOfResources(std::string(what) + " picture too large: " + std::to_string(width) + " x " +
+                          std::to_string(height) + " pixels");
+}
 
 // GCC works the table out while compiling: the command line then needs no
 // maths library, one shared library less to load at every start.
@@ -96,7 +113,7 @@ std::shared_ptr<TBitmapImage> ScaleDown(const TBitmapImage& source, std::int32_t
     const std::int32_t sw = source.Width(), sh = source.AbsHeight();
     if (!source.HasRaster() || width < 1 || height < 1 || width > sw || height > sh)
         throw EInvalidGraphic("Bitmap image is not valid");
-    auto out = import::NewRaster("Scaled", width, height);
+    auto out = NewRaster("Scaled", width, height);
     const Footprints across(sw, width), down(sh, height);
     const Srgb& srgb = SrgbTables();
 
@@ -160,7 +177,7 @@ constexpr std::array<std::array<int, 8>, 8> BayerMatrix() {
 std::shared_ptr<TBitmapImage> Dither(const TBitmapImage& source, DitherMethod method) {
     const std::int32_t w = source.Width(), h = source.AbsHeight();
     if (!source.HasRaster()) throw EInvalidGraphic("Bitmap image is not valid");
-    auto out = import::NewRaster("Dithered", w, h);
+    auto out = NewRaster("Dithered", w, h);
     auto set = [&](std::int32_t x, std::int32_t y, bool black) {
         std::uint8_t* p = out->Row(y) + static_cast<std::size_t>(x) * 3;
         const std::uint8_t v = black ? 0 : 255;

@@ -1,0 +1,150 @@
+// A conversion without scaling reads no dot beyond the printer's largest
+// logo, so a reader asked to keep only the picture's top-left part must give
+// the same logo, byte for byte, on every printer, from a file and from memory.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "BitmapWriter.h"
+#include "PictureEncoders.h"
+#include "TempDir.h"
+#include "image/Image.h"
+#include "image/PictureFile.h"
+#include "import/ImportedPicture.h"
+#include "logo/Conversion.h"
+#include "logo/LogoFile.h"
+#include "logo/PrinterModels.h"
+
+namespace tlc {
+namespace {
+
+// Colours that cross the thresholds everywhere, up to the last row and column.
+std::uint8_t Index(int x, int y) {
+    return static_cast<std::uint8_t>((x * 7 + y * 3 + (x * y) % 11) % 200);
+}
+TColor Colour(int x, int y) {
+    const int i = Index(x, y);
+    return RGB(i, (i * 5) % 256, 255 - i);
+}
+
+std::vector<TColor> Table() {
+    std::vector<TColor> table(256);
+    for (int i = 0; i < 256; ++i) table[static_cast<std::size_t>(i)] = RGB(i, (i * 5) % 256, 255 - i);
+    return table;
+}
+
+std::vector<std::uint8_t> Rgb(int w, int h) {
+    std::vector<std::uint8_t> rgb;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const TColor c = Colour(x, y);
+            rgb.insert(rgb.end(), {static_cast<std::uint8_t>(RedOf(c)), static_cast<std::uint8_t>(GreenOf(c)),
+                                   static_cast<std::uint8_t>(BlueOf(c))});
+        }
+    return rgb;
+}
+
+struct Kind {
+    const char* name;
+    std::function<std::vector<std::uint8_t>(int w, int h)> file;
+};
+
+const std::vector<Kind>& Kinds() {
+    static const std::vector<Kind> kinds = {
+        {"24-bit.bmp",
+         [](int w, int h) {
+             test::BitmapLayout s;
+             s.Width = w;
+             s.Height = h;
+             s.Pixels = test::PackRows(w, h, 24, false, [](int x, int y) {
+                 const TColor c = Colour(x, y);
+                 return static_cast<std::uint32_t>(RedOf(c) << 16 | GreenOf(c) << 8 | BlueOf(c));
+             });
+             return test::WriteBitmap(s);
+         }},
+        {"8-bit-top-down.bmp",
+         [](int w, int h) {
+             test::BitmapLayout s;
+             s.Width = w;
+             s.Height = -h;
+             s.BitCount = 8;
+             s.Table = Table();
+             s.Pixels = test::PackRows(w, h, 8, true, [](int x, int y) { return Index(x, y); });
+             return test::WriteBitmap(s);
+         }},
+        {"run-length.bmp",
+         [](int w, int h) {
+             test::BitmapLayout s;
+             s.Width = w;
+             s.Height = h;
+             s.BitCount = 8;
+             s.Compression = BI_RLE8;
+             s.Table = Table();
+             // Runs as well as single dots: every fourth column repeats.
+             s.Pixels = test::EncodeRle8(w, h, [](int x, int y) { return Index(x / 4 * 4, y); });
+             return test::WriteBitmap(s);
+         }},
+        {"picture.png",
+         [](int w, int h) {
+             return test::EncodePng(test::PngHeader(w, h, 8, SPNG_COLOR_TYPE_TRUECOLOR), Rgb(w, h));
+         }},
+        {"picture.jpg", [](int w, int h) { return test::EncodeJpeg(w, h, TJPF_RGB, TJSAMP_420, Rgb(w, h)); }},
+    };
+    return kinds;
+}
+
+std::vector<std::uint8_t> Logo(TPicture& loaded, int printer) {
+    TImage source, target;
+    source.SetAutoSize(true);
+    source.Picture().CopyPicture(loaded);
+    LogoGeometry geometry;
+    ConvertImage(source, target, Thresholds{100, 120, 140}, LimitsOf(BuildPrinterModels(), printer), geometry);
+    return EncodeLogo(printer, geometry, target);
+}
+
+TEST(PictureCrop, KeepingTheTopLeftPartGivesTheSameLogoOnEveryPrinter) {
+    const test::TempDir dir("tlc-crop");
+    const TPrinterModels models = BuildPrinterModels();
+    // Around each printer's limits, one side or both beyond, and a small one.
+    std::vector<std::pair<int, int>> sizes = {{37, 23}};
+    for (const PrinterModel& m : models)
+        for (const auto& [dw, dh] : {std::pair{-1, 1}, std::pair{1, -1}, std::pair{9, 13}, std::pair{0, 0}})
+            sizes.emplace_back(m.MaxWidth + dw, m.MaxHeight + dh);
+    for (const Kind& kind : Kinds())
+        for (const auto& [w, h] : sizes) {
+            const std::vector<std::uint8_t> bytes = kind.file(w, h);
+            const std::string path = (dir.Path() / kind.name).string();
+            std::ofstream(path, std::ios::binary | std::ios::trunc)
+                .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            TPicture whole;
+            LoadPictureByContent(whole, path);
+            for (int printer = 0; printer < kPrinterModelCount; ++printer) {
+                SCOPED_TRACE(std::string(kind.name) + " " + std::to_string(w) + " x " + std::to_string(h) +
+                             " on " + models[static_cast<std::size_t>(printer)].Name);
+                const std::vector<std::uint8_t> expected = Logo(whole, printer);
+                for (const bool fromFile : {true, false}) {
+                    PictureCrop crop;
+                    crop.Width = models[static_cast<std::size_t>(printer)].MaxWidth;
+                    crop.Height = models[static_cast<std::size_t>(printer)].MaxHeight;
+                    ImportHints hints;
+                    hints.Crop = &crop;
+                    TPicture cut;
+                    if (fromFile)
+                        LoadPictureByContent(cut, path, hints);
+                    else if (InstallImportedPicture(cut, bytes, hints) == ImportFormat::None)
+                        cut.Install(DecodeGraphic(GraphicKind::Bitmap, bytes, &crop));
+                    EXPECT_EQ(crop.PictureWidth, w);
+                    EXPECT_EQ(crop.PictureHeight, h);
+                    EXPECT_EQ(cut.Width(), std::min(w, crop.Width));
+                    EXPECT_EQ(cut.Height(), std::min(h, crop.Height));
+                    EXPECT_EQ(Logo(cut, printer), expected) << (fromFile ? "from the file" : "from memory");
+                }
+            }
+        }
+}
+
+} // namespace
+} // namespace tlc
