@@ -4,7 +4,7 @@
 
 #include "base/Types.h"
 #include "image/Image.h"
-#include "logo/FileWriter.h"
+#include "files/FileWriter.h"
 
 namespace tlc {
 

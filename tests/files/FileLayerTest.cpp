@@ -13,7 +13,7 @@
 
 #include "base/Platform.h"
 #include "image/FileBytes.h"
-#include "logo/FileWriter.h"
+#include "files/FileWriter.h"
 
 namespace tlc {
 namespace {
