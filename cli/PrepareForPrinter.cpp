@@ -25,7 +25,7 @@ PreparedPicture LoadForPrinter(TPicture& picture, const PictureLoader& load, con
             target = FitPictureSize(w, h, limits, options.MaxWidth);
             return std::pair{target->Width, target->Height};
         };
-    result.Format = load(picture, hints);
+    load(picture, hints);
     if (!target) result.Original = {picture.Width(), picture.Height()};
 
     auto* bitmap = dynamic_cast<TBitmap*>(picture.Graphic());

@@ -21,8 +21,7 @@ struct PrepareOptions {
 };
 
 struct PreparedPicture {
-    ImportFormat Format = ImportFormat::None; // None: one of the window's formats
-    PictureSize Original;                     // as the file has it
+    PictureSize Original; // as the file has it
     bool Scaled = false;
 };
 

@@ -1,8 +1,6 @@
 #include "logo/LogoFile.h"
 
 #include <algorithm>
-#include <bit>
-#include <cstring>
 
 #include "base/Exceptions.h"
 #include "base/LittleEndian.h"
@@ -23,12 +21,6 @@ void CheckFits(int modelIndex, const LogoGeometry& g) {
                                 std::to_string(g.Height) + " does not fit the printer " +
                                 std::string(Printer(modelIndex).Name));
     }
-}
-
-[[maybe_unused]] std::uint64_t SwapBytes(std::uint64_t v) {
-    std::uint64_t r = 0;
-    for (int i = 0; i < 8; ++i, v >>= 8) r = (r << 8) | (v & 0xFF);
-    return r;
 }
 
 // One dot: the canvas is asked for anew each time, and only an exact 0 is black.
@@ -66,10 +58,9 @@ void EncodeLines(std::uint8_t* out, TImage& target, std::int32_t lines, std::int
         for (std::int32_t y = 0; y < lines; ++y) {
             raster.NonBlackRow(0, y, bands * 8, flags.data());
             for (std::int32_t band = 0; band < bands; ++band) {
-                // Eight flags of 0 or 1, the first to bit 7.
-                std::uint64_t eight;
-                std::memcpy(&eight, flags.data() + 8 * band, 8);
-                if constexpr (std::endian::native == std::endian::big) eight = SwapBytes(eight);
+                // Eight flags of 0 or 1, the first to bit 7 (one 8-byte load).
+                const std::uint8_t* f = flags.data() + 8 * band;
+                const std::uint64_t eight = LoadLE32(f) | (std::uint64_t{LoadLE32(f + 4)} << 32);
                 *out++ = static_cast<std::uint8_t>(~((eight * 0x8040201008040201ull) >> 56));
             }
         }
