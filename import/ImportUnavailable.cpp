@@ -30,9 +30,4 @@ std::shared_ptr<TBitmapImage> DecodeWebpFile(std::span<const std::uint8_t>, cons
     NotInThisBuild("WebP");
 }
 
-std::vector<std::uint8_t> EncodeOneBitPng(std::int32_t, std::int32_t,
-                                          const std::function<bool(std::int32_t, std::int32_t)>&) {
-    NotInThisBuild("PNG");
-}
-
 } // namespace tlc

@@ -64,9 +64,4 @@ ImportFormat InstallImportedPicture(TPicture& picture, std::span<const std::uint
 ImportFormat LoadPictureByContent(TPicture& picture, const std::string& fileName,
                                   const ImportHints& hints = {});
 
-// The dots as a 1-bit greyscale PNG (white 1, black 0); `black(x, y)` tells
-// each dot. Width and height must be at least 1.
-std::vector<std::uint8_t> EncodeOneBitPng(std::int32_t width, std::int32_t height,
-                                          const std::function<bool(std::int32_t, std::int32_t)>& black);
-
 } // namespace tlc

@@ -97,36 +97,4 @@ std::shared_ptr<TBitmapImage> DecodePngFile(std::span<const std::uint8_t> bytes,
     return raster;
 }
 
-std::vector<std::uint8_t> EncodeOneBitPng(std::int32_t width, std::int32_t height,
-                                          const std::function<bool(std::int32_t, std::int32_t)>& black) {
-    if (width < 1 || height < 1) throw EInvalidGraphic("PNG needs at least one dot");
-    const std::size_t rowBytes = (static_cast<std::size_t>(width) + 7) / 8;
-    std::vector<std::uint8_t> dots(rowBytes * static_cast<std::size_t>(height), 0);
-    for (std::int32_t y = 0; y < height; ++y) {
-        std::uint8_t* row = dots.data() + rowBytes * static_cast<std::size_t>(y);
-        for (std::int32_t x = 0; x < width; ++x)
-            if (!black(x, y)) row[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
-    }
-
-    Context ctx(Png().spng_ctx_new(SPNG_CTX_ENCODER));
-    if (!ctx) throw EOutOfResources();
-    auto check = [](int status) {
-        if (status != 0) throw Exception(std::string("PNG encoder: ") + Png().spng_strerror(status));
-    };
-    check(Png().spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1));
-    spng_ihdr ihdr{};
-    ihdr.width = static_cast<std::uint32_t>(width);
-    ihdr.height = static_cast<std::uint32_t>(height);
-    ihdr.bit_depth = 1;
-    ihdr.color_type = SPNG_COLOR_TYPE_GRAYSCALE;
-    check(Png().spng_set_ihdr(ctx.get(), &ihdr));
-    check(Png().spng_encode_image(ctx.get(), dots.data(), dots.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE));
-    std::size_t length = 0;
-    int error = 0;
-    std::unique_ptr<void, void (*)(void*)> png(Png().spng_get_png_buffer(ctx.get(), &length, &error), std::free);
-    check(error);
-    const auto* p = static_cast<const std::uint8_t*>(png.get());
-    return std::vector<std::uint8_t>(p, p + length);
-}
-
 } // namespace tlc

@@ -1,23 +1,17 @@
 #include "logo/LogoFile.h"
 
 #include <algorithm>
-#include <bit>
-#include <cstring>
 
 #include "base/Exceptions.h"
+#include "base/LittleEndian.h"
 #include "logo/PrinterModels.h"
 
 namespace tlc {
 
 namespace {
 
-const TPrinterModels& Models() {
-    static const TPrinterModels models = BuildPrinterModels();
-    return models;
-}
-
 void CheckFits(int modelIndex, const LogoGeometry& g) {
-    const PrinterLimits limits = LimitsOf(Models(), modelIndex);
+    const PrinterLimits limits = LimitsOf(modelIndex);
     const std::int64_t area = std::int64_t{g.Width} * g.Height;
     if (g.Width < 0 || g.Height < 0 || g.Width > limits.MaxWidth || g.Height > limits.MaxHeight ||
         area > limits.MaxArea) {
@@ -25,14 +19,8 @@ void CheckFits(int modelIndex, const LogoGeometry& g) {
         // the printer's limits; a conversion never exceeds them.
         throw EInvalidOperation("The logo size " + std::to_string(g.Width) + " x " +
                                 std::to_string(g.Height) + " does not fit the printer " +
-                                Models()[static_cast<std::size_t>(modelIndex)].Name);
+                                std::string(Printer(modelIndex).Name));
     }
-}
-
-[[maybe_unused]] std::uint64_t SwapBytes(std::uint64_t v) {
-    std::uint64_t r = 0;
-    for (int i = 0; i < 8; ++i, v >>= 8) r = (r << 8) | (v & 0xFF);
-    return r;
 }
 
 // One dot: the canvas is asked for anew each time, and only an exact 0 is black.
@@ -70,10 +58,9 @@ void EncodeLines(std::uint8_t* out, TImage& target, std::int32_t lines, std::int
         for (std::int32_t y = 0; y < lines; ++y) {
             raster.NonBlackRow(0, y, bands * 8, flags.data());
             for (std::int32_t band = 0; band < bands; ++band) {
-                // Eight flags of 0 or 1, the first to bit 7.
-                std::uint64_t eight;
-                std::memcpy(&eight, flags.data() + 8 * band, 8);
-                if constexpr (std::endian::native == std::endian::big) eight = SwapBytes(eight);
+                // Eight flags of 0 or 1, the first to bit 7 (one 8-byte load).
+                const std::uint8_t* f = flags.data() + 8 * band;
+                const std::uint64_t eight = LoadLE32(f) | (std::uint64_t{LoadLE32(f + 4)} << 32);
                 *out++ = static_cast<std::uint8_t>(~((eight * 0x8040201008040201ull) >> 56));
             }
         }
@@ -101,57 +88,48 @@ void EncodeLines(std::uint8_t* out, TImage& target, std::int32_t lines, std::int
 } // namespace
 
 std::size_t LogoHeaderLength(int modelIndex) {
-    static constexpr std::size_t kLengths[kPrinterModelCount] = {7, 4, 8, 8};
     if (!IsValidPrinterIndex(modelIndex))
         throw EInvalidOperation("No printer model " + std::to_string(modelIndex));
-    return kLengths[modelIndex];
+    return Printer(modelIndex).Command.HeaderLength();
 }
 
 std::vector<std::uint8_t> EncodeLogo(int modelIndex, const LogoGeometry& geometry, TImage& target) {
     const std::size_t k = LogoHeaderLength(modelIndex);
     CheckFits(modelIndex, geometry);
+    const PrinterFacts& printer = Printer(modelIndex);
+    const LogoCommand& command = printer.Command;
 
     const std::int32_t w = geometry.Width;
     const std::int32_t h = geometry.Height;
     const std::int32_t dotBytes = w * h / 8;
     const auto length = static_cast<std::uint16_t>(dotBytes + static_cast<std::int32_t>(k));
-    const std::int32_t x = w / 8;
-    const std::int32_t y = h / 8;
-    const auto lo = [](std::int32_t v) { return static_cast<std::uint8_t>(v & 0xFF); };
-    const auto hi = [](std::int32_t v) { return static_cast<std::uint8_t>((v >> 8) & 0xFF); };
+    // Within the limits X and Y fit their fields (one-byte fields: their low byte).
+    const auto x = static_cast<std::uint16_t>(w / 8);
+    const auto y = static_cast<std::uint16_t>(h / 8);
 
     // The loops take their bounds from the geometry with truncating division,
     // so sizes that are not multiples of 8 still read only whole bands.
-    const bool rowOrder = modelIndex == 3;
-    const std::int32_t lines = rowOrder ? h : w;
-    const std::int32_t bands = rowOrder ? w / 8 : h / 8;
+    const std::int32_t lines = printer.RowOrder ? h : w;
+    const std::int32_t bands = printer.RowOrder ? w / 8 : h / 8;
     const std::size_t dotCount = static_cast<std::size_t>(lines) * static_cast<std::size_t>(bands);
 
-    std::vector<std::uint8_t> out;
-    out.reserve(2 + k + dotCount);
-    out.push_back(static_cast<std::uint8_t>(length & 0xFF));
-    out.push_back(static_cast<std::uint8_t>(length >> 8));
-    switch (modelIndex) {
-    case 0: // FS q 1 xL xH yL yH
-        out.insert(out.end(), {0x1C, 0x71, 0x01, lo(x), hi(x), lo(y), hi(y)});
-        break;
-    case 1: // GS * x y
-        out.insert(out.end(), {0x1D, 0x2A, lo(x), lo(y)});
-        break;
-    case 2: // ESC FS q 1 xL xH yL yH
-        out.insert(out.end(), {0x1B, 0x1C, 0x71, 0x01, lo(x), hi(x), lo(y), hi(y)});
-        break;
-    default: // ESC # 1 GS * 1 x y
-        out.insert(out.end(), {0x1B, 0x23, 0x01, 0x1D, 0x2A, 0x01, lo(x), lo(y)});
-        break;
+    std::vector<std::uint8_t> out(2 + k + dotCount);
+    std::uint8_t* at = out.data();
+    StoreLE16(at, length);
+    at = std::copy_n(command.Fixed.begin(), command.FixedLength, at + 2);
+    if (command.WideSizeFields) {
+        StoreLE16(at, x);
+        StoreLE16(at + 2, y);
+    } else {
+        at[0] = static_cast<std::uint8_t>(x);
+        at[1] = static_cast<std::uint8_t>(y);
     }
 
-    const std::size_t headerEnd = out.size();
-    out.resize(headerEnd + dotCount);
-    if (rowOrder)
-        EncodeLines<true>(out.data() + headerEnd, target, lines, bands);
+    std::uint8_t* dots = out.data() + 2 + k;
+    if (printer.RowOrder)
+        EncodeLines<true>(dots, target, lines, bands);
     else
-        EncodeLines<false>(out.data() + headerEnd, target, lines, bands);
+        EncodeLines<false>(dots, target, lines, bands);
     return out;
 }
 

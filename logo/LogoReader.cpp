@@ -1,30 +1,14 @@
 #include "logo/LogoReader.h"
 
-#include <array>
 #include <cstring>
 
 #include "base/Exceptions.h"
-#include "image/FileBytes.h"
+#include "base/LittleEndian.h"
+#include "logo/PrinterModels.h"
 
 namespace tlc {
 
 namespace {
-
-struct HeaderShape {
-    std::vector<std::uint8_t> fixed; // the command bytes before the size fields
-    bool wideFields;                 // XL XH YL YH, else X Y
-};
-
-// By model index; the same bytes the writer lays out.
-const std::array<HeaderShape, 4>& Shapes() {
-    static const std::array<HeaderShape, 4> shapes = {{
-        {{0x1C, 0x71, 0x01}, true},
-        {{0x1D, 0x2A}, false},
-        {{0x1B, 0x1C, 0x71, 0x01}, true},
-        {{0x1B, 0x23, 0x01, 0x1D, 0x2A, 0x01}, false},
-    }};
-    return shapes;
-}
 
 std::string Range(const char* name, std::uint32_t value, std::uint32_t low, std::uint32_t high) {
     return std::string(name) + " = " + std::to_string(value) + " is outside " +
@@ -35,38 +19,18 @@ std::string Range(const char* name, std::uint32_t value, std::uint32_t low, std:
 
 std::vector<std::string> PrinterCommandWarnings(int model, std::uint32_t x, std::uint32_t y) {
     std::vector<std::string> warnings;
-    auto check = [&](const char* command, const char* name, std::uint32_t value,
-                     std::uint32_t low, std::uint32_t high) {
-        if (value < low || value > high)
-            warnings.push_back(std::string(command) + ": " + Range(name, value, low, high));
-    };
-    switch (model) {
-    case 0:
-    case 2: {
-        const char* command = model == 0 ? "FS q" : "ESC FS q";
-        check(command, "X", x, 1, 1023);
-        check(command, "Y", y, 1, 288);
-        break;
-    }
-    case 1:
-        check("GS *", "X", x, 1, 255);
-        check("GS *", "Y", y, 1, 48);
-        if (static_cast<std::uint64_t>(x) * y > 1536)
-            warnings.push_back("GS *: X x Y = " + std::to_string(static_cast<std::uint64_t>(x) * y) +
-                               " is above 1536");
-        break;
-    case 3: {
-        check("IBM logo", "X", x, 1, 72);
-        check("IBM logo", "Y", y, 1, 255);
-        const std::uint64_t data = static_cast<std::uint64_t>(x) * y * 8;
-        if (data >= 65376)
-            warnings.push_back("IBM logo: " + std::to_string(data) +
-                               " bytes of dot data, the printer takes under 65376");
-        break;
-    }
-    default:
-        break;
-    }
+    if (!IsValidPrinterIndex(model)) return warnings;
+    const LogoCommand& c = Printer(model).Command;
+    const std::string command(c.Name);
+    if (x < 1 || x > c.MaxX) warnings.push_back(command + ": " + Range("X", x, 1, c.MaxX));
+    if (y < 1 || y > c.MaxY) warnings.push_back(command + ": " + Range("Y", y, 1, c.MaxY));
+    const std::uint64_t xy = static_cast<std::uint64_t>(x) * y;
+    if (c.MaxXTimesY > 0 && xy > c.MaxXTimesY)
+        warnings.push_back(command + ": X x Y = " + std::to_string(xy) + " is above " +
+                           std::to_string(c.MaxXTimesY));
+    if (c.DataBytesBelow > 0 && xy * 8 >= c.DataBytesBelow)
+        warnings.push_back(command + ": " + std::to_string(xy * 8) +
+                           " bytes of dot data, the printer takes under " + std::to_string(c.DataBytesBelow));
     return warnings;
 }
 
@@ -83,29 +47,32 @@ struct LogoHead {
 LogoHead ReadHead(std::span<const std::uint8_t> bytes) {
     if (bytes.size() < 2) throw Exception("too short for a logo file");
     LogoHead head;
-    for (int m = static_cast<int>(Shapes().size()) - 1; m >= 0; --m) {
-        const auto& fixed = Shapes()[static_cast<std::size_t>(m)].fixed;
-        if (bytes.size() >= 2 + fixed.size() &&
-            std::memcmp(bytes.data() + 2, fixed.data(), fixed.size()) == 0) {
+    // No command is the start of another.
+    for (int m = 0; m < kPrinterModelCount; ++m) {
+        const LogoCommand& c = Printer(m).Command;
+        if (bytes.size() >= 2 + c.FixedLength &&
+            std::memcmp(bytes.data() + 2, c.Fixed.data(), c.FixedLength) == 0) {
             head.model = m;
             break;
         }
     }
     if (head.model < 0) throw Exception("not a logo file: unknown printer command");
 
-    const HeaderShape& shape = Shapes()[static_cast<std::size_t>(head.model)];
-    head.headerLength = shape.fixed.size() + (shape.wideFields ? 4 : 2);
+    const LogoCommand& command = Printer(head.model).Command;
+    head.headerLength = command.HeaderLength();
     if (bytes.size() < 2 + head.headerLength) throw Exception("logo file ends inside its header");
-    const std::uint8_t* f = bytes.data() + 2 + shape.fixed.size();
-    head.x = shape.wideFields ? LoadLE16(f) : f[0];
-    head.y = shape.wideFields ? LoadLE16(f + 2) : f[1];
+    const std::uint8_t* f = bytes.data() + 2 + command.FixedLength;
+    head.x = command.WideSizeFields ? LoadLE16(f) : f[0];
+    head.y = command.WideSizeFields ? LoadLE16(f + 2) : f[1];
     head.dataLength = static_cast<std::uint64_t>(head.x) * head.y * 8;
     // Dots are held a byte each: refuse what no printer could take rather
     // than spend nine times the file on it.
     if (head.dataLength > kMaxLogoDataBytes)
         throw Exception("the logo's " + std::to_string(head.x * 8) + " x " + std::to_string(head.y * 8) +
                         " dots are more than any printer holds (at most " +
-                        std::to_string(kMaxLogoDataBytes) + " bytes of dot data, 8184 x 2304 dots)");
+                        std::to_string(kMaxLogoDataBytes) + " bytes of dot data, " +
+                        std::to_string(LargestLogoCommand().MaxX * 8) + " x " +
+                        std::to_string(LargestLogoCommand().MaxY * 8) + " dots)");
     return head;
 }
 
@@ -145,7 +112,7 @@ DecodedLogo DecodeLogo(std::span<const std::uint8_t> bytes) {
         logo.Dots[static_cast<std::size_t>(py) * logo.Width + px] = 1;
     };
     std::size_t at = 0;
-    if (model == 3) {
+    if (Printer(model).RowOrder) {
         for (std::uint32_t row = 0; row < y * 8; ++row)
             for (std::uint32_t band = 0; band < x; ++band, ++at)
                 for (int i = 0; i < 8; ++i)

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "logo/PrinterModels.h"
+
 namespace tlc {
 
 // A logo file read back: which printer it is for, its size in dots and its
@@ -28,9 +30,18 @@ struct DecodedLogo {
 // with a one-line reason for anything else.
 DecodedLogo DecodeLogo(std::span<const std::uint8_t> bytes);
 
-// The most dot data any printer's logo command takes: 1023 x 288 units of
-// 8 dots ("FS q"). Logo files claiming more are refused, not decoded.
-inline constexpr std::uint64_t kMaxLogoDataBytes = std::uint64_t{1023} * 288 * 8;
+// The printer command that takes the most dot data ("FS q": 1023 x 288
+// units of 8 dots), and that most. Logo files claiming more are refused, not
+// decoded.
+constexpr const LogoCommand& LargestLogoCommand() {
+    const LogoCommand* largest = &kPrinters[0].Command;
+    for (const PrinterFacts& p : kPrinters)
+        if (std::uint64_t{p.Command.MaxX} * p.Command.MaxY > std::uint64_t{largest->MaxX} * largest->MaxY)
+            largest = &p.Command;
+    return *largest;
+}
+inline constexpr std::uint64_t kMaxLogoDataBytes =
+    std::uint64_t{LargestLogoCommand().MaxX} * LargestLogoCommand().MaxY * 8;
 // The bytes of a logo file's head that the checks below need.
 inline constexpr std::size_t kLogoHeadBytes = 12;
 

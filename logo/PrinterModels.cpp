@@ -1,20 +1,28 @@
 #include "logo/PrinterModels.h"
 
+#include <string>
+
 namespace tlc {
 
 TPrinterModels BuildPrinterModels() {
-    return TPrinterModels{{
-        {"Epson TM-T88III (NVRam)", 600, 600, 999999},
-        {"Epson TM-T88I/II (SRam)", 480, 384, 0x18000},
-        {"Star TSP-700", 600, 600, 999999},
-        {"IBM TF6", 568, 2040, 0x7F940},
-    }};
+    TPrinterModels models;
+    for (int i = 0; i < kPrinterModelCount; ++i) {
+        const PrinterFacts& p = Printer(i);
+        models[static_cast<std::size_t>(i)] = {std::string(p.Name), p.MaxWidth, p.MaxHeight, p.MaxArea};
+    }
+    return models;
 }
 
 PrinterLimits LimitsOf(const TPrinterModels& models, int index) {
     if (!IsValidPrinterIndex(index)) return {};
     const PrinterModel& m = models[static_cast<std::size_t>(index)];
     return {m.MaxWidth, m.MaxHeight, m.MaxArea};
+}
+
+PrinterLimits LimitsOf(int index) {
+    if (!IsValidPrinterIndex(index)) return {};
+    const PrinterFacts& p = Printer(index);
+    return {p.MaxWidth, p.MaxHeight, p.MaxArea};
 }
 
 } // namespace tlc

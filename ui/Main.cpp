@@ -27,7 +27,6 @@
 #include "ui_Main.h"
 
 #include "image/FileFormats.h"
-#include "logo/LogoWriter.h"
 #include "logo/SaveCommand.h"
 
 namespace tlc {
@@ -220,21 +219,20 @@ void TfmMain::LoadPicture(const QString& path) {
 }
 
 void TfmMain::btSaveClick() {
-    if (!CanSaveLogo(ui->cbTargetPrinterType->ItemIndex())) return;
-    const std::string folder = SaveInitialDir(QFile::encodeName(openPictureDialog_->FileName()).toStdString());
-    if (!folder.empty()) saveDialog_->setDirectory(QFile::decodeName(folder.c_str()));
-    saveDialog_->selectFile(saveFileName_);
-    if (saveDialog_->exec() != QDialog::Accepted) return;
-    const QStringList chosen = saveDialog_->selectedFiles();
-    if (chosen.isEmpty()) return;
-    saveFileName_ = chosen.first();
-    WriteLogoFile(QFile::encodeName(saveFileName_).toStdString());
-}
-
-void TfmMain::WriteLogoFile(const std::string& path) {
+    const SaveDialogRunner runSaveDialog = [this](const std::string& folder) -> std::optional<std::string> {
+        if (!folder.empty()) saveDialog_->setDirectory(QFile::decodeName(folder.c_str()));
+        saveDialog_->selectFile(saveFileName_);
+        if (saveDialog_->exec() != QDialog::Accepted) return std::nullopt;
+        const QStringList chosen = saveDialog_->selectedFiles();
+        if (chosen.isEmpty()) return std::nullopt;
+        saveFileName_ = chosen.first();
+        return QFile::encodeName(saveFileName_).toStdString();
+    };
     const auto result =
-        tlc::WriteLogoFile(path, ui->cbTargetPrinterType->ItemIndex(), Geometry, TargetImage());
-    if (!result) ShowInfoMessage(result.Message);
+        RunSaveCommand(ui->cbTargetPrinterType->ItemIndex(),
+                       QFile::encodeName(openPictureDialog_->FileName()).toStdString(), runSaveDialog,
+                       Geometry, TargetImage());
+    if (result && !*result) ShowInfoMessage(result->Message);
 }
 
 void TfmMain::btRefreshClick() {

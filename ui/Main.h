@@ -45,7 +45,6 @@ public:
     std::int32_t GetMaxWidth() const;
     std::int32_t GetMaxHeight() const;
     std::int32_t GetMaxArea() const;
-    void WriteLogoFile(const std::string& path);
 
     // Handlers.
     void btLoadClick();

@@ -55,15 +55,14 @@ TEST(FitPictureSize, LargestSizeEachPrinterHoldsWhole) {
 }
 
 TEST(PrintWidthWarning, OnlyWhereTheMakerPublishesAPrintableWidth) {
-    const TPrinterModels models = BuildPrinterModels();
-    EXPECT_EQ(PrintWidthWarning(models, 0, 600),
+    EXPECT_EQ(PrintWidthWarning(0, 600),
               "Epson TM-T88III (NVRam) prints 512 dots across: columns 512 to 599 of this "
               "600-dot logo will not print");
-    EXPECT_EQ(PrintWidthWarning(models, 0, 520),
+    EXPECT_EQ(PrintWidthWarning(0, 520),
               "Epson TM-T88III (NVRam) prints 512 dots across: columns 512 to 519 of this "
               "520-dot logo will not print");
-    EXPECT_EQ(PrintWidthWarning(models, 0, 512), "");
-    for (int model : {1, 2, 3, -1, 4}) EXPECT_EQ(PrintWidthWarning(models, model, 600), "") << model;
+    EXPECT_EQ(PrintWidthWarning(0, 512), "");
+    for (int model : {1, 2, 3, -1, 4}) EXPECT_EQ(PrintWidthWarning(model, 600), "") << model;
 }
 
 } // namespace

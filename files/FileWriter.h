@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "logo/FileOps.h"
+#include "files/FileOps.h"
 
 namespace tlc {
 
@@ -27,9 +27,9 @@ std::string UnableToCreateMessage(const std::string& path);
 // exclusively under an unguessable name), flushed to the disk, given the old
 // file's owner, group, mode, extended attributes and access lists, and moved
 // over it in one step. The old file is rewritten in place instead (open
-// without creating, write, flush, cut to the new length) when the folder
-// takes no new file, the file has other hard links, or what it is cannot be
-// kept. A symbolic link is followed; a dangling one gets its target created.
+// without creating, write, cut to the new length, flush; the old bytes put
+// back on failure) when the folder takes no new file, the file has other
+// hard links, or what it is cannot be kept. A symbolic link is followed; a dangling one gets its target created.
 // Every failure removes the temporary file and leaves the old file as it was.
 class FileWriter {
 public:
@@ -83,8 +83,5 @@ private:
 // Opens, then writes `bytes` whole; the message names `path` on failure.
 FileWriteResult WriteFileCarefully(const std::string& path, const std::vector<std::uint8_t>& bytes,
                                    FileOps& ops = DefaultFileOps());
-
-// Whether both paths lead to one existing file (links followed).
-bool SameFile(const std::string& a, const std::string& b, FileOps& ops = DefaultFileOps());
 
 } // namespace tlc

@@ -1,4 +1,4 @@
-#include "logo/FileWriter.h"
+#include "files/FileWriter.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -56,7 +56,7 @@ FileWriter::FileWriter(const std::string& path, FileOps& ops) : ops_(ops) {
         if (!facts.Regular) return;
         target_ = ops_.OpenExisting(real_);
         if (target_ == kNoFile || !ops_.InspectOpen(target_, facts)) return;
-        if (facts.Links > 1) { // every link must see the new logo
+        if (facts.Links > 1) { // every link must see the new bytes
             inPlace_ = opened_ = true;
             return;
         }
@@ -207,12 +207,6 @@ FileWriteResult WriteFileCarefully(const std::string& path, const std::vector<st
     FileWriter writer(path, ops);
     if (writer.Opened() && writer.Commit(bytes)) return {true, {}};
     return {false, UnableToCreateMessage(path)};
-}
-
-bool SameFile(const std::string& a, const std::string& b, FileOps& ops) {
-    FileFacts fa, fb;
-    return ops.Inspect(a, fa) && ops.Inspect(b, fb) && fa.Exists && fb.Exists &&
-           fa.Device == fb.Device && fa.Inode == fb.Inode;
 }
 
 } // namespace tlc

@@ -6,14 +6,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <random>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "TempDir.h"
 #include "base/Paths.h"
 #include "image/FileBytes.h"
-#include "logo/FileWriter.h"
+#include "files/FileWriter.h"
 
 namespace tlc {
 namespace {
@@ -58,17 +58,14 @@ private:
 
 class FileLayer : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = fs::temp_directory_path() / ("tlc-filelayer-" + std::to_string(std::random_device{}()));
-        fs::create_directories(dir_);
-    }
     void TearDown() override {
+        // Windows removes no read-only file.
         std::error_code ec;
         for (const auto& entry : fs::directory_iterator(dir_, ec))
             fs::permissions(entry.path(), fs::perms::owner_all, ec);
-        fs::remove_all(dir_, ec);
     }
-    fs::path dir_;
+    test::TempDir temp_{"tlc-filelayer"};
+    const fs::path dir_ = temp_.Path();
 };
 
 TEST_F(FileLayer, ReplacesAnExistingFileWholeAndLeavesNothingBeside) {

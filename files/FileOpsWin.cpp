@@ -1,4 +1,4 @@
-#include "logo/FileOps.h"
+#include "files/FileOps.h"
 
 #include <windows.h>
 

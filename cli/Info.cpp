@@ -1,0 +1,85 @@
+#include <ostream>
+
+#include "cli/Commands.h"
+#include "cli/Options.h"
+#include "cli/Streams.h"
+#include "image/Bitmap.h"
+#include "image/Icon.h"
+#include "image/Metafile.h"
+#include "logo/Conversion.h"
+#include "logo/PrinterModels.h"
+
+// `tillora-logo info`: what loading a picture sees, and the logo size for
+// each printer.
+namespace tlc::cli {
+
+namespace {
+
+const char* CompressionName(std::uint32_t compression) {
+    switch (compression) {
+    case BI_RGB: return "none";
+    case BI_RLE8: return "8-bit run-length";
+    case BI_RLE4: return "4-bit run-length";
+    case BI_BITFIELDS: return "channel masks";
+    default: return "other";
+    }
+}
+
+} // namespace
+
+int Info(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
+         std::ostream& err) {
+    const ParsedOptions parsed = ParseOptions(args, {});
+    if (parsed.Help || parsed.Version) return AnswerHelpOrVersion(parsed, out);
+    if (parsed.Operands.size() != 1) throw UsageError("info takes one picture");
+    const std::string picture = DisplayName(parsed.Operands[0], "standard input");
+    TPicture pic;
+    ImportFormat format = ImportFormat::None;
+    try {
+        format = LoadPicture(pic, parsed.Operands[0], in);
+    } catch (const Exception& e) {
+        ReportFailure(err, picture, e.Message());
+        return 1;
+    }
+    const TGraphic* g = pic.Graphic();
+    out << "Picture: " << picture << '\n';
+    if (format != ImportFormat::None) {
+        out << "Kind: " << ImportFormatName(format) << " picture (read by the command line only)\n";
+        out << "Width: " << pic.Width() << "\nHeight: " << pic.Height() << '\n';
+    } else switch (g->Kind()) {
+    case GraphicKind::Bitmap: {
+        const TBitmapImage& im = static_cast<const TBitmap*>(g)->Image();
+        out << "Kind: bitmap\n";
+        out << "Width: " << pic.Width() << "\nHeight: " << pic.Height() << '\n';
+        out << "Bits per pixel: " << im.FileBitCount << " in the file, " << im.BitCount()
+            << " as held\n";
+        out << "Colour table: " << im.ColourTable().size() << " entries\n";
+        out << "Compression: " << CompressionName(im.FileCompression) << '\n';
+        out << "Rows: " << (im.Height() < 0 ? "top row first" : "bottom row first") << '\n';
+        break;
+    }
+    case GraphicKind::Icon:
+        out << "Kind: icon (shown, not converted)\n";
+        out << "Width: " << pic.Width() << "\nHeight: " << pic.Height() << '\n';
+        break;
+    case GraphicKind::Metafile: {
+        const TMetafileImage& im = static_cast<const TMetafile*>(g)->Image();
+        out << "Kind: " << (im.Enhanced ? "enhanced metafile" : "Windows metafile")
+            << " (shown, not converted)\n";
+        out << "Width: " << pic.Width() << "\nHeight: " << pic.Height() << '\n';
+        break;
+    }
+    }
+    out << "Logo size by printer:\n";
+    for (int i = 0; i < kPrinterModelCount; ++i) {
+        const LogoGeometry geometry = FitGeometry(pic.Width(), pic.Height(), LimitsOf(i));
+        out << "  " << i << "  " << Printer(i).Name << ": "
+            << DescribeDots(geometry) << '\n';
+        WarnOfPrintWidth(err, picture, i, geometry.Width);
+    }
+    if (g->Kind() != GraphicKind::Bitmap)
+        out << "Only bitmaps can be converted.\n";
+    return 0;
+}
+
+} // namespace tlc::cli

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "base/Types.h"
+#include "image/Image.h"
+#include "import/ImportedPicture.h"
+
+namespace tlc::cli {
+
+// The name of standard input and output among pictures, logos and outputs.
+constexpr const char* kStdio = "-";
+
+// `name`, or `stdioName` for "-".
+std::string DisplayName(const std::string& name, const char* stdioName);
+
+// PNG, JPEG, GIF and WebP by their first bytes; otherwise a file by its
+// extension, as the window loads it, and standard input, which has no name,
+// by its first bytes.
+ImportFormat LoadPicture(TPicture& picture, const std::string& name, std::istream& in,
+                         const ImportHints& hints = {});
+
+// A logo file's bytes, checked by its head before a file is read whole.
+std::vector<std::uint8_t> ReadLogoBytes(const std::string& name, std::istream& in);
+
+// The logo of a single conversion: to standard output, or through
+// WriteLogoFile. (A batch stages its files itself: cli/Batch.cpp.)
+void WriteLogo(const std::string& output, int printer, const LogoGeometry& geometry, TImage& target,
+               std::ostream& out);
+
+// "tillora-logo: WHAT: MESSAGE" on standard error.
+void ReportFailure(std::ostream& err, const std::string& what, const std::string& message);
+
+// A warning when the printer prints fewer dots across than `width`.
+void WarnOfPrintWidth(std::ostream& err, const std::string& what, int model, std::int32_t width);
+
+// "W x H dots".
+std::string DescribeDots(const LogoGeometry& g);
+
+} // namespace tlc::cli
