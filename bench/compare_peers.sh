@@ -25,7 +25,8 @@
 # PEERS picks the programs beside ours (default: all installed); CASES picks
 # from "one batch big" (default: all; "big" is the bitmap, PNG and JPEG). The
 # single picture runs RUNS x 3 rounds, the batch RUNS / 4 and the big pictures
-# RUNS / 2, after one round not counted. Pipelines and globs run in sh; the
+# RUNS / 2, each after one round not counted (not the batch: its 200 pictures
+# per run settle the caches themselves). Pipelines and globs run in sh; the
 # median of "sh -c :", timed in the same rounds, is taken off them.
 set -euo pipefail
 build=$(cd "${1:-build}" && pwd)
@@ -40,6 +41,7 @@ command -v cc >/dev/null || { echo "a C compiler is needed for the floors and th
 
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch" "${shm:-}"' EXIT
+trap 'exit 1' INT TERM
 
 # The timer: runs one command without a shell, its output thrown away, and
 # prints the wall time in nanoseconds (or "fail").
@@ -302,8 +304,8 @@ output_bytes() { # outdir
 results="$scratch/results.tsv"
 
 # Runs one case interleaved; prints its table rows and adds them to $results.
-compare() { # pass title input outdir rounds generator
-    local pass=$1 title=$2 input=$3 outdir=$4 n=$5 gen=$6
+compare() { # pass title input outdir rounds generator [rounds not counted]
+    local pass=$1 title=$2 input=$3 outdir=$4 n=$5 gen=$6 warm=${7:-1}
     local names=() cmds=() shelled=()
     while IFS='|' read -r name cmd; do
         cmd=${cmd//%IN%/$input}
@@ -317,7 +319,7 @@ compare() { # pass title input outdir rounds generator
     shelled+=(1)
     local count=${#names[@]} times="$scratch/times.txt" round i k
     : >"$times"
-    for ((round = 0; round <= n; round++)); do
+    for ((round = 0; round < warm + n; round++)); do
         for ((k = 0; k < count; k++)); do
             i=$(( (round + k) % count ))
             rm -rf "$outdir" && mkdir -p "$outdir"
@@ -328,8 +330,8 @@ compare() { # pass title input outdir rounds generator
                 # shellcheck disable=SC2086  # a single program's words
                 t=$("$scratch/tick" ${cmds[i]})
             fi
-            # Round 0 warms the caches and is not counted.
-            ((round > 0)) && echo "${names[i]} $t" >>"$times"
+            # The first rounds warm the caches and are not counted.
+            ((round >= warm)) && echo "${names[i]} $t" >>"$times"
         done
     done
     local peaks=() sizes=()
@@ -455,7 +457,7 @@ for ((pass = 1; pass <= passes; pass++)); do
         [[ " $cases " == *" one "* ]] &&
             compare $pass "600 x 600, $place" "$src/one.bmp" "$src/out" $((runs * 3)) one_bmp
         [[ " $cases " == *" batch "* ]] &&
-            compare $pass "200 x 600 x 600, $place" "$src/batch" "$src/out" $(( (runs + 3) / 4 )) batch_commands
+            compare $pass "200 x 600 x 600, $place" "$src/batch" "$src/out" $(( (runs + 3) / 4 )) batch_commands 0
     done
     if [[ " $cases " == *" big "* ]]; then
         compare $pass "4000 x 3000 BMP, tmpfs" "$shm/big.bmp" "$shm/out" $(( (runs + 1) / 2 )) one_bmp
