@@ -18,8 +18,8 @@ using MonitorSizeFunction = std::function<QSize(const QWidget& window)>;
 // way no more than three quarters of the monitor.
 QSize PreviewClientSize(QSize monitor, QSize overhead, QSize picture);
 
-// Shows a copy of `picture` in the modal "Preview" window over `parent`,
+// Shows a copy of `source` in the modal "Preview" window over `parent`,
 // centred on its screen; an empty `monitorSize` asks the window's screen.
-void ShowPreviewWindow(QWidget* parent, const TPicture& picture, const MonitorSizeFunction& monitorSize);
+void ShowPreviewWindow(QWidget* parent, const TPicture& source, const MonitorSizeFunction& monitorSize);
 
 } // namespace tlc
