@@ -20,8 +20,10 @@
 #include "UiTestSupport.h"
 #include "image/Image.h"
 #include "image/Metafile.h"
+#include "ui/FillImage.h"
 #include "ui/Main.h"
 #include "ui/OpenPictureDialog.h"
+#include "ui/SilentPaintPanel.h"
 
 using namespace tlc;
 using tlc::test::WhenModal;
