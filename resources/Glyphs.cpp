@@ -16,8 +16,8 @@ QPixmap TransparentGlyph(const QString& resourcePath) {
 
 QIcon ApplicationIcon() {
     QIcon icon;
-    icon.addFile(QStringLiteral(":/glyphs/icon32.bmp"), QSize(32, 32));
-    icon.addFile(QStringLiteral(":/glyphs/icon48.bmp"), QSize(48, 48));
+    for (const int size : ApplicationIconSizes)
+        icon.addFile(QStringLiteral(":/icons/%1.png").arg(size), QSize(size, size));
     return icon;
 }
 

@@ -10,7 +10,11 @@ namespace tlc {
 // pixel made transparent.
 QPixmap TransparentGlyph(const QString& resourcePath);
 
-// The application icon: 32 x 32 and 48 x 48 images.
+// The sizes the application icon is drawn for (the same PNGs go into the
+// desktop's icon theme).
+inline constexpr int ApplicationIconSizes[] = {16, 24, 32, 48, 64, 128, 256};
+
+// The application icon: one image with an alpha channel for each size.
 QIcon ApplicationIcon();
 
 } // namespace tlc

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Draws the button pictures and the application icon images as 24-bit
+"""Draws the button pictures as 24-bit
 bitmaps into resources/glyphs. Run once; the results are committed.
 
 Each button picture's bottom-left pixel holds the colour that the button
@@ -145,23 +145,6 @@ def preview_glyph(x, y):
     return PREVIEW_COLOURS[PREVIEW_ART[y][x]]
 
 
-def icon_image(size):
-    def pixel(x, y):
-        # A receipt with a dark logo band at its top.
-        margin = size // 6
-        if not inside(x, y, (margin, 1, size - 1 - margin, size - 2)):
-            return (0, 128, 128)
-        if x in (margin, size - 1 - margin) or y in (1, size - 2):
-            return (0, 0, 0)
-        if inside(x, y, (margin + 3, 4, size - 4 - margin, size // 3)):
-            return (0, 0, 128)
-        if y > size // 3 + 2 and (y - size // 3) % 4 == 0 and x < size - margin - 4:
-            return (128, 128, 128)
-        return (255, 255, 255)
-
-    return pixel
-
-
 def main():
     out = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resources", "glyphs")
     os.makedirs(out, exist_ok=True)
@@ -170,9 +153,6 @@ def main():
     write_bmp(os.path.join(out, "close.bmp"), 15, 17, close_glyph)
     # The open dialog's Preview button: 16 x 16 in 16 colours.
     write_indexed_bmp(os.path.join(out, "preview.bmp"), 16, 16, 4, VGA16, preview_glyph)
-    # Application icon: 32 x 32 in 16 colours, 48 x 48 in 256 colours.
-    write_indexed_bmp(os.path.join(out, "icon32.bmp"), 32, 32, 4, VGA16, icon_image(32))
-    write_indexed_bmp(os.path.join(out, "icon48.bmp"), 48, 48, 8, VGA16, icon_image(48))
 
 
 if __name__ == "__main__":

@@ -1,43 +1,46 @@
 #!/usr/bin/env python3
-"""Writes the application icon for the desktop's icon theme as PNG files
-(16, 32, 48 and 256 pixels) into packaging/icons, from the same artwork as
-the icon images in resources/glyphs (make_glyphs.icon_image). Run once; the
-results are committed, so a build needs no Python."""
+"""Renders the application icon from its SVG sources in resources/icons into
+PNG files of 16, 24, 32, 48, 64, 128 and 256 pixels beside them, for the
+desktop's icon theme and for the window's own icon (compiled in by
+resources/CMakeLists.txt). 16 and 24 pixels come from their own simplified
+drawings (16.svg, 24.svg), whose edges sit on whole pixels; the larger sizes
+from tillora-logo-converter.svg.
+
+Needs rsvg-convert (Debian: librsvg2-bin). Run after changing a drawing; the
+PNGs are committed, so a build needs neither this script nor the tool."""
 import os
 import struct
+import subprocess
 import sys
-import zlib
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from make_glyphs import icon_image  # noqa: E402
-
-
-def write_png(path, size, pixel):
-    def chunk(kind, data):
-        body = kind + data
-        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body))
-
-    raw = b"".join(b"\0" + b"".join(bytes(pixel(x, y)) for x in range(size)) for y in range(size))
-    png = (b"\x89PNG\r\n\x1a\n"
-           + chunk(b"IHDR", struct.pack(">IIBBBBB", size, size, 8, 2, 0, 0, 0))
-           + chunk(b"IDAT", zlib.compress(raw, 9))
-           + chunk(b"IEND", b""))
-    with open(path, "wb") as f:
-        f.write(png)
+SIZES = (16, 24, 32, 48, 64, 128, 256)
+HERE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resources", "icons")
 
 
-def scaled(pixel, factor):
-    """The artwork drawn small and enlarged dot by dot: at 256 pixels the
-    one-pixel lines of the drawing would be too thin to see."""
-    return lambda x, y: pixel(x // factor, y // factor)
+def source_for(size):
+    small = os.path.join(HERE, "%d.svg" % size)
+    return small if os.path.exists(small) else os.path.join(HERE, "tillora-logo-converter.svg")
+
+
+def png_header(path):
+    """Width, height, bit depth and colour type from the IHDR chunk."""
+    with open(path, "rb") as f:
+        head = f.read(29)
+    if head[:8] != b"\x89PNG\r\n\x1a\n" or head[12:16] != b"IHDR":
+        raise ValueError("%s is not a PNG file" % path)
+    return struct.unpack(">IIBB", head[16:26])
 
 
 def main():
-    out = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "packaging", "icons")
-    os.makedirs(out, exist_ok=True)
-    for size in (16, 32, 48):
-        write_png(os.path.join(out, "%d.png" % size), size, icon_image(size))
-    write_png(os.path.join(out, "256.png"), 256, scaled(icon_image(64), 4))
+    for size in SIZES:
+        out = os.path.join(HERE, "%d.png" % size)
+        subprocess.run(["rsvg-convert", "--width", str(size), "--height", str(size),
+                        "--output", out, source_for(size)], check=True)
+        width, height, depth, colour = png_header(out)
+        # Colour type 6 is RGBA: the tile's rounded corners must stay clear.
+        if (width, height, depth, colour) != (size, size, 8, 6):
+            sys.exit("%s: %d x %d, depth %d, colour type %d" % (out, width, height, depth, colour))
+        print(out)
 
 
 if __name__ == "__main__":

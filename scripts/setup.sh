@@ -1,15 +1,24 @@
 #!/usr/bin/env bash
 # Installs what the build needs on Debian 12 (as root), or says what to install.
+#   scripts/setup.sh --run   only what building and starting the window needs (./run.sh)
+#   scripts/setup.sh         everything: tests, benchmarks, end-to-end tests, the
+#                            package check and the Windows build (./test.sh)
 set -euo pipefail
 
-packages=(cmake ninja-build g++ ccache pkg-config
+# Building tillora-converter: compiler and build tools, Qt, the metafile
+# libraries and the fonts libwmf reads, and the picture libraries the
+# configuration looks for (the command line shares the build).
+packages=(cmake ninja-build g++ pkg-config
           qt6-base-dev qt6-base-dev-tools libgl-dev
           qt6-svg-dev libemf2svg-dev libwmf-dev fonts-urw-base35
-          libgtest-dev libgmock-dev libbenchmark-dev
-          libspng-dev libturbojpeg0-dev libgif-dev libwebp-dev zlib1g-dev
-          xvfb xauth fonts-liberation xdotool x11-utils
-          desktop-file-utils appstream man-db dpkg-dev lintian
-          g++-mingw-w64-x86-64-posix wine wine64 googletest zip)
+          libspng-dev libturbojpeg0-dev libgif-dev libwebp-dev zlib1g-dev)
+if [ "${1:-}" != --run ]; then
+  packages+=(ccache
+             libgtest-dev libgmock-dev libbenchmark-dev
+             xvfb xauth fonts-liberation xdotool x11-utils
+             desktop-file-utils appstream man-db dpkg-dev lintian devscripts
+             g++-mingw-w64-x86-64-posix wine wine64 googletest zip)
+fi
 if [ "${TLC_FUZZ:-0}" = 1 ]; then packages+=(clang-14 libclang-rt-14-dev); fi
 if [ "${TLC_SCREENSHOT:-0}" = 1 ]; then packages+=(xdotool imagemagick); fi
 

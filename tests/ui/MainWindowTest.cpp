@@ -371,9 +371,15 @@ private slots:
             QCOMPARE(clear, keyed);
             QVERIFY(keyed > 0 && keyed < file.width() * file.height());
         }
-        const QList<QSize> sizes = ApplicationIcon().availableSizes();
-        QVERIFY(sizes.contains(QSize(32, 32)));
-        QVERIFY(sizes.contains(QSize(48, 48)));
+        // Each size is drawn, not scaled, and keeps the tile's clear corners.
+        const QIcon icon = ApplicationIcon();
+        for (const int size : ApplicationIconSizes) {
+            QVERIFY(icon.availableSizes().contains(QSize(size, size)));
+            const QImage image = icon.pixmap(QSize(size, size)).toImage();
+            QCOMPARE(image.size(), QSize(size, size));
+            QVERIFY(image.hasAlphaChannel());
+            QCOMPARE(qAlpha(image.pixel(0, 0)), 0);
+        }
     }
 
     void menuCaptionsAndShortcuts() {
