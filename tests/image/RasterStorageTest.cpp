@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "BitmapWriter.h"
+#include "TempDir.h"
 #include "base/Exceptions.h"
 #include "image/BitmapFile.h"
 #include "image/Canvas.h"
@@ -39,9 +40,8 @@ std::string Outcome(const std::function<std::shared_ptr<TBitmapImage>()>& read) 
 }
 
 TEST(RasterStorage, FileReadMatchesMemoryDecodeIncludingShortFiles) {
-    const auto folder = std::filesystem::temp_directory_path() /
-                        ("tlc-raster-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-    std::filesystem::create_directories(folder);
+    const test::TempDir temp("tlc-raster");
+    const auto& folder = temp.Path();
     const std::string path = (folder / "p.bmp").string();
     std::mt19937 rng(11);
     for (int round = 0; round < 60; ++round) {
@@ -65,16 +65,14 @@ TEST(RasterStorage, FileReadMatchesMemoryDecodeIncludingShortFiles) {
         EXPECT_EQ(Outcome([&] { return ReadBitmapFile(path); }),
                   Outcome([&] { return DecodeBitmapFile(file); }));
     }
-    std::filesystem::remove_all(folder);
 }
 
 // Large rasters (several large pages, each side of 16 MiB): rows in the
 // right places, padding kept, missing bytes zero, from the file and from
 // memory, whole files and cut ones.
 TEST(RasterStorage, LargeRastersHoldTheFileRowsInPlace) {
-    const auto folder = std::filesystem::temp_directory_path() /
-                        ("tlc-large-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
-    std::filesystem::create_directories(folder);
+    const test::TempDir temp("tlc-large");
+    const auto& folder = temp.Path();
     const std::string path = (folder / "p.bmp").string();
     std::mt19937 rng(5);
     // Rows of an odd byte count, so each ends in a byte of padding.
@@ -109,7 +107,6 @@ TEST(RasterStorage, LargeRastersHoldTheFileRowsInPlace) {
                 }
             }
         }
-    std::filesystem::remove_all(folder);
 }
 
 // Bitmaps share one large raster until one writes: each side must still
