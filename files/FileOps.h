@@ -20,6 +20,14 @@ struct FileFacts {
     std::uint64_t Size = 0;
 };
 
+// What the name itself is, when it is a symbolic link (not followed).
+struct LinkFacts {
+    bool IsLink = false;
+    // Another user's link in a sticky folder that everyone may write: a link
+    // planted there must never lead our writes elsewhere.
+    bool Foreign = false;
+};
+
 // The platform steps of a careful save, one small implementation per
 // platform (FileOpsPosix.cpp, FileOpsWin.cpp). The default goes straight to
 // the system; tests override a step to make it fail the way a full disk or a foreign file
@@ -32,6 +40,9 @@ public:
     // nothing is there; false when the path cannot be looked at.
     virtual bool Inspect(const std::string& path, FileFacts& facts);
     virtual bool InspectOpen(FileHandle file, FileFacts& facts);
+    // Whether `path` itself is a symbolic link, and whose; false when it
+    // cannot be looked at.
+    virtual bool InspectLink(const std::string& path, LinkFacts& facts);
 
     // Opens an existing regular file for reading and writing (writing only
     // where it cannot be read), never creating or cutting it.

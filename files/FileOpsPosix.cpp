@@ -103,6 +103,21 @@ bool FileOps::InspectOpen(FileHandle file, FileFacts& facts) {
     return true;
 }
 
+bool FileOps::InspectLink(const std::string& path, LinkFacts& facts) {
+    facts = {};
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+    if (!S_ISLNK(st.st_mode)) return true;
+    facts.IsLink = true;
+    if (st.st_uid == ::geteuid()) return true;
+    std::string folder = std::filesystem::path(path).parent_path().string();
+    if (folder.empty()) folder = ".";
+    struct stat dir {};
+    if (::stat(folder.c_str(), &dir) != 0) return false;
+    facts.Foreign = (dir.st_mode & S_ISVTX) && (dir.st_mode & S_IWOTH);
+    return true;
+}
+
 FileHandle FileOps::OpenExisting(const std::string& path) {
     // Non-blocking, so that a named pipe planted under the name cannot hang us.
     constexpr int kFlags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;

@@ -107,6 +107,12 @@ bool FileOps::InspectOpen(FileHandle file, FileFacts& facts) {
     return true;
 }
 
+// Links are followed by the name alone here (no sticky folders on Windows).
+bool FileOps::InspectLink(const std::string&, LinkFacts& facts) {
+    facts = {};
+    return true;
+}
+
 FileHandle FileOps::OpenExisting(const std::string& path) {
     const std::wstring wide = Wide(path);
     HANDLE handle = ::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, kShareAll, nullptr,

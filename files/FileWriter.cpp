@@ -18,19 +18,25 @@ constexpr int kNameAttempts = 100;
 // failed rewrite in place.
 constexpr std::uint64_t kRestoreLimit = 64u << 20;
 
-// The file a path leads to: symbolic links followed one by one, so that a
-// dangling link names the file to create. A loop is left for the open to
-// refuse.
-std::string FollowLinks(const std::string& path) {
+// The file a path leads to, symbolic links followed one by one so that the
+// temporary file goes beside the real file; `viaLink` tells whether there was
+// one. Empty when a link must not be followed: another user's link in a sticky
+// folder everyone may write (planted to turn our write elsewhere), or a loop.
+std::string FollowLinks(FileOps& ops, const std::string& path, bool& viaLink) {
+    viaLink = false;
     fs::path p = PathFromUtf8(path);
     for (int hops = 0; hops < 40; ++hops) {
+        LinkFacts link;
+        if (!ops.InspectLink(Utf8FromPath(p), link)) return {};
+        if (!link.IsLink) return Utf8FromPath(p);
+        if (link.Foreign) return errno = EACCES, std::string();
         std::error_code ec;
-        if (!fs::is_symlink(fs::symlink_status(p, ec)) || ec) break;
         const fs::path next = fs::read_symlink(p, ec);
-        if (ec) break;
+        if (ec) return {};
+        viaLink = true;
         p = next.is_absolute() ? next : p.parent_path() / next;
     }
-    return Utf8FromPath(p);
+    return errno = ELOOP, std::string();
 }
 
 std::string FolderOf(const std::string& path) {
@@ -46,16 +52,32 @@ std::string UnableToCreateMessage(const std::string& path) {
 
 FileWriter::FileWriter(const std::string& path, FileOps& ops) : ops_(ops) {
     if (path.empty()) return;
-    real_ = FollowLinks(path);
+    bool viaLink = false;
+    real_ = FollowLinks(ops_, path, viaLink);
+    if (real_.empty()) return;
     folder_ = FolderOf(real_);
     FileFacts facts;
     if (!ops_.Inspect(real_, facts)) return;
+    // A dangling link is not a file to create: whoever planted it chose where.
+    if (viaLink && !facts.Exists) {
+        errno = ENOENT;
+        return;
+    }
     if (facts.Exists) {
         // Only a regular file that opens for writing may be replaced: never
         // a folder or a device, and a read-only file stays read-only.
         if (!facts.Regular) return;
-        target_ = ops_.OpenExisting(real_);
+        // Through the link by its name, so that the system's own rules for
+        // links in shared folders apply; then it must still be the file the
+        // links led to, or a link changed meanwhile.
+        target_ = ops_.OpenExisting(viaLink ? path : real_);
+        const FileFacts named = facts;
         if (target_ == kNoFile || !ops_.InspectOpen(target_, facts)) return;
+        if (facts.Device != named.Device || facts.Inode != named.Inode) {
+            CloseTarget();
+            errno = EACCES;
+            return;
+        }
         if (facts.Links > 1) { // every link must see the new bytes
             inPlace_ = opened_ = true;
             return;

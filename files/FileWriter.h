@@ -29,7 +29,9 @@ std::string UnableToCreateMessage(const std::string& path);
 // over it in one step. The old file is rewritten in place instead (open
 // without creating, write, cut to the new length, flush; the old bytes put
 // back on failure) when the folder takes no new file, the file has other
-// hard links, or what it is cannot be kept. A symbolic link is followed; a dangling one gets its target created.
+// hard links, or what it is cannot be kept. A symbolic link is followed (opened by its name, so the system's rules
+// for links in shared folders apply); a dangling link, and another user's link
+// in a sticky folder everyone may write, are refused.
 // Every failure removes the temporary file and leaves the old file as it was.
 class FileWriter {
 public:

@@ -482,14 +482,33 @@ TEST_F(LogoWriter, ReplacingKeepsOwnerModeAttributesAndLinks) {
     EXPECT_EQ(StatOf(file).st_ino, StatOf(twin).st_ino);
 }
 
-TEST_F(LogoWriter, DanglingLinkGetsItsTargetCreated) {
+// A link is followed only where its owner could have meant it: a dangling
+// link names no file of ours to create, and another user's link in a sticky
+// folder everyone may write (as /tmp) is a plant. Neither target changes.
+TEST_F(LogoWriter, LinksThatMustNotBeFollowedAreRefused) {
     const fs::path link = dir_ / "logo.rsc";
     fs::create_directory(dir_ / "pos");
     fs::create_symlink("pos/logo.rsc", link); // relative, as people make them
-    EXPECT_EQ(SaveExample(link), "");
+    EXPECT_EQ(SaveExample(link), UnableToCreateMessage(link.string()));
     EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(ToHex(ReadAll(dir_ / "pos" / "logo.rsc")), kExampleModel3);
-    EXPECT_EQ(Listing(dir_ / "pos"), (std::set<std::string>{"logo.rsc"}));
+    EXPECT_EQ(Listing(dir_ / "pos"), std::set<std::string>{});
+
+    if (::geteuid() != 0) GTEST_SKIP() << "a link of another user needs root to make";
+    const fs::path sticky = dir_ / "sticky";
+    fs::create_directory(sticky);
+    ASSERT_EQ(::chmod(sticky.c_str(), 01777), 0);
+    const fs::path victim = dir_ / "victim.conf";
+    WriteBytes(victim, oldBytes_);
+    const fs::path planted = sticky / "logo.rsc";
+    fs::create_symlink(victim, planted);
+    ASSERT_EQ(::lchown(planted.c_str(), 65534, 65534), 0);
+    EXPECT_EQ(SaveExample(planted), UnableToCreateMessage(planted.string()));
+    EXPECT_EQ(ReadAll(victim), oldBytes_);
+    EXPECT_TRUE(fs::is_symlink(planted));
+    // The same link as our own is followed.
+    ASSERT_EQ(::lchown(planted.c_str(), 0, 0), 0);
+    EXPECT_EQ(SaveExample(planted), "");
+    EXPECT_EQ(ToHex(ReadAll(victim)), kExampleModel3);
 }
 
 // Names handed out in order, so that a link can wait at each of them.
