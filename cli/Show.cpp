@@ -6,6 +6,7 @@
 #include "cli/DotWriters.h"
 #include "cli/Options.h"
 #include "cli/Streams.h"
+#include "files/FileOps.h"
 #include "files/FileWriter.h"
 #include "logo/LogoReader.h"
 #include "logo/PrinterModels.h"
@@ -74,6 +75,16 @@ int Show(const std::vector<std::string>& args, std::istream& in, std::ostream& o
         return 1;
     }
     if (output) {
+        // As convert keeps its pictures, show keeps the logo it reads (the
+        // same name, or a hard link to it).
+        FileFacts in, to;
+        if (logoPath != kStdio && DefaultFileOps().Inspect(logoPath, in) && in.Exists &&
+            DefaultFileOps().Inspect(*output, to) && to.Exists && in.Device == to.Device &&
+            in.Inode == to.Inode) {
+            ReportFailure(err, *output,
+                          "'" + *output + "' and '" + logoPath + "' are the same file; the logo is not overwritten");
+            return 1;
+        }
         const FileWriteResult result = WriteFileCarefully(
             *output, EndsWith(*output, ".pbm")   ? PortableBitmap(logo)
                      : EndsWith(*output, ".bmp") ? WindowsBitmap(logo)

@@ -504,6 +504,16 @@ TEST_F(CliTest, ShowOutputIsWrittenLikeTheSave) {
     EXPECT_EQ(ReadBytes(pbm).at(0), 'P');
     EXPECT_EQ(ReadBytes(dir_ / "victim"), std::vector<std::uint8_t>{'v'});
 
+    // The logo itself, by a hard link with a picture's name, is kept.
+    const fs::path twin = dir_ / "twin.pbm";
+    fs::create_hard_link(logo, twin);
+    const std::vector<std::uint8_t> logoBytes = ReadBytes(logo);
+    const CliRun onto = Cli({"show", logo.string(), "-o", twin.string()});
+    EXPECT_EQ(onto.status, 1);
+    EXPECT_EQ(onto.err, "tillora-logo: " + twin.string() + ": '" + twin.string() + "' and '" + logo.string() +
+                            "' are the same file; the logo is not overwritten\n");
+    EXPECT_EQ(ReadBytes(logo), logoBytes);
+
     // A missing folder: the save's message.
     const fs::path nowhere = dir_ / "missing" / "dots.bmp";
     const CliRun missing = Cli({"show", logo.string(), "-o", nowhere.string()});
