@@ -5,6 +5,7 @@
 #include "cli/Commands.h"
 #include "cli/Convert.h"
 #include "cli/Options.h"
+#include "cli/Streams.h"
 #include "cli/Usage.h"
 
 namespace tlc {
@@ -35,13 +36,13 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
                 throw UsageError("unknown command " + command);
         }
     } catch (const UsageError& e) {
-        err << "tillora-logo: " << e.Message() << " (tillora-logo --help tells the usage)\n";
+        err << "tillora-logo: " << Printable(e.Message()) << " (tillora-logo --help tells the usage)\n";
         return 2;
     } catch (const Exception& e) {
-        err << "tillora-logo: " << e.Message() << '\n';
+        err << "tillora-logo: " << Printable(e.Message()) << '\n';
         return 1;
     } catch (const std::exception& e) {
-        err << "tillora-logo: " << e.what() << '\n';
+        err << "tillora-logo: " << Printable(e.what()) << '\n';
         return 1;
     }
     // A full disk or a closed pipe behind standard output is a failure too.

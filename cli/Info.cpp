@@ -42,7 +42,7 @@ int Info(const std::vector<std::string>& args, std::istream& in, std::ostream& o
         return 1;
     }
     const TGraphic* g = pic.Graphic();
-    out << "Picture: " << picture << '\n';
+    out << "Picture: " << Printable(picture) << '\n';
     if (format != ImportFormat::None) {
         out << "Kind: " << ImportFormatName(format) << " picture (read by the command line only)\n";
         out << "Width: " << pic.Width() << "\nHeight: " << pic.Height() << '\n';

@@ -93,7 +93,7 @@ int Show(const std::vector<std::string>& args, std::istream& in, std::ostream& o
             ReportFailure(err, *output, result.Message);
             return 1;
         }
-        out << "Dots written to " << *output << '\n';
+        out << "Dots written to " << Printable(*output) << '\n';
     } else {
         PrintTextPicture(logo, out);
     }

@@ -13,8 +13,34 @@
 
 namespace tlc::cli {
 
+std::string Printable(const std::string& text) {
+    std::string shown;
+    shown.reserve(text.size());
+    const auto octal = [&](unsigned char c) {
+        shown += '\\';
+        shown += static_cast<char>('0' + (c >> 6));
+        shown += static_cast<char>('0' + ((c >> 3) & 7));
+        shown += static_cast<char>('0' + (c & 7));
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '\n') shown += "\\n";
+        else if (c == '\r') shown += "\\r";
+        else if (c == '\t') shown += "\\t";
+        else if (c < 0x20 || c == 0x7F) octal(c);
+        else if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+                 static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+            // U+0080 to U+009F: the C1 controls, which some terminals obey.
+            octal(c);
+            octal(static_cast<unsigned char>(text[++i]));
+        } else
+            shown += static_cast<char>(c);
+    }
+    return shown;
+}
+
 std::string DisplayName(const std::string& name, const char* stdioName) {
-    return name == kStdio ? stdioName : name;
+    return name == kStdio ? std::string(stdioName) : Printable(name);
 }
 
 namespace {
@@ -64,7 +90,7 @@ void WriteLogo(const std::string& output, int printer, const LogoGeometry& geome
 }
 
 void ReportFailure(std::ostream& err, const std::string& what, const std::string& message) {
-    err << "tillora-logo: " << what << ": " << message << '\n';
+    err << "tillora-logo: " << Printable(what) << ": " << Printable(message) << '\n';
 }
 
 void WarnOfPrintWidth(std::ostream& err, const std::string& what, int model, std::int32_t width) {

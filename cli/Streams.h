@@ -15,6 +15,9 @@ namespace tlc::cli {
 constexpr const char* kStdio = "-";
 
 // `name`, or `stdioName` for "-".
+// `text` with its control bytes shown as escapes (\n, \r, \t, \033...), so that
+// a name cannot move the cursor, retitle the terminal or start a line of its own.
+std::string Printable(const std::string& text);
 std::string DisplayName(const std::string& name, const char* stdioName);
 
 // PNG, JPEG, GIF and WebP by their first bytes; otherwise a file by its

@@ -484,6 +484,26 @@ TEST_F(CliTest, ConvertRefusesToOverwriteItsPicturesAndEarlierOutputs) {
     EXPECT_NE(Cli({"--help"}).out.find("is refused (exit status 1)"), std::string::npos);
 }
 
+// Names reach the terminal with their control bytes escaped, one line per
+// report: a crafted name can neither drive the terminal nor forge a line.
+TEST_F(CliTest, NamesAreShownWithTheirControlBytesEscaped) {
+    const std::string odd = std::string("a\x1b]0;x\x07") + "b\nc\rd\xc2\x9b" + ".bmp";
+    const fs::path picture = dir_ / odd;
+    WriteBytes(picture, TestBitmap(8, 8));
+    const std::string shown = (dir_ / "a\\033]0;x\\007b\\nc\\rd\\302\\233.bmp").string();
+    const CliRun run = Cli({"convert", picture.string(), "-o", (dir_ / "x.rsc").string()});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.rfind(shown + " -> ", 0), 0u) << run.out;
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1);
+
+    const fs::path missing = dir_ / "gone\n\x1b[2J.bmp";
+    const CliRun failed = Cli({"info", missing.string()});
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(std::count(failed.err.begin(), failed.err.end(), '\n'), 1) << failed.err;
+    EXPECT_EQ(failed.err.find('\x1b'), std::string::npos) << failed.err;
+    EXPECT_NE(failed.err.find("gone\\n\\033[2J.bmp"), std::string::npos) << failed.err;
+}
+
 #ifndef _WIN32 // modes, symbolic links and a child process of POSIX
 // show -o writes through the same writer as the save.
 TEST_F(CliTest, ShowOutputIsWrittenLikeTheSave) {
