@@ -32,8 +32,11 @@ std::shared_ptr<TBitmapImage> DecodePngFile(std::span<const std::uint8_t> bytes,
     if (!ctx) throw EOutOfResources();
     Check(Png().spng_set_png_buffer(ctx.get(), bytes.data(), bytes.size()));
     // Text and colour-profile chunks are skipped, but libspng still holds
-    // them while reading: keep those bounded by the file itself.
-    Check(Png().spng_set_chunk_limits(ctx.get(), bytes.size(), bytes.size()));
+    // them while reading, with its own bookkeeping on top: a fixed bound, so
+    // that a small logo with a few text chunks is not refused and a large
+    // file cannot make it hold more. No chunk is longer than the file.
+    constexpr std::size_t kChunkCache = std::size_t{8} << 20;
+    Check(Png().spng_set_chunk_limits(ctx.get(), bytes.size(), kChunkCache));
 
     spng_ihdr ihdr{};
     Check(Png().spng_get_ihdr(ctx.get(), &ihdr));

@@ -9,6 +9,7 @@
 #include <webp/encode.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <stdexcept>
@@ -61,7 +62,7 @@ inline std::vector<std::uint8_t> RgbRows(int w, int h, const PixelFunction& pixe
 
 // A PNG of the given header; `rows` holds the image in the PNG's own packing.
 inline std::vector<std::uint8_t> EncodePng(spng_ihdr ihdr, const std::vector<std::uint8_t>& rows,
-                                           const std::vector<Rgba>& palette = {}) {
+                                           const std::vector<Rgba>& palette = {}, int textChunks = 0) {
     spng_ctx* ctx = spng_ctx_new(SPNG_CTX_ENCODER);
     auto check = [&](int status) {
         if (status != 0) {
@@ -85,6 +86,17 @@ inline std::vector<std::uint8_t> EncodePng(spng_ihdr ihdr, const std::vector<std
         check(spng_set_plte(ctx, &plte));
         if (transparent) check(spng_set_trns(ctx, &trns));
     }
+    // Text chunks before the pixels, as image editors write them.
+    std::vector<spng_text> texts(static_cast<std::size_t>(textChunks));
+    std::string words = "Words about the logo, as an editor leaves them. ";
+    for (int k = 0; k < 3; ++k) words += words;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        std::snprintf(texts[i].keyword, sizeof texts[i].keyword, "Comment%zu", i);
+        texts[i].type = SPNG_TEXT;
+        texts[i].length = words.size();
+        texts[i].text = words.data();
+    }
+    if (!texts.empty()) check(spng_set_text(ctx, texts.data(), static_cast<std::uint32_t>(texts.size())));
     check(spng_encode_image(ctx, rows.data(), rows.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE));
     std::size_t length = 0;
     int error = 0;

@@ -66,6 +66,12 @@ std::vector<DecodeCase> LosslessCases() {
                                     test::RgbRows(13, 10, Colours, 16));
          },
          [](int x, int y) { return Opaque(Colours(x, y)); }},
+        {"png with five text chunks before its pixels", ImportFormat::Png, 21, 6,
+         [] {
+             return test::EncodePng(test::PngHeader(21, 6, 8, SPNG_COLOR_TYPE_TRUECOLOR), test::RgbRows(21, 6, Colours),
+                                    {}, 5);
+         },
+         [](int x, int y) { return Opaque(Colours(x, y)); }},
         {"png rgb 8 bits", ImportFormat::Png, 21, 6,
          [] { return test::EncodePng(test::PngHeader(21, 6, 8, SPNG_COLOR_TYPE_TRUECOLOR), test::RgbRows(21, 6, Colours)); },
          [](int x, int y) { return Opaque(Colours(x, y)); }},
