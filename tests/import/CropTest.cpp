@@ -3,6 +3,8 @@
 // the same logo, byte for byte, on every printer, from a file and from memory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -11,6 +13,7 @@
 #include "BitmapWriter.h"
 #include "PictureEncoders.h"
 #include "TempDir.h"
+#include "image/BitmapImage.h"
 #include "image/Image.h"
 #include "image/PictureFile.h"
 #include "import/ImportedPicture.h"
@@ -45,6 +48,13 @@ std::vector<std::uint8_t> Rgb(int w, int h) {
                                    static_cast<std::uint8_t>(BlueOf(c))});
         }
     return rgb;
+}
+
+std::vector<std::uint8_t> Grey(int w, int h) {
+    std::vector<std::uint8_t> grey;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) grey.push_back(Index(x, y));
+    return grey;
 }
 
 struct Kind {
@@ -92,6 +102,8 @@ const std::vector<Kind>& Kinds() {
              return test::EncodePng(test::PngHeader(w, h, 8, SPNG_COLOR_TYPE_TRUECOLOR), Rgb(w, h));
          }},
         {"picture.jpg", [](int w, int h) { return test::EncodeJpeg(w, h, TJPF_RGB, TJSAMP_420, Rgb(w, h)); }},
+        {"picture-444.jpg", [](int w, int h) { return test::EncodeJpeg(w, h, TJPF_RGB, TJSAMP_444, Rgb(w, h)); }},
+        {"grey.jpg", [](int w, int h) { return test::EncodeJpeg(w, h, TJPF_GRAY, TJSAMP_GRAY, Grey(w, h)); }},
     };
     return kinds;
 }
@@ -144,6 +156,39 @@ TEST(PictureCrop, KeepingTheTopLeftPartGivesTheSameLogoOnEveryPrinter) {
                 }
             }
         }
+}
+
+// Thresholds hide a colour one step off: the kept JPEG pixels themselves
+// must be the whole decode's, also where a cut splits a block or a colour
+// sample, and where the picture's own edge is kept.
+TEST(PictureCrop, KeptJpegPixelsAreTheWholeDecodesOnes) {
+    struct Case {
+        int subsampling, flags, width, height, keptWidth, keptHeight;
+    };
+    for (const Case& c : {Case{TJSAMP_420, 0, 700, 650, 601, 601}, Case{TJSAMP_420, 0, 700, 650, 602, 601},
+                          Case{TJSAMP_420, TJFLAG_PROGRESSIVE, 700, 650, 613, 601},
+                          Case{TJSAMP_422, 0, 640, 650, 608, 17}, Case{TJSAMP_444, 0, 700, 650, 613, 601},
+                          Case{TJSAMP_411, 0, 700, 650, 610, 601}, Case{TJSAMP_GRAY, 0, 700, 650, 601, 601},
+                          Case{TJSAMP_420, 0, 603, 650, 601, 601}, Case{TJSAMP_420, 0, 600, 650, 700, 1}}) {
+        SCOPED_TRACE(std::to_string(c.subsampling) + " " + std::to_string(c.keptWidth) + " x " +
+                     std::to_string(c.keptHeight) + " of " + std::to_string(c.width));
+        const std::vector<std::uint8_t> bytes =
+            c.subsampling == TJSAMP_GRAY
+                ? test::EncodeJpeg(c.width, c.height, TJPF_GRAY, TJSAMP_GRAY, Grey(c.width, c.height))
+                : test::EncodeJpeg(c.width, c.height, TJPF_RGB, c.subsampling, Rgb(c.width, c.height), c.flags);
+        const auto whole = DecodeJpegFile(bytes);
+        PictureCrop crop;
+        crop.Width = c.keptWidth;
+        crop.Height = c.keptHeight;
+        ImportHints hints;
+        hints.Crop = &crop;
+        const auto cut = DecodeJpegFile(bytes, hints);
+        const int w = std::min(c.width, c.keptWidth), h = std::min(c.height, c.keptHeight);
+        ASSERT_EQ(cut->Width(), w);
+        ASSERT_EQ(cut->AbsHeight(), h);
+        for (int y = 0; y < h; ++y)
+            ASSERT_EQ(std::memcmp(cut->Row(y), whole->Row(y), static_cast<std::size_t>(w) * 3), 0) << "row " << y;
+    }
 }
 
 } // namespace
