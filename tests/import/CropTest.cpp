@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -13,6 +14,7 @@
 #include "BitmapWriter.h"
 #include "PictureEncoders.h"
 #include "TempDir.h"
+#include "base/Exceptions.h"
 #include "image/BitmapImage.h"
 #include "image/Image.h"
 #include "image/PictureFile.h"
@@ -49,6 +51,8 @@ std::vector<std::uint8_t> Rgb(int w, int h) {
         }
     return rgb;
 }
+
+constexpr std::array<std::uint8_t, 2> kSos = {0xFF, 0xDA};
 
 std::vector<std::uint8_t> Grey(int w, int h) {
     std::vector<std::uint8_t> grey;
@@ -188,6 +192,39 @@ TEST(PictureCrop, KeptJpegPixelsAreTheWholeDecodesOnes) {
         ASSERT_EQ(cut->AbsHeight(), h);
         for (int y = 0; y < h; ++y)
             ASSERT_EQ(std::memcmp(cut->Row(y), whole->Row(y), static_cast<std::size_t>(w) * 3), 0) << "row " << y;
+    }
+}
+
+std::string Refusal(const std::vector<std::uint8_t>& bytes, const ImportHints& hints) {
+    try {
+        DecodeJpegFile(bytes, hints);
+    } catch (const EInvalidGraphic& e) {
+        return e.what();
+    }
+    return "decoded";
+}
+
+// Damage within the kept rows, or a scan flood, is refused in the same words.
+TEST(PictureCrop, DamagedJpegGivesTheWholeDecodesMessage) {
+    const std::vector<std::uint8_t> baseline = test::EncodeJpeg(700, 650, TJPF_RGB, TJSAMP_420, Rgb(700, 650));
+    const std::vector<std::uint8_t> progressive =
+        test::EncodeJpeg(700, 650, TJPF_RGB, TJSAMP_420, Rgb(700, 650), TJFLAG_PROGRESSIVE);
+    std::vector<std::uint8_t> flood(progressive.begin(), progressive.end() - 2);
+    const auto lastScan = std::find_end(flood.begin(), flood.end(), kSos.begin(), kSos.end());
+    const std::vector<std::uint8_t> scan(lastScan, flood.end());
+    for (int i = 0; i < 600; ++i) flood.insert(flood.end(), scan.begin(), scan.end());
+    flood.insert(flood.end(), {0xFF, 0xD9});
+    PictureCrop crop;
+    crop.Width = 601;
+    crop.Height = 601;
+    ImportHints hints;
+    hints.Crop = &crop;
+    for (const std::vector<std::uint8_t>& bytes :
+         {std::vector<std::uint8_t>(baseline.begin(), baseline.begin() + baseline.size() / 10),
+          std::vector<std::uint8_t>(progressive.begin(), progressive.begin() + progressive.size() / 2), flood}) {
+        const std::string whole = Refusal(bytes, {});
+        EXPECT_EQ(whole.rfind("JPEG file damaged: ", 0), 0u) << whole;
+        EXPECT_EQ(Refusal(bytes, hints), whole);
     }
 }
 
