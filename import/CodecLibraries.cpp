@@ -70,6 +70,14 @@ const JpegLibrary& Jpeg() {
     return Opened<JpegLibrary>(TLC_TURBOJPEG_SONAME, "JPEG", TLC_FILL(JpegLibrary, TLC_JPEG_FUNCTIONS));
 }
 
+const LibjpegLibrary* Libjpeg() noexcept {
+    try {
+        return &Opened<LibjpegLibrary>(TLC_LIBJPEG_SONAME, "JPEG", TLC_FILL(LibjpegLibrary, TLC_LIBJPEG_FUNCTIONS));
+    } catch (const EInvalidGraphic&) {
+        return nullptr;
+    }
+}
+
 const GifLibrary& Gif() {
     return Opened<GifLibrary>(TLC_GIF_SONAME, "GIF", TLC_FILL(GifLibrary, TLC_GIF_FUNCTIONS));
 }

@@ -4,7 +4,10 @@
 // read or written: a bitmap conversion, the common case, starts without
 // loading and relocating four libraries it does not use. Each accessor
 // throws EInvalidGraphic, naming the library, when it cannot be loaded.
+#include <cstdio>
+
 #include <gif_lib.h>
+#include <jpeglib.h>
 #include <spng.h>
 #include <turbojpeg.h>
 #include <webp/decode.h>
@@ -44,6 +47,22 @@ struct JpegLibrary {
     TLC_JPEG_FUNCTIONS(TLC_CODEC_FUNCTION)
 };
 
+// libjpeg's own API, for reading only the top rows and left columns of a
+// picture (TurboJPEG decodes whole pictures only).
+#define TLC_LIBJPEG_FUNCTIONS(X) \
+    X(jpeg_std_error) \
+    X(jpeg_CreateDecompress) \
+    X(jpeg_destroy_decompress) \
+    X(jpeg_mem_src) \
+    X(jpeg_read_header) \
+    X(jpeg_start_decompress) \
+    X(jpeg_crop_scanline) \
+    X(jpeg_read_scanlines) \
+    X(jpeg_abort_decompress)
+struct LibjpegLibrary {
+    TLC_LIBJPEG_FUNCTIONS(TLC_CODEC_FUNCTION)
+};
+
 #define TLC_GIF_FUNCTIONS(X) \
     X(DGifOpen) \
     X(DGifCloseFile) \
@@ -72,6 +91,8 @@ struct WebpLibrary {
 
 const PngLibrary& Png();
 const JpegLibrary& Jpeg();
+// Null when libjpeg cannot be loaded: the whole TurboJPEG decode does its job.
+const LibjpegLibrary* Libjpeg() noexcept;
 const GifLibrary& Gif();
 const WebpLibrary& Webp();
 

@@ -12,6 +12,7 @@
 #include "import/CodecLibraries.h"
 #include "import/ImportSupport.h"
 #include "import/ImportedPicture.h"
+#include "import/JpegRows.h"
 
 namespace tlc {
 
@@ -110,7 +111,14 @@ std::shared_ptr<TBitmapImage> DecodeJpegFile(std::span<const std::uint8_t> bytes
                                   TJPF_BGR, kFlags));
         return raster;
     }
-    // This library decodes whole pictures only: the kept part is copied out
+    // Unscaled, libjpeg reads just the kept rows and columns.
+    if (scale.num == scale.denom) {
+        if (const LibjpegLibrary* lib = Libjpeg()) {
+            import::DecodeJpegRows(*lib, bytes, *raster);
+            return raster;
+        }
+    }
+    // TurboJPEG decodes whole pictures only: the kept part is copied out
     // (of memory never cleared, given back at once).
     PixelBuffer whole;
     try {

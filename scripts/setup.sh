@@ -11,7 +11,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config
           qt6-base-dev qt6-base-dev-tools libgl-dev
           qt6-svg-dev libemf2svg-dev libwmf-dev fonts-urw-base35
-          libspng-dev libturbojpeg0-dev libgif-dev libwebp-dev zlib1g-dev)
+          libspng-dev libturbojpeg0-dev libjpeg62-turbo-dev libgif-dev libwebp-dev zlib1g-dev)
 if [ "${1:-}" != --run ]; then
   packages+=(ccache
              libgtest-dev libgmock-dev libbenchmark-dev

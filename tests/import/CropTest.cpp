@@ -3,6 +3,9 @@
 // the same logo, byte for byte, on every printer, from a file and from memory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -11,6 +14,8 @@
 #include "BitmapWriter.h"
 #include "PictureEncoders.h"
 #include "TempDir.h"
+#include "base/Exceptions.h"
+#include "image/BitmapImage.h"
 #include "image/Image.h"
 #include "image/PictureFile.h"
 #include "import/ImportedPicture.h"
@@ -45,6 +50,15 @@ std::vector<std::uint8_t> Rgb(int w, int h) {
                                    static_cast<std::uint8_t>(BlueOf(c))});
         }
     return rgb;
+}
+
+constexpr std::array<std::uint8_t, 2> kSos = {0xFF, 0xDA};
+
+std::vector<std::uint8_t> Grey(int w, int h) {
+    std::vector<std::uint8_t> grey;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) grey.push_back(Index(x, y));
+    return grey;
 }
 
 struct Kind {
@@ -92,6 +106,8 @@ const std::vector<Kind>& Kinds() {
              return test::EncodePng(test::PngHeader(w, h, 8, SPNG_COLOR_TYPE_TRUECOLOR), Rgb(w, h));
          }},
         {"picture.jpg", [](int w, int h) { return test::EncodeJpeg(w, h, TJPF_RGB, TJSAMP_420, Rgb(w, h)); }},
+        {"picture-444.jpg", [](int w, int h) { return test::EncodeJpeg(w, h, TJPF_RGB, TJSAMP_444, Rgb(w, h)); }},
+        {"grey.jpg", [](int w, int h) { return test::EncodeJpeg(w, h, TJPF_GRAY, TJSAMP_GRAY, Grey(w, h)); }},
     };
     return kinds;
 }
@@ -144,6 +160,72 @@ TEST(PictureCrop, KeepingTheTopLeftPartGivesTheSameLogoOnEveryPrinter) {
                 }
             }
         }
+}
+
+// Thresholds hide a colour one step off: the kept JPEG pixels themselves
+// must be the whole decode's, also where a cut splits a block or a colour
+// sample, and where the picture's own edge is kept.
+TEST(PictureCrop, KeptJpegPixelsAreTheWholeDecodesOnes) {
+    struct Case {
+        int subsampling, flags, width, height, keptWidth, keptHeight;
+    };
+    for (const Case& c : {Case{TJSAMP_420, 0, 700, 650, 601, 601}, Case{TJSAMP_420, 0, 700, 650, 602, 601},
+                          Case{TJSAMP_420, TJFLAG_PROGRESSIVE, 700, 650, 613, 601},
+                          Case{TJSAMP_422, 0, 640, 650, 608, 17}, Case{TJSAMP_444, 0, 700, 650, 613, 601},
+                          Case{TJSAMP_411, 0, 700, 650, 610, 601}, Case{TJSAMP_GRAY, 0, 700, 650, 601, 601},
+                          Case{TJSAMP_420, 0, 603, 650, 601, 601}, Case{TJSAMP_420, 0, 600, 650, 700, 1}}) {
+        SCOPED_TRACE(std::to_string(c.subsampling) + " " + std::to_string(c.keptWidth) + " x " +
+                     std::to_string(c.keptHeight) + " of " + std::to_string(c.width));
+        const std::vector<std::uint8_t> bytes =
+            c.subsampling == TJSAMP_GRAY
+                ? test::EncodeJpeg(c.width, c.height, TJPF_GRAY, TJSAMP_GRAY, Grey(c.width, c.height))
+                : test::EncodeJpeg(c.width, c.height, TJPF_RGB, c.subsampling, Rgb(c.width, c.height), c.flags);
+        const auto whole = DecodeJpegFile(bytes);
+        PictureCrop crop;
+        crop.Width = c.keptWidth;
+        crop.Height = c.keptHeight;
+        ImportHints hints;
+        hints.Crop = &crop;
+        const auto cut = DecodeJpegFile(bytes, hints);
+        const int w = std::min(c.width, c.keptWidth), h = std::min(c.height, c.keptHeight);
+        ASSERT_EQ(cut->Width(), w);
+        ASSERT_EQ(cut->AbsHeight(), h);
+        for (int y = 0; y < h; ++y)
+            ASSERT_EQ(std::memcmp(cut->Row(y), whole->Row(y), static_cast<std::size_t>(w) * 3), 0) << "row " << y;
+    }
+}
+
+std::string Refusal(const std::vector<std::uint8_t>& bytes, const ImportHints& hints) {
+    try {
+        DecodeJpegFile(bytes, hints);
+    } catch (const EInvalidGraphic& e) {
+        return e.what();
+    }
+    return "decoded";
+}
+
+// Damage within the kept rows, or a scan flood, is refused in the same words.
+TEST(PictureCrop, DamagedJpegGivesTheWholeDecodesMessage) {
+    const std::vector<std::uint8_t> baseline = test::EncodeJpeg(700, 650, TJPF_RGB, TJSAMP_420, Rgb(700, 650));
+    const std::vector<std::uint8_t> progressive =
+        test::EncodeJpeg(700, 650, TJPF_RGB, TJSAMP_420, Rgb(700, 650), TJFLAG_PROGRESSIVE);
+    std::vector<std::uint8_t> flood(progressive.begin(), progressive.end() - 2);
+    const auto lastScan = std::find_end(flood.begin(), flood.end(), kSos.begin(), kSos.end());
+    const std::vector<std::uint8_t> scan(lastScan, flood.end());
+    for (int i = 0; i < 600; ++i) flood.insert(flood.end(), scan.begin(), scan.end());
+    flood.insert(flood.end(), {0xFF, 0xD9});
+    PictureCrop crop;
+    crop.Width = 601;
+    crop.Height = 601;
+    ImportHints hints;
+    hints.Crop = &crop;
+    for (const std::vector<std::uint8_t>& bytes :
+         {std::vector<std::uint8_t>(baseline.begin(), baseline.begin() + baseline.size() / 10),
+          std::vector<std::uint8_t>(progressive.begin(), progressive.begin() + progressive.size() / 2), flood}) {
+        const std::string whole = Refusal(bytes, {});
+        EXPECT_EQ(whole.rfind("JPEG file damaged: ", 0), 0u) << whole;
+        EXPECT_EQ(Refusal(bytes, hints), whole);
+    }
 }
 
 } // namespace
