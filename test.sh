@@ -19,6 +19,20 @@ cmake -S . -B build-sanitize -G Ninja -DCMAKE_BUILD_TYPE=Debug \
 cmake --build build-sanitize -j "$jobs"
 ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
 
+# The fuzz targets built once and each run briefly, so that their build
+# cannot break unnoticed; fuzzing for real is in the README.
+if command -v clang++-14 >/dev/null; then
+  cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 \
+        -DTLC_CORE_ONLY=ON -DTLC_FUZZ=ON -DTLC_BENCH=OFF
+  readers=(bitmap icon metafile png jpeg gif webp)
+  cmake --build build-fuzz -j "$jobs" --target "${readers[@]/#/tlc_fuzz_}"
+  for r in "${readers[@]}"; do
+    build-fuzz/fuzz/tlc_fuzz_$r -runs=500 -rss_limit_mb=2048 -timeout=5 2>&1 | tail -1
+  done
+else
+  echo "Fuzz targets skipped: clang-14 is not installed"
+fi
+
 # The command line and the core for Windows, tested under Wine.
 if command -v x86_64-w64-mingw32-g++-posix >/dev/null && command -v wine >/dev/null; then
   scripts/build-windows.sh build-win
