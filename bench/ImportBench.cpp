@@ -11,7 +11,7 @@
 
 #include "BitmapWriter.h"
 #include "PictureEncoders.h"
-#include "cli/PrepareForPrinter.h"
+#include "prepare/PrepareForPrinter.h"
 #include "logo/Conversion.h"
 #include "logo/LogoFile.h"
 #include "logo/LogoWriter.h"

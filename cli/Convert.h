@@ -10,7 +10,7 @@
 
 #include "base/Types.h"
 #include "logo/Conversion.h"
-#include "cli/PrepareForPrinter.h"
+#include "prepare/PrepareForPrinter.h"
 #include "files/FileOps.h"
 #include "image/Image.h"
 

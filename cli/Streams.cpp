@@ -4,7 +4,7 @@
 #include <ostream>
 
 #include "base/Exceptions.h"
-#include "cli/PrintFit.h"
+#include "logo/PrintFit.h"
 #include "image/FileBytes.h"
 #include "image/PictureFile.h"
 #include "logo/LogoFile.h"

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "cli/PrintFit.h"
+#include "logo/PrintFit.h"
 #include "image/Picture.h"
 #include "import/ImportedPicture.h"
 #include "image/Resample.h"

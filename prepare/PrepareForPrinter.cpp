@@ -1,4 +1,4 @@
-#include "cli/PrepareForPrinter.h"
+#include "prepare/PrepareForPrinter.h"
 
 #include "image/Bitmap.h"
 

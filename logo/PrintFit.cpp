@@ -1,4 +1,4 @@
-#include "cli/PrintFit.h"
+#include "logo/PrintFit.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "cli/PrintFit.h"
+#include "logo/PrintFit.h"
 #include "logo/Conversion.h"
 
 namespace tlc {
