@@ -24,8 +24,8 @@ BuiltLogo LoadAndConvert(const std::string& picture, const ConvertOptions& o, st
     BuiltLogo built;
     built.prepared = LoadForPrinter(
         source.Picture(),
-        [&](TPicture& p, const ImportHints& hints) { return LoadPicture(p, picture, in, hints); }, limits,
-        o.prepare);
+        [&](TPicture& p, const ImportHints& hints) { return built.format = LoadPicture(p, picture, in, hints); },
+        limits, o.prepare);
     ConvertImage(source, target, o.thresholds, limits, built.geometry);
     return built;
 }
@@ -33,6 +33,8 @@ BuiltLogo LoadAndConvert(const std::string& picture, const ConvertOptions& o, st
 void ReportConverted(const std::string& picture, const std::string& output, const ConvertOptions& o,
                      const BuiltLogo& built, std::ostream& out, std::ostream& err) {
     WarnOfPrintWidth(err, DisplayName(picture, "standard input"), o.printer, built.geometry.Width);
+    if (const std::string frames = FramesNotice(built.format, built.prepared.Notes); !frames.empty())
+        ReportFailure(err, DisplayName(picture, "standard input"), "note: " + frames);
     if (o.quiet) return;
     // Standard output may carry the logo itself; the report then goes aside.
     std::ostream& report = output == kStdio ? err : out;

@@ -32,6 +32,7 @@ struct BuiltLogo {
     LogoGeometry geometry;
     PreparedPicture prepared;
     std::vector<std::uint8_t> bytes;
+    ImportFormat format = ImportFormat::None;
 };
 
 // The road of the window: load into an auto-sized source image and convert

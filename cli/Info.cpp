@@ -25,6 +25,20 @@ const char* CompressionName(std::uint32_t compression) {
     }
 }
 
+// What is done to a picture of each EXIF orientation to show it upright.
+const char* OrientationName(int orientation) {
+    switch (orientation) {
+    case 2: return "mirrored left to right";
+    case 3: return "turned half round";
+    case 4: return "mirrored top to bottom";
+    case 5: return "mirrored across its diagonal";
+    case 6: return "turned a quarter clockwise";
+    case 7: return "mirrored across its other diagonal";
+    case 8: return "turned a quarter anticlockwise";
+    default: return "as stored";
+    }
+}
+
 } // namespace
 
 int Info(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
@@ -35,8 +49,11 @@ int Info(const std::vector<std::string>& args, std::istream& in, std::ostream& o
     const std::string picture = DisplayName(parsed.Operands[0], "standard input");
     TPicture pic;
     ImportFormat format = ImportFormat::None;
+    ImportNotes notes;
+    ImportHints hints;
+    hints.Notes = &notes;
     try {
-        format = LoadPicture(pic, parsed.Operands[0], in);
+        format = LoadPicture(pic, parsed.Operands[0], in, hints);
     } catch (const Exception& e) {
         ReportFailure(err, picture, e.Message());
         return 1;
@@ -46,6 +63,10 @@ int Info(const std::vector<std::string>& args, std::istream& in, std::ostream& o
     if (format != ImportFormat::None) {
         out << "Kind: " << ImportFormatName(format) << " picture (read by the command line only)\n";
         out << "Width: " << pic.Width() << "\nHeight: " << pic.Height() << '\n';
+        out << "Orientation: " << notes.Orientation << " (" << OrientationName(notes.Orientation) << ")\n";
+        out << "Colour profile: " << (notes.ProfileApplied ? "embedded, turned to sRGB" : "none (sRGB)") << '\n';
+        if (notes.Frames > 1)
+            out << (notes.Animated ? "Frames: " : "Pages: ") << notes.Frames << " (only the first is converted)\n";
     } else switch (g->Kind()) {
     case GraphicKind::Bitmap: {
         const TBitmapImage& im = static_cast<const TBitmap*>(g)->Image();

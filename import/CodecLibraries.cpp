@@ -86,4 +86,23 @@ const WebpLibrary& Webp() {
     return Opened<WebpLibrary>(TLC_WEBP_SONAME, "WebP", TLC_FILL(WebpLibrary, TLC_WEBP_FUNCTIONS));
 }
 
+const LcmsLibrary* Lcms() noexcept {
+    try {
+        static const LcmsLibrary& lcms = [] () -> const LcmsLibrary& {
+            const LcmsLibrary& api = Opened<LcmsLibrary>(TLC_LCMS_SONAME, "colour-managed",
+                                                         TLC_FILL(LcmsLibrary, TLC_LCMS_FUNCTIONS));
+            // A profile it cannot read is reported by the caller, not printed.
+            api.cmsSetLogErrorHandler([](cmsContext, cmsUInt32Number, const char*) {});
+            return api;
+        }();
+        return &lcms;
+    } catch (const EInvalidGraphic&) {
+        return nullptr;
+    }
+}
+
+const TiffLibrary& Tiff() {
+    return Opened<TiffLibrary>(TLC_TIFF_SONAME, "TIFF", TLC_FILL(TiffLibrary, TLC_TIFF_FUNCTIONS));
+}
+
 } // namespace tlc

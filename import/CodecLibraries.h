@@ -8,7 +8,9 @@
 
 #include <gif_lib.h>
 #include <jpeglib.h>
+#include <lcms2.h>
 #include <spng.h>
+#include <tiffio.h>
 #include <turbojpeg.h>
 #include <webp/decode.h>
 
@@ -26,6 +28,7 @@ namespace tlc {
     X(spng_get_ihdr) \
     X(spng_set_ihdr) \
     X(spng_get_trns) \
+    X(spng_get_iccp) \
     X(spng_decoded_image_size) \
     X(spng_decode_image) \
     X(spng_decode_row) \
@@ -87,6 +90,37 @@ struct WebpLibrary {
     TLC_WEBP_FUNCTIONS(TLC_CODEC_FUNCTION)
 };
 
+// Little CMS: embedded colour profiles to sRGB.
+#define TLC_LCMS_FUNCTIONS(X) \
+    X(cmsSetLogErrorHandler) \
+    X(cmsOpenProfileFromMem) \
+    X(cmsCreate_sRGBProfile) \
+    X(cmsCloseProfile) \
+    X(cmsGetColorSpace) \
+    X(cmsCreateTransform) \
+    X(cmsDeleteTransform) \
+    X(cmsDoTransform)
+struct LcmsLibrary {
+    TLC_LCMS_FUNCTIONS(TLC_CODEC_FUNCTION)
+};
+
+#define TLC_TIFF_FUNCTIONS(X) \
+    X(TIFFOpenOptionsAlloc) \
+    X(TIFFOpenOptionsFree) \
+    X(TIFFOpenOptionsSetMaxSingleMemAlloc) \
+    X(TIFFOpenOptionsSetErrorHandlerExtR) \
+    X(TIFFOpenOptionsSetWarningHandlerExtR) \
+    X(TIFFClientOpenExt) \
+    X(TIFFClose) \
+    X(TIFFGetField) \
+    X(TIFFRGBAImageOK) \
+    X(TIFFRGBAImageBegin) \
+    X(TIFFRGBAImageGet) \
+    X(TIFFRGBAImageEnd)
+struct TiffLibrary {
+    TLC_TIFF_FUNCTIONS(TLC_CODEC_FUNCTION)
+};
+
 #undef TLC_CODEC_FUNCTION
 
 const PngLibrary& Png();
@@ -95,5 +129,8 @@ const JpegLibrary& Jpeg();
 const LibjpegLibrary* Libjpeg() noexcept;
 const GifLibrary& Gif();
 const WebpLibrary& Webp();
+// Null when Little CMS cannot be loaded: colours stay as the file gives them.
+const LcmsLibrary* Lcms() noexcept;
+const TiffLibrary& Tiff();
 
 } // namespace tlc

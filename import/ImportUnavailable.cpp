@@ -1,7 +1,8 @@
-// The four formats' readers for a build without their libraries (the Windows
+// The imported formats' readers for a build without their libraries (the Windows
 // cross-build: Debian packages none of them for MinGW-w64). Such pictures are
 // still recognised, and refused with a clear message.
 #include "base/Exceptions.h"
+#include "import/ColourProfile.h"
 #include "import/ImportedPicture.h"
 
 namespace tlc {
@@ -29,5 +30,13 @@ std::shared_ptr<TBitmapImage> DecodeGifFile(std::span<const std::uint8_t>, const
 std::shared_ptr<TBitmapImage> DecodeWebpFile(std::span<const std::uint8_t>, const ImportHints&) {
     NotInThisBuild("WebP");
 }
+
+std::shared_ptr<TBitmapImage> DecodeTiffFile(std::span<const std::uint8_t>, const ImportHints&) {
+    NotInThisBuild("TIFF");
+}
+
+std::vector<std::uint8_t> PngProfile(std::span<const std::uint8_t>) { return {}; }
+
+bool import::ConvertToSrgb(TBitmapImage&, std::span<const std::uint8_t>) { return false; }
 
 } // namespace tlc

@@ -1,24 +1,35 @@
 #include "import/ImportedPicture.h"
 
-#include <cstdio>
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <system_error>
 
 #include "base/Exceptions.h"
+#include "base/Paths.h"
 #include "image/FileBytes.h"
+#include "image/FileFormats.h"
 #include "image/Picture.h"
+#include "image/PictureFile.h"
+#include "import/ColourProfile.h"
+#include "import/Orientation.h"
+#include "import/PictureMetadata.h"
 
 namespace tlc {
 
 ImportFormat SniffImportFormat(std::span<const std::uint8_t> head) {
-    auto startsWith = [&](const char* magic, std::size_t at = 0) {
-        const std::size_t n = std::strlen(magic);
+    auto startsWith = [&](const char* magic, std::size_t at = 0, std::size_t n = 0) {
+        if (n == 0) n = std::strlen(magic);
         return head.size() >= at + n && std::memcmp(head.data() + at, magic, n) == 0;
     };
     if (startsWith("\x89PNG\r\n\x1a\n")) return ImportFormat::Png;
     if (startsWith("\xFF\xD8\xFF")) return ImportFormat::Jpeg;
     if (startsWith("GIF87a") || startsWith("GIF89a")) return ImportFormat::Gif;
     if (startsWith("RIFF") && startsWith("WEBP", 8)) return ImportFormat::Webp;
+    if (startsWith("II*\0", 0, 4) || startsWith("MM\0*", 0, 4)) return ImportFormat::Tiff;
     return ImportFormat::None;
 }
 
@@ -28,37 +39,122 @@ const char* ImportFormatName(ImportFormat format) {
     case ImportFormat::Jpeg: return "JPEG";
     case ImportFormat::Gif: return "GIF";
     case ImportFormat::Webp: return "WebP";
+    case ImportFormat::Tiff: return "TIFF";
     case ImportFormat::None: break;
     }
     return "";
 }
 
-std::shared_ptr<TBitmapImage> DecodeImportedPicture(std::span<const std::uint8_t> bytes,
-                                                    const ImportHints& hints) {
-    switch (SniffImportFormat(bytes)) {
-    case ImportFormat::Png: return DecodePngFile(bytes, hints);
-    case ImportFormat::Jpeg: return DecodeJpegFile(bytes, hints);
-    case ImportFormat::Gif: return DecodeGifFile(bytes, hints);
-    case ImportFormat::Webp: return DecodeWebpFile(bytes, hints);
-    case ImportFormat::None: break;
-    }
-    throw EInvalidGraphic("Not a PNG, JPEG, GIF or WebP file");
+std::string FramesNotice(ImportFormat format, const ImportNotes& notes) {
+    if (notes.Frames <= 1) return {};
+    return std::string(notes.Animated ? "animated " : "multi-page ") + ImportFormatName(format) +
+           ": only its first " + (notes.Animated ? "frame" : "page") + " is converted";
 }
 
 namespace {
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
+std::shared_ptr<TBitmapImage> DecodeFormat(ImportFormat format, std::span<const std::uint8_t> bytes,
+                                           const ImportHints& hints) {
+    switch (format) {
+    case ImportFormat::Png: return DecodePngFile(bytes, hints);
+    case ImportFormat::Jpeg: return DecodeJpegFile(bytes, hints);
+    case ImportFormat::Gif: return DecodeGifFile(bytes, hints);
+    case ImportFormat::Webp: return DecodeWebpFile(bytes, hints);
+    case ImportFormat::Tiff: return DecodeTiffFile(bytes, hints);
+    case ImportFormat::None: break;
+    }
+    throw EInvalidGraphic("Not a PNG, JPEG, GIF, WebP or TIFF file");
+}
+
+} // namespace
+
+std::shared_ptr<TBitmapImage> DecodeImportedPicture(std::span<const std::uint8_t> bytes,
+                                                    const ImportHints& hints) {
+    const ImportFormat format = SniffImportFormat(bytes);
+    const PictureMetadata metadata = ReadPictureMetadata(format, bytes);
+    ImportHints asked = hints;
+    asked.Metadata = &metadata;
+    const int orientation = metadata.Orientation;
+    if (orientation != 1) {
+        // The corner the picture shows top left is not the stored top left.
+        asked.Crop = nullptr;
+        if (SwapsAxes(orientation) && hints.ScaledSize)
+            asked.ScaledSize = [&](std::int32_t w, std::int32_t h) {
+                const auto [sw, sh] = hints.ScaledSize(h, w);
+                return std::pair{sh, sw};
+            };
+    }
+    std::shared_ptr<TBitmapImage> raster = DecodeFormat(format, bytes, asked);
+
+    // Colours first, as the file stores them, then the turn.
+    bool profileApplied = metadata.ProfileApplied;
+    if (!profileApplied) {
+        std::vector<std::uint8_t> pngProfile;
+        std::span<const std::uint8_t> profile = metadata.Profile;
+        if (metadata.CompressedPngProfile) profile = pngProfile = PngProfile(bytes);
+        if (!profile.empty()) profileApplied = import::ConvertToSrgb(*raster, profile);
+    }
+    raster = import::Orient(std::move(raster), orientation);
+    if (hints.Notes) {
+        hints.Notes->Orientation = orientation;
+        hints.Notes->ProfileApplied = profileApplied;
+        hints.Notes->Frames = metadata.Frames;
+        hints.Notes->Animated = metadata.Animated;
+    }
+    return raster;
+}
+
+namespace {
+
+std::string SystemWords(int error) { return std::error_code(error, std::generic_category()).message(); }
+
+// The first bytes of a picture file, or why it is not a file that can be
+// read, in the system's words: missing, a folder, a pipe or a device (never
+// opened so as to wait on it), unreadable, empty.
+struct Head {
+    std::vector<std::uint8_t> Bytes;
+    std::string Why; // set: the file cannot be read
 };
 
-// The first bytes of a file, or none when it cannot be read (the window's
-// reader then gives its own message).
-ImportFormat SniffFile(const std::string& fileName) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(fileName.c_str(), "rb"));
-    if (!file) return ImportFormat::None;
-    std::uint8_t head[12];
-    const std::size_t n = std::fread(head, 1, sizeof head, file.get());
-    return SniffImportFormat({head, n});
+Head ReadHead(const std::string& fileName) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::status(PathFromUtf8(fileName), ec);
+    if (ec) return {{}, ec.message()};
+    switch (status.type()) {
+    case fs::file_type::regular: break;
+    case fs::file_type::directory: return {{}, SystemWords(EISDIR)};
+    case fs::file_type::fifo: return {{}, "a named pipe, not a file (- reads standard input)"};
+    case fs::file_type::character:
+    case fs::file_type::block: return {{}, "a device, not a file"};
+    default: return {{}, "not a regular file"};
+    }
+    errno = 0;
+    std::uint64_t size = 0;
+    const ReadHandle file = OpenPlainFileForReading(fileName, size);
+    if (file < 0) return {{}, errno != 0 ? SystemWords(errno) : "not a regular file"};
+    Head head;
+    head.Bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size, 16)));
+    const ByteRun run{head.Bytes.data(), head.Bytes.size()};
+    const std::int64_t got = head.Bytes.empty() ? 0 : ReadRunsAt(file, 0, &run, 1);
+    const int readError = errno;
+    CloseReadHandle(file);
+    if (got < 0) return {{}, SystemWords(readError)};
+    head.Bytes.resize(static_cast<std::size_t>(got));
+    if (head.Bytes.empty()) head.Why = "the file is empty";
+    return head;
+}
+
+// The format a file's name promises, for a damaged file's message.
+ImportFormat FormatByExtension(const std::string& fileName) {
+    std::string ext = PictureFileExtension(fileName);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+    if (ext == "png" || ext == "apng") return ImportFormat::Png;
+    if (ext == "jpg" || ext == "jpeg" || ext == "jpe" || ext == "jfif") return ImportFormat::Jpeg;
+    if (ext == "gif") return ImportFormat::Gif;
+    if (ext == "webp") return ImportFormat::Webp;
+    if (ext == "tif" || ext == "tiff") return ImportFormat::Tiff;
+    return ImportFormat::None;
 }
 
 } // namespace
@@ -75,8 +171,25 @@ ImportFormat InstallImportedPicture(TPicture& picture, std::span<const std::uint
 
 ImportFormat LoadPictureByContent(TPicture& picture, const std::string& fileName,
                                   const ImportHints& hints) {
-    const ImportFormat format = SniffFile(fileName);
+    const Head head = ReadHead(fileName);
+    const ImportFormat format = head.Why.empty() ? SniffImportFormat(head.Bytes) : ImportFormat::None;
     if (format == ImportFormat::None) {
+        // The window's own formats keep the window's reader and its messages.
+        if (TFileFormatsList::Instance().FindByExtension(PictureFileExtension(fileName))) {
+            picture.LoadFile(fileName, hints.Crop);
+            return format;
+        }
+        if (!head.Why.empty()) throw EFOpenError(head.Why);
+        if (const ImportFormat named = FormatByExtension(fileName); named != ImportFormat::None) {
+            // A picture of the window's own kinds under another name is still read.
+            if (const auto kind = SniffGraphicKind(head.Bytes)) {
+                picture.Install(ReadGraphicFile(*kind, fileName, hints.Crop));
+                return ImportFormat::None;
+            }
+            throw EInvalidGraphic(std::string(ImportFormatName(named)) +
+                                  " file damaged: its first bytes are not those of a " +
+                                  ImportFormatName(named) + " file");
+        }
         picture.LoadFile(fileName, hints.Crop);
         return format;
     }

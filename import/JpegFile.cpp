@@ -10,9 +10,11 @@
 #include "base/Exceptions.h"
 #include "image/PixelBuffer.h"
 #include "import/CodecLibraries.h"
+#include "import/ColourProfile.h"
 #include "import/ImportSupport.h"
 #include "import/ImportedPicture.h"
 #include "import/JpegRows.h"
+#include "import/PictureMetadata.h"
 
 namespace tlc {
 
@@ -91,16 +93,7 @@ std::shared_ptr<TBitmapImage> DecodeJpegFile(std::span<const std::uint8_t> bytes
         CheckDecode(handle.get(),
                     Jpeg().tjDecompress2(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()),
                                   cmyk.data(), w, 0, h, TJPF_CMYK, kFlags));
-        for (int y = 0; y < keptHeight; ++y) {
-            const std::uint8_t* p = cmyk.data() + static_cast<std::size_t>(y) * w * 4;
-            std::uint8_t* out = raster->Row(y);
-            for (int x = 0; x < keptWidth; ++x, p += 4, out += 3) {
-                const unsigned k = p[3];
-                out[0] = static_cast<std::uint8_t>((p[2] * k + 127) / 255);
-                out[1] = static_cast<std::uint8_t>((p[1] * k + 127) / 255);
-                out[2] = static_cast<std::uint8_t>((p[0] * k + 127) / 255);
-            }
-        }
+        import::ApplyCmyk(cmyk.data(), w, *raster, hints.Metadata);
         return raster;
     }
     // Straight into the raster: its rows are blue, green, red, as TJPF_BGR.

@@ -100,4 +100,17 @@ std::shared_ptr<TBitmapImage> DecodePngFile(std::span<const std::uint8_t> bytes,
     return raster;
 }
 
+std::vector<std::uint8_t> PngProfile(std::span<const std::uint8_t> bytes) {
+    Context ctx(Png().spng_ctx_new(0));
+    if (!ctx) return {};
+    spng_iccp iccp{};
+    // The chunks before the pixels only; a profile is no longer than the file.
+    if (Png().spng_set_png_buffer(ctx.get(), bytes.data(), bytes.size()) != 0 ||
+        Png().spng_set_chunk_limits(ctx.get(), bytes.size(), std::size_t{8} << 20) != 0 ||
+        Png().spng_get_iccp(ctx.get(), &iccp) != 0 || !iccp.profile)
+        return {};
+    const auto* profile = reinterpret_cast<const std::uint8_t*>(iccp.profile);
+    return {profile, profile + iccp.profile_len};
+}
+
 } // namespace tlc

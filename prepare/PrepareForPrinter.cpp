@@ -17,6 +17,7 @@ PreparedPicture LoadForPrinter(TPicture& picture, const PictureLoader& load, con
     PreparedPicture result;
     std::optional<PictureSize> target;
     ImportHints hints;
+    hints.Notes = &result.Notes;
     if (options.Fit)
         hints.ScaledSize = [&](std::int32_t w, std::int32_t h) {
             // Kept from the full size, so that a reader that decodes smaller

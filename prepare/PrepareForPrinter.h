@@ -23,6 +23,7 @@ struct PrepareOptions {
 struct PreparedPicture {
     PictureSize Original; // as the file has it
     bool Scaled = false;
+    ImportNotes Notes; // what an imported picture's file said besides its pixels
 };
 
 // Puts a picture into `picture`, passing the hints on to the reader; returns

@@ -2,6 +2,12 @@
 // and WebP in, --fit, --dither, print-width warnings and the 1-bit PNG of show.
 #include <gtest/gtest.h>
 
+#include <system_error>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -182,13 +188,31 @@ TEST_F(ImportCliTest, DamagedFilesGiveOneMessageNamingTheFormatAndTheBatchGoesOn
     WriteBytes(dir_ / "d-cut.gif", half(test::EncodeGif(40, 30, palette, [](int x, int y) { return (x ^ y) & 1; }, -1, false)));
     WriteBytes(dir_ / "e-cut.webp", half(test::EncodeWebpLossless(40, 30, Colours)));
     WriteBytes(dir_ / "f-good.bmp", Bitmap24(8, 8, [](int, int) { return clBlack; }));
+    // Not pictures at all: each says why, in the system's words where it has them.
+    fs::create_directories(dir_ / "h-folder.webp");
+    WriteBytes(dir_ / "i-empty.gif", {});
+    WriteBytes(dir_ / "j-text.png", {'h', 'e', 'l', 'l', 'o'});
+    std::vector<std::pair<std::string, std::string>> refused = {
+        {"g-missing.png", std::make_error_code(std::errc::no_such_file_or_directory).message()},
+        {"h-folder.webp", std::make_error_code(std::errc::is_a_directory).message()},
+        {"i-empty.gif", "the file is empty"},
+        {"j-text.png", "PNG file damaged: its first bytes are not those of a PNG file"}};
+#ifndef _WIN32
+    // A pipe nobody writes to: opening it to read would wait for ever.
+    ASSERT_EQ(::mkfifo((dir_ / "k-pipe.png").c_str(), 0600), 0);
+    refused.emplace_back("k-pipe.png", "a named pipe, not a file (- reads standard input)");
+#endif
     std::vector<std::string> args = {"convert", "-d", (dir_ / "out").string()};
     for (const char* name : {"a-good.png", "b-cut.png", "c-cut.jpg", "d-cut.gif", "e-cut.webp", "f-good.bmp"})
         args.push_back((dir_ / name).string());
+    for (const auto& [name, why] : refused) args.push_back((dir_ / name).string());
     const CliRun run = Cli(args);
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(fs::exists(dir_ / "out" / "a-good.rsc"));
     EXPECT_TRUE(fs::exists(dir_ / "out" / "f-good.rsc"));
+    for (const auto& [name, why] : refused)
+        EXPECT_NE(run.err.find("tillora-logo: " + (dir_ / name).string() + ": " + why + "\n"), std::string::npos)
+            << name << " in:\n" << run.err;
     for (const auto& [name, format] : {std::pair{"b-cut.png", "PNG"}, std::pair{"c-cut.jpg", "JPEG"},
                                        std::pair{"d-cut.gif", "GIF"}, std::pair{"e-cut.webp", "WebP"}}) {
         const std::string line = (dir_ / name).string() + ": " + format + " file damaged: ";
