@@ -1,0 +1,186 @@
+// What a picture file says besides its pixels: which way up it is seen
+// (EXIF orientation) and what its numbers mean (ICC colour profiles).
+#include <gtest/gtest.h>
+
+#include <lcms2.h>
+#include <zlib.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include "PictureEncoders.h"
+#include "image/PictureCrop.h"
+#include "import/ImportedPicture.h"
+
+namespace tlc {
+namespace {
+
+using test::Rgba;
+using Bytes = std::vector<std::uint8_t>;
+
+// A picture held as pixels, for turning by hand.
+struct Pixels {
+    int w = 0, h = 0;
+    std::vector<Rgba> p;
+    Rgba At(int x, int y) const { return p[static_cast<std::size_t>(y) * w + x]; }
+};
+
+// Upright: 3 x 2 blocks of 8 x 8 in six colours, so that each turn and
+// mirror puts another colour in each corner.
+Pixels Upright() {
+    static const Rgba colours[6] = {{230, 30, 30}, {30, 200, 40}, {40, 60, 220},
+                                    {240, 220, 20}, {20, 200, 210}, {120, 40, 140}};
+    Pixels u{24, 16, {}};
+    for (int y = 0; y < u.h; ++y)
+        for (int x = 0; x < u.w; ++x) u.p.push_back(colours[(y / 8) * 3 + x / 8]);
+    return u;
+}
+
+Pixels Make(int w, int h, const std::function<Rgba(int, int)>& f) {
+    Pixels out{w, h, {}};
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) out.p.push_back(f(x, y));
+    return out;
+}
+// Turned a quarter clockwise: the left column becomes the top row.
+Pixels Clockwise(const Pixels& in) {
+    return Make(in.h, in.w, [&](int x, int y) { return in.At(y, in.h - 1 - x); });
+}
+Pixels Mirrored(const Pixels& in) {
+    return Make(in.w, in.h, [&](int x, int y) { return in.At(in.w - 1 - x, y); });
+}
+
+// How a camera stores the upright picture for each EXIF orientation: the
+// stored picture, turned as the orientation says, is the upright one.
+Pixels Stored(int orientation) {
+    const Pixels u = Upright();
+    switch (orientation) {
+    case 2: return Mirrored(u);
+    case 3: return Clockwise(Clockwise(u));
+    case 4: return Mirrored(Clockwise(Clockwise(u)));
+    case 5: return Mirrored(Clockwise(u));                       // the diagonal from top left
+    case 6: return Clockwise(Clockwise(Clockwise(u)));           // shown turned clockwise
+    case 7: return Mirrored(Clockwise(Clockwise(Clockwise(u)))); // the other diagonal
+    case 8: return Clockwise(u);                                 // shown turned anticlockwise
+    default: return u;
+    }
+}
+
+void Append32(Bytes& b, std::uint32_t v, bool big) {
+    for (int k = 0; k < 4; ++k) b.push_back(static_cast<std::uint8_t>(big ? v >> (24 - 8 * k) : v >> (8 * k)));
+}
+
+// A TIFF structure of one directory with the orientation, as EXIF holds it.
+Bytes ExifBlock(int orientation) {
+    Bytes b = {'M', 'M', 0, 42};
+    Append32(b, 8, true);
+    b.insert(b.end(), {0, 1, 0x01, 0x12, 0, 3}); // one entry: 274, SHORT
+    Append32(b, 1, true);
+    b.insert(b.end(), {0, static_cast<std::uint8_t>(orientation), 0, 0});
+    Append32(b, 0, true); // no further directory
+    return b;
+}
+
+// A PNG chunk added straight after the header chunk.
+Bytes WithPngChunk(Bytes png, const char* type, const Bytes& data) {
+    Bytes chunk;
+    Append32(chunk, static_cast<std::uint32_t>(data.size()), true);
+    chunk.insert(chunk.end(), type, type + 4);
+    chunk.insert(chunk.end(), data.begin(), data.end());
+    Append32(chunk, static_cast<std::uint32_t>(crc32(0, chunk.data() + 4, static_cast<uInt>(chunk.size() - 4))), true);
+    png.insert(png.begin() + 33, chunk.begin(), chunk.end());
+    return png;
+}
+
+// A JPEG marker segment added straight after the start marker.
+Bytes WithJpegSegment(Bytes jpeg, std::uint8_t marker, const Bytes& data) {
+    Bytes segment = {0xFF, marker, static_cast<std::uint8_t>((data.size() + 2) >> 8),
+                     static_cast<std::uint8_t>(data.size() + 2)};
+    segment.insert(segment.end(), data.begin(), data.end());
+    jpeg.insert(jpeg.begin() + 2, segment.begin(), segment.end());
+    return jpeg;
+}
+
+Bytes Prefixed(const char* text, std::size_t n, const Bytes& data) {
+    Bytes b(text, text + n);
+    b.insert(b.end(), data.begin(), data.end());
+    return b;
+}
+
+// A simple WebP turned extended (VP8X) with one more chunk after its picture.
+Bytes WithWebpChunk(const Bytes& webp, int w, int h, const char* type, std::uint8_t flag, const Bytes& data) {
+    Bytes out = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'E', 'B', 'P', 'V', 'P', '8', 'X'};
+    Append32(out, 10, false);
+    out.insert(out.end(), {flag, 0, 0, 0});
+    for (int v : {w - 1, h - 1})
+        out.insert(out.end(), {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v >> 16)});
+    out.insert(out.end(), webp.begin() + 12, webp.end());
+    out.insert(out.end(), type, type + 4);
+    Append32(out, static_cast<std::uint32_t>(data.size()), false);
+    out.insert(out.end(), data.begin(), data.end());
+    if (data.size() & 1) out.push_back(0);
+    const std::uint32_t riff = static_cast<std::uint32_t>(out.size() - 8);
+    for (int k = 0; k < 4; ++k) out[4 + k] = static_cast<std::uint8_t>(riff >> (8 * k));
+    return out;
+}
+
+Bytes RgbOf(const Pixels& px) {
+    Bytes rgb;
+    for (const Rgba& c : px.p) rgb.insert(rgb.end(), {c.R, c.G, c.B});
+    return rgb;
+}
+
+void ExpectPicture(const TBitmapImage& image, const Pixels& want, int tolerance, int w, int h) {
+    ASSERT_GE(image.Width(), w);
+    ASSERT_GE(image.AbsHeight(), h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const TColor got = image.GetPixel(x, y);
+            const Rgba c = want.At(x, y);
+            ASSERT_NEAR(RedOf(got), c.R, tolerance) << x << "," << y;
+            ASSERT_NEAR(GreenOf(got), c.G, tolerance) << x << "," << y;
+            ASSERT_NEAR(BlueOf(got), c.B, tolerance) << x << "," << y;
+        }
+}
+
+TEST(PictureMeaning, EveryExifOrientationComesOutUpright) {
+    const Pixels upright = Upright();
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        const Pixels s = Stored(orientation);
+        const Bytes exif = ExifBlock(orientation);
+        auto pixel = [&](int x, int y) { return s.At(x, y); };
+        struct {
+            const char* name;
+            Bytes file;
+            int tolerance;
+        } cases[] = {
+            {"png eXIf", WithPngChunk(test::EncodePng(test::PngHeader(s.w, s.h, 8, SPNG_COLOR_TYPE_TRUECOLOR), test::RgbRows(s.w, s.h, pixel)), "eXIf", exif), 0},
+            {"jpeg APP1", WithJpegSegment(test::EncodeJpeg(s.w, s.h, TJPF_RGB, TJSAMP_444, RgbOf(s), 0, 100), 0xE1, Prefixed("Exif\0\0", 6, exif)), 4},
+            {"webp EXIF", WithWebpChunk(test::EncodeWebpLossless(s.w, s.h, pixel), s.w, s.h, "EXIF", 0x08, exif), 0},
+        };
+        for (const auto& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + ", orientation " + std::to_string(orientation));
+            ImportNotes notes;
+            ImportHints hints;
+            hints.Notes = &notes;
+            const auto image = DecodeImportedPicture(c.file, hints);
+            EXPECT_EQ(notes.Orientation, orientation);
+            ASSERT_EQ(image->Width(), upright.w);
+            ASSERT_EQ(image->AbsHeight(), upright.h);
+            ExpectPicture(*image, upright, c.tolerance, upright.w, upright.h);
+
+            // Asked for the top-left corner only, the corner is the upright one's.
+            PictureCrop crop;
+            crop.Width = 10;
+            crop.Height = 6;
+            hints.Crop = &crop;
+            ExpectPicture(*DecodeImportedPicture(c.file, hints), upright, c.tolerance, 10, 6);
+        }
+    }
+}
+
+} // namespace
+} // namespace tlc
