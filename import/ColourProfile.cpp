@@ -19,8 +19,9 @@ struct TransformDelete {
 };
 using Transform = std::unique_ptr<void, TransformDelete>;
 
-// Perceptual: what the profile's maker meant for pictures; for the matrix
-// profiles of RGB pictures it is the same as colorimetric.
+// Relative colorimetric with black point compensation, as print shops'
+// programs convert by default: paper white stays white, and the darkest ink
+// the profile holds maps to black rather than to a grey.
 Transform MakeTransform(std::span<const std::uint8_t> bytes, cmsColorSpaceSignature space,
                         cmsUInt32Number inputFormat) {
     const LcmsLibrary* lcms = Lcms();
@@ -30,7 +31,8 @@ Transform MakeTransform(std::span<const std::uint8_t> bytes, cmsColorSpaceSignat
     Profile srgb(lcms->cmsCreate_sRGBProfile());
     if (!srgb) return nullptr;
     return Transform(lcms->cmsCreateTransform(in.get(), inputFormat, srgb.get(), TYPE_BGR_8,
-                                              INTENT_PERCEPTUAL, 0));
+                                              INTENT_RELATIVE_COLORIMETRIC,
+                                              cmsFLAGS_BLACKPOINTCOMPENSATION));
 }
 
 } // namespace

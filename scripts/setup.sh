@@ -11,14 +11,16 @@ set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config
           qt6-base-dev qt6-base-dev-tools libgl-dev
           qt6-svg-dev libemf2svg-dev libwmf-dev fonts-urw-base35
-          libspng-dev libturbojpeg0-dev libjpeg62-turbo-dev libgif-dev libwebp-dev zlib1g-dev)
+          libspng-dev libturbojpeg0-dev libjpeg62-turbo-dev libgif-dev libwebp-dev zlib1g-dev
+          liblcms2-dev libtiff-dev)
 if [ "${1:-}" != --run ]; then
   packages+=(ccache
              libgtest-dev libgmock-dev libbenchmark-dev
              xvfb xauth fonts-liberation xdotool x11-utils
              desktop-file-utils appstream man-db dpkg-dev lintian devscripts
              g++-mingw-w64-x86-64-posix wine wine64 googletest zip
-             clang-14 libclang-rt-14-dev)
+             clang-14 libclang-rt-14-dev
+             libgs-common)
 fi
 if [ "${TLC_SCREENSHOT:-0}" = 1 ]; then packages+=(xdotool imagemagick); fi
 

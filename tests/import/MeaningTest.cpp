@@ -2,9 +2,13 @@
 // (EXIF orientation) and what its numbers mean (ICC colour profiles).
 #include <gtest/gtest.h>
 
+#include <jpeglib.h>
 #include <lcms2.h>
 #include <zlib.h>
 
+#include <algorithm>
+#include <array>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -179,6 +183,142 @@ TEST(PictureMeaning, EveryExifOrientationComesOutUpright) {
             hints.Crop = &crop;
             ExpectPicture(*DecodeImportedPicture(c.file, hints), upright, c.tolerance, 10, 6);
         }
+    }
+}
+
+// Adobe RGB (1998) as its published primaries, white point and gamma describe it.
+Bytes AdobeRgbProfile() {
+    const cmsCIExyY white = {0.3127, 0.3290, 1.0};
+    const cmsCIExyYTRIPLE primaries = {{0.64, 0.33, 1.0}, {0.21, 0.71, 1.0}, {0.15, 0.06, 1.0}};
+    cmsToneCurve* gamma = cmsBuildGamma(nullptr, 563.0 / 256.0);
+    cmsToneCurve* curves[3] = {gamma, gamma, gamma};
+    cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
+    cmsFreeToneCurve(gamma);
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(profile, nullptr, &size);
+    Bytes bytes(size);
+    cmsSaveProfileToMem(profile, bytes.data(), &size);
+    cmsCloseProfile(profile);
+    return bytes;
+}
+
+// A CMYK JPEG written by libjpeg: with Adobe's marker the ink values are
+// stored inverted (255 = no ink), as Adobe's programs write them; without,
+// plain.
+Bytes CmykJpeg(int w, int h, const std::vector<std::array<std::uint8_t, 4>>& inks, bool adobe) {
+    jpeg_compress_struct c{};
+    jpeg_error_mgr errors{};
+    c.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&c);
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&c, &out, &size);
+    c.image_width = static_cast<JDIMENSION>(w);
+    c.image_height = static_cast<JDIMENSION>(h);
+    c.input_components = 4;
+    c.in_color_space = JCS_CMYK;
+    jpeg_set_defaults(&c);
+    jpeg_set_colorspace(&c, JCS_CMYK);
+    c.write_Adobe_marker = adobe ? TRUE : FALSE;
+    jpeg_set_quality(&c, 100, TRUE);
+    jpeg_start_compress(&c, TRUE);
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(w) * 4);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x)
+            for (int k = 0; k < 4; ++k) {
+                const std::uint8_t ink = inks[static_cast<std::size_t>(x / 8)][static_cast<std::size_t>(k)];
+                row[static_cast<std::size_t>(x) * 4 + k] = adobe ? static_cast<std::uint8_t>(255 - ink) : ink;
+            }
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&c, rows, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    Bytes bytes(out, out + size);
+    std::free(out);
+    return bytes;
+}
+
+// The profile in APP2 pieces (a segment holds at most 64 KiB), in order.
+Bytes WithIccSegments(Bytes jpeg, const Bytes& profile) {
+    constexpr std::size_t kPiece = 60000;
+    const std::size_t count = (profile.size() + kPiece - 1) / kPiece;
+    for (std::size_t i = count; i-- > 0;) { // each goes straight after the start marker
+        Bytes data = {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0, static_cast<std::uint8_t>(i + 1),
+                      static_cast<std::uint8_t>(count)};
+        const auto from = profile.begin() + static_cast<std::ptrdiff_t>(i * kPiece);
+        data.insert(data.end(), from, from + static_cast<std::ptrdiff_t>(std::min(kPiece, profile.size() - i * kPiece)));
+        jpeg = WithJpegSegment(std::move(jpeg), 0xE2, data);
+    }
+    return jpeg;
+}
+
+Bytes CompressedProfile(const Bytes& profile) {
+    Bytes data = {'A', 'd', 'o', 'b', 'e', ' ', 'R', 'G', 'B', 0, 0};
+    uLongf size = compressBound(static_cast<uLong>(profile.size()));
+    Bytes packed(size);
+    compress(packed.data(), &size, profile.data(), static_cast<uLong>(profile.size()));
+    data.insert(data.end(), packed.begin(), packed.begin() + static_cast<std::ptrdiff_t>(size));
+    return data;
+}
+
+Bytes FileBytes(const char* path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+// Eight colours of a picture, and of the same picture as a colour-managed
+// decoder shows them in sRGB (the tables below were worked out once by vips
+// 8.14: icc_transform to its sRGB, relative colorimetric intent with black
+// point compensation).
+const Rgba kAdobeRgbColours[8] = {{200, 100, 50}, {50, 150, 200}, {128, 128, 128}, {30, 200, 90},
+                                  {240, 240, 20}, {90, 40, 160}, {255, 255, 255}, {0, 0, 0}};
+const Rgba kAdobeRgbAsSrgb[8] = {{227, 100, 42}, {0, 151, 203}, {129, 129, 129}, {0, 201, 80},
+                                 {240, 240, 0},  {103, 35, 164}, {255, 255, 255}, {0, 0, 0}};
+
+const std::vector<std::array<std::uint8_t, 4>> kInks = {
+    {0, 0, 0, 0},   {0, 0, 0, 255},  {255, 0, 0, 0}, {0, 255, 0, 0},
+    {0, 0, 255, 0}, {0, 255, 255, 0}, {255, 200, 0, 60}, {0, 0, 0, 128}};
+// Ghostscript's default CMYK profile; the table from the file with Adobe's
+// marker (vips takes every CMYK JPEG as inverted).
+const Rgba kInksAsSrgb[8] = {{255, 255, 255}, {35, 31, 32},  {0, 174, 239}, {236, 0, 140},
+                             {255, 242, 0},   {237, 28, 36}, {3, 62, 133},  {147, 149, 152}};
+constexpr const char* kCmykProfile = "/usr/share/color/icc/ghostscript/default_cmyk.icc";
+
+Bytes AdobeRgbPng() {
+    return WithPngChunk(test::EncodePng(test::PngHeader(8, 1, 8, SPNG_COLOR_TYPE_TRUECOLOR),
+                                        test::RgbRows(8, 1, [](int x, int) { return kAdobeRgbColours[x]; })),
+                        "iCCP", CompressedProfile(AdobeRgbProfile()));
+}
+
+void ExpectColours(const TBitmapImage& image, const Rgba* want, int n, int step, int tolerance) {
+    ASSERT_EQ(image.Width(), n * step);
+    for (int i = 0; i < n; ++i) {
+        const TColor got = image.GetPixel(i * step + step / 2, image.AbsHeight() / 2);
+        SCOPED_TRACE("colour " + std::to_string(i));
+        EXPECT_NEAR(RedOf(got), want[i].R, tolerance);
+        EXPECT_NEAR(GreenOf(got), want[i].G, tolerance);
+        EXPECT_NEAR(BlueOf(got), want[i].B, tolerance);
+    }
+}
+
+TEST(PictureMeaning, EmbeddedProfilesGiveTheColourManagedColours) {
+    ImportNotes notes;
+    ImportHints hints;
+    hints.Notes = &notes;
+    // A profile-less decode would give the file's numbers as they stand,
+    // up to 27 levels off here.
+    ExpectColours(*DecodeImportedPicture(AdobeRgbPng(), hints), kAdobeRgbAsSrgb, 8, 1, 1);
+    EXPECT_TRUE(notes.ProfileApplied);
+
+    if (!std::filesystem::exists(kCmykProfile)) GTEST_SKIP() << "no CMYK profile at " << kCmykProfile;
+    const Bytes profile = FileBytes(kCmykProfile);
+    for (const bool adobe : {true, false}) {
+        SCOPED_TRACE(adobe ? "inverted, Adobe's marker" : "plain inks, no marker");
+        notes = {};
+        const Bytes jpeg = WithIccSegments(CmykJpeg(64, 8, kInks, adobe), profile);
+        ExpectColours(*DecodeImportedPicture(jpeg, hints), kInksAsSrgb, 8, 8, 2);
+        EXPECT_TRUE(notes.ProfileApplied);
     }
 }
 
