@@ -37,6 +37,13 @@ struct DecodeCase {
 
 TColor Opaque(Rgba p) { return RGB(p.R, p.G, p.B); }
 
+std::uint32_t Crc(const std::uint8_t* p, std::size_t n) {
+    return static_cast<std::uint32_t>(crc32(0, p, static_cast<uInt>(n)));
+}
+void PutBE32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
+    for (int k = 0; k < 4; ++k) b[at + k] = static_cast<std::uint8_t>(v >> (24 - 8 * k));
+}
+
 std::vector<DecodeCase> LosslessCases() {
     const std::vector<Rgba> palette = {{255, 0, 0, 255}, {0, 0, 0, 255}, {10, 200, 30, 255}, {0, 0, 0, 0}};
     auto paletteIndex = [](int x, int y) { return (x + 2 * y) % 4; };
@@ -75,6 +82,34 @@ std::vector<DecodeCase> LosslessCases() {
         {"png rgb 8 bits", ImportFormat::Png, 21, 6,
          [] { return test::EncodePng(test::PngHeader(21, 6, 8, SPNG_COLOR_TYPE_TRUECOLOR), test::RgbRows(21, 6, Colours)); },
          [](int x, int y) { return Opaque(Colours(x, y)); }},
+        {"png grey + alpha: a ramp of cover over black, grey opaque, nothing", ImportFormat::Png, 16, 3,
+         [] {
+             std::vector<std::uint8_t> rows;
+             for (int y = 0; y < 3; ++y)
+                 for (int x = 0; x < 16; ++x) {
+                     const std::uint8_t ramp = static_cast<std::uint8_t>(x * 17);
+                     rows.insert(rows.end(), {y == 1 ? ramp : std::uint8_t{0},
+                                              y == 0 ? ramp : y == 1 ? std::uint8_t{255} : std::uint8_t{0}});
+                 }
+             return test::EncodePng(test::PngHeader(16, 3, 8, SPNG_COLOR_TYPE_GRAYSCALE_ALPHA), rows);
+         },
+         [](int x, int y) {
+             const int grey = y == 0 ? 255 - x * 17 : y == 1 ? x * 17 : 255;
+             return RGB(grey, grey, grey);
+         }},
+        {"png grey with black transparent (tRNS)", ImportFormat::Png, 8, 2,
+         [] {
+             std::vector<std::uint8_t> rows;
+             for (int y = 0; y < 2; ++y)
+                 for (int x = 0; x < 8; ++x) rows.push_back(static_cast<std::uint8_t>((x % 4) * 60));
+             auto png = test::EncodePng(test::PngHeader(8, 2, 8, SPNG_COLOR_TYPE_GRAYSCALE), rows);
+             // tRNS of a grey picture: the one grey (two bytes) that is not there, here 0.
+             std::vector<std::uint8_t> chunk = {0, 0, 0, 2, 't', 'R', 'N', 'S', 0, 0, 0, 0, 0, 0};
+             PutBE32(chunk, 10, Crc(&chunk[4], 6));
+             png.insert(png.begin() + 33, chunk.begin(), chunk.end());
+             return png;
+         },
+         [](int x, int) { return x % 4 == 0 ? clWhite : RGB((x % 4) * 60, (x % 4) * 60, (x % 4) * 60); }},
         {"gif with a transparent colour, interlaced", ImportFormat::Gif, 10, 13,
          [=] { return test::EncodeGif(10, 13, palette, paletteIndex, 3, true); }, paletteColour},
         {"lossless webp with alpha", ImportFormat::Webp, 16, 7,
@@ -159,13 +194,6 @@ TEST(ImportedPictures, CmykJpegShowsItsInksOnWhitePaper) {
             EXPECT_NEAR(GreenOf(got), GreenOf(want), 6) << x << "," << y;
             EXPECT_NEAR(BlueOf(got), BlueOf(want), 6) << x << "," << y;
         }
-}
-
-std::uint32_t Crc(const std::uint8_t* p, std::size_t n) {
-    return static_cast<std::uint32_t>(crc32(0, p, static_cast<uInt>(n)));
-}
-void PutBE32(std::vector<std::uint8_t>& b, std::size_t at, std::uint32_t v) {
-    for (int k = 0; k < 4; ++k) b[at + k] = static_cast<std::uint8_t>(v >> (24 - 8 * k));
 }
 
 struct Damage {
