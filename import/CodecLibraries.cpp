@@ -86,6 +86,11 @@ const WebpLibrary& Webp() {
     return Opened<WebpLibrary>(TLC_WEBP_SONAME, "WebP", TLC_FILL(WebpLibrary, TLC_WEBP_FUNCTIONS));
 }
 
+const WebpAnimationLibrary& WebpAnimation() {
+    return Opened<WebpAnimationLibrary>(TLC_WEBPDEMUX_SONAME, "Animated WebP",
+                                        TLC_FILL(WebpAnimationLibrary, TLC_WEBP_ANIMATION_FUNCTIONS));
+}
+
 const LcmsLibrary* Lcms() noexcept {
     try {
         static const LcmsLibrary& lcms = [] () -> const LcmsLibrary& {

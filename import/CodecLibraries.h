@@ -13,6 +13,7 @@
 #include <tiffio.h>
 #include <turbojpeg.h>
 #include <webp/decode.h>
+#include <webp/demux.h>
 
 namespace tlc {
 
@@ -90,6 +91,17 @@ struct WebpLibrary {
     TLC_WEBP_FUNCTIONS(TLC_CODEC_FUNCTION)
 };
 
+// The first frame of an animated WebP, blended onto its canvas.
+#define TLC_WEBP_ANIMATION_FUNCTIONS(X) \
+    X(WebPAnimDecoderOptionsInitInternal) \
+    X(WebPAnimDecoderNewInternal) \
+    X(WebPAnimDecoderGetInfo) \
+    X(WebPAnimDecoderGetNext) \
+    X(WebPAnimDecoderDelete)
+struct WebpAnimationLibrary {
+    TLC_WEBP_ANIMATION_FUNCTIONS(TLC_CODEC_FUNCTION)
+};
+
 // Little CMS: embedded colour profiles to sRGB.
 #define TLC_LCMS_FUNCTIONS(X) \
     X(cmsSetLogErrorHandler) \
@@ -129,6 +141,7 @@ const JpegLibrary& Jpeg();
 const LibjpegLibrary* Libjpeg() noexcept;
 const GifLibrary& Gif();
 const WebpLibrary& Webp();
+const WebpAnimationLibrary& WebpAnimation();
 // Null when Little CMS cannot be loaded: colours stay as the file gives them.
 const LcmsLibrary* Lcms() noexcept;
 const TiffLibrary& Tiff();

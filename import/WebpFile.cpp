@@ -1,5 +1,9 @@
-// WebP through libwebp: lossy and lossless, with alpha; still pictures only.
+// WebP through libwebp: lossy and lossless, with alpha; of an animation the
+// first frame, as its canvas shows it.
 #include <webp/decode.h>
+#include <webp/demux.h>
+
+#include <algorithm>
 
 #include <new>
 
@@ -27,6 +31,37 @@ struct OutputFree {
     void operator()(WebPDecBuffer* buffer) const { Webp().WebPFreeDecBuffer(buffer); }
 };
 
+struct AnimationDelete {
+    void operator()(WebPAnimDecoder* decoder) const { WebpAnimation().WebPAnimDecoderDelete(decoder); }
+};
+
+// The first frame blended onto the canvas, which starts transparent.
+std::shared_ptr<TBitmapImage> DecodeFirstFrame(std::span<const std::uint8_t> bytes, const ImportHints& hints) {
+    const WebpAnimationLibrary& lib = WebpAnimation();
+    WebPAnimDecoderOptions options;
+    if (!lib.WebPAnimDecoderOptionsInitInternal(&options, WEBP_DEMUX_ABI_VERSION)) throw EOutOfResources();
+    options.color_mode = MODE_RGBA;
+    options.use_threads = 0;
+    const WebPData data{bytes.data(), bytes.size()};
+    std::unique_ptr<WebPAnimDecoder, AnimationDelete> decoder(
+        lib.WebPAnimDecoderNewInternal(&data, &options, WEBP_DEMUX_ABI_VERSION));
+    if (!decoder) import::Damaged("WebP", "the animation cannot be read");
+    WebPAnimInfo info{};
+    if (!lib.WebPAnimDecoderGetInfo(decoder.get(), &info)) import::Damaged("WebP", "the animation cannot be read");
+    if (info.frame_count == 0) import::Damaged("WebP", "the animation holds no frame");
+    // The decoder holds a canvas and the frame before it: refused first when too large.
+    import::CheckBuffer("WebP", info.canvas_width, info.canvas_height, 8);
+    const import::KeptSize kept = import::KeptPart(info.canvas_width, info.canvas_height, hints.Crop);
+    auto raster = import::NewRaster("WebP", kept.Width, kept.Height);
+    std::uint8_t* canvas = nullptr;
+    int timestamp = 0;
+    if (!lib.WebPAnimDecoderGetNext(decoder.get(), &canvas, &timestamp) || !canvas)
+        import::Damaged("WebP", "the first frame cannot be decoded");
+    for (std::int32_t y = 0; y < kept.Height; ++y)
+        import::PutRgbaRow(*raster, y, canvas + static_cast<std::size_t>(y) * info.canvas_width * 4);
+    return raster;
+}
+
 } // namespace
 
 std::shared_ptr<TBitmapImage> DecodeWebpFile(std::span<const std::uint8_t> bytes, const ImportHints& hints) {
@@ -34,7 +69,7 @@ std::shared_ptr<TBitmapImage> DecodeWebpFile(std::span<const std::uint8_t> bytes
     if (!Webp().WebPInitDecoderConfigInternal(&config, WEBP_DECODER_ABI_VERSION)) throw EOutOfResources();
     VP8StatusCode status = Webp().WebPGetFeaturesInternal(bytes.data(), bytes.size(), &config.input, WEBP_DECODER_ABI_VERSION);
     if (status != VP8_STATUS_OK) import::Damaged("WebP", StatusText(status));
-    if (config.input.has_animation) import::Damaged("WebP", "animated pictures are not supported");
+    if (config.input.has_animation) return DecodeFirstFrame(bytes, hints);
     import::CheckBuffer("WebP", config.input.width, config.input.height, 4);
     const import::KeptSize kept = import::KeptPart(config.input.width, config.input.height, hints.Crop);
     const int width = kept.Width, height = kept.Height;

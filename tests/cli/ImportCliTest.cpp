@@ -4,6 +4,8 @@
 
 #include <system_error>
 
+#include <zlib.h>
+
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
@@ -220,6 +222,100 @@ TEST_F(ImportCliTest, DamagedFilesGiveOneMessageNamingTheFormatAndTheBatchGoesOn
         ASSERT_NE(at, std::string::npos) << line << "\nin:\n" << run.err;
         EXPECT_EQ(run.err.find(line, at + 1), std::string::npos) << "one message per file";
         EXPECT_FALSE(fs::exists(dir_ / "out" / fs::path(name).replace_extension(".rsc")));
+    }
+}
+
+// Two frames of 40 x 24: a black bar at the top, then one at the bottom.
+int BarFrame(int frame, int /*x*/, int y) { return (frame == 0 ? y < 8 : y >= 16) ? 0 : 1; }
+
+// An animated GIF: the first file's frame, then the second's, one screen.
+std::vector<std::uint8_t> TwoFrameGif() {
+    const std::vector<Rgba> palette = {{0, 0, 0, 255}, {255, 255, 255, 255}};
+    auto frame = [&](int f) {
+        return test::EncodeGif(40, 24, palette, [f](int x, int y) { return BarFrame(f, x, y); }, -1, false);
+    };
+    std::vector<std::uint8_t> gif = frame(0), second = frame(1);
+    gif.pop_back(); // its trailer
+    gif.insert(gif.end(), second.begin() + 13 + 3 * 2, second.end());
+    return gif;
+}
+
+void Put24(std::vector<std::uint8_t>& b, std::uint32_t v) {
+    for (int k = 0; k < 3; ++k) b.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
+}
+void Put32(std::vector<std::uint8_t>& b, std::uint32_t v) {
+    for (int k = 0; k < 4; ++k) b.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
+}
+
+// An animated WebP of `frames` full-canvas lossless frames.
+std::vector<std::uint8_t> AnimatedWebp(int frames) {
+    std::vector<std::uint8_t> out = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'E', 'B', 'P', 'V', 'P', '8', 'X'};
+    Put32(out, 10);
+    out.insert(out.end(), {0x12, 0, 0, 0}); // animation, alpha
+    Put24(out, 39);
+    Put24(out, 23);
+    out.insert(out.end(), {'A', 'N', 'I', 'M'});
+    Put32(out, 6);
+    out.insert(out.end(), {255, 255, 255, 255, 0, 0});
+    for (int f = 0; f < frames; ++f) {
+        const std::vector<std::uint8_t> still = test::EncodeWebpLossless(40, 24, [f](int x, int y) {
+            const std::uint8_t v = BarFrame(f, x, y) ? 255 : 0;
+            return Rgba{v, v, v, 255};
+        });
+        const std::vector<std::uint8_t> bitstream(still.begin() + 12, still.end()); // its VP8L chunk
+        out.insert(out.end(), {'A', 'N', 'M', 'F'});
+        Put32(out, static_cast<std::uint32_t>(16 + bitstream.size()));
+        Put24(out, 0);
+        Put24(out, 0);
+        Put24(out, 39);
+        Put24(out, 23);
+        Put24(out, 100);
+        out.push_back(0);
+        out.insert(out.end(), bitstream.begin(), bitstream.end());
+    }
+    const std::uint32_t riff = static_cast<std::uint32_t>(out.size() - 8);
+    for (int k = 0; k < 4; ++k) out[4 + k] = static_cast<std::uint8_t>(riff >> (8 * k));
+    return out;
+}
+
+// A PNG announcing two frames (acTL): its own picture is the first.
+std::vector<std::uint8_t> TwoFramePng() {
+    std::vector<std::uint8_t> png = test::EncodePngRgba(40, 24, [](int x, int y) {
+        const std::uint8_t v = BarFrame(0, x, y) ? 255 : 0;
+        return Rgba{v, v, v, 255};
+    });
+    std::vector<std::uint8_t> chunk = {0, 0, 0, 8, 'a', 'c', 'T', 'L', 0, 0, 0, 2, 0, 0, 0, 0};
+    const auto crc = static_cast<std::uint32_t>(crc32(0, chunk.data() + 4, 12));
+    for (int k = 0; k < 4; ++k) chunk.push_back(static_cast<std::uint8_t>(crc >> (24 - 8 * k)));
+    png.insert(png.begin() + 33, chunk.begin(), chunk.end());
+    return png;
+}
+
+TEST_F(ImportCliTest, AnimationsGiveTheirFirstFrameAndSaySoOnce) {
+    WriteBytes(dir_ / "first.bmp", Bitmap24(40, 24, [](int x, int y) { return BarFrame(0, x, y) ? clWhite : clBlack; }));
+    WriteBytes(dir_ / "gif-two.gif", TwoFrameGif());
+    WriteBytes(dir_ / "webp-two.webp", AnimatedWebp(2));
+    WriteBytes(dir_ / "webp-one.webp", AnimatedWebp(1));
+    WriteBytes(dir_ / "png-two.png", TwoFramePng());
+    std::vector<std::string> args = {"convert", "-d", (dir_ / "out").string()};
+    for (const char* name : {"first.bmp", "gif-two.gif", "webp-two.webp", "webp-one.webp", "png-two.png"})
+        args.push_back((dir_ / name).string());
+    const CliRun run = Cli(args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    const auto first = ReadBytes(dir_ / "out" / "first.rsc");
+    for (const auto& [name, format] : {std::pair{"gif-two.gif", "GIF"}, std::pair{"webp-two.webp", "WebP"},
+                                       std::pair{"webp-one.webp", ""}, std::pair{"png-two.png", "PNG"}}) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(ReadBytes((dir_ / "out" / name).replace_extension(".rsc")), first);
+        const std::string note = (dir_ / name).string() + ": note: animated ";
+        const std::size_t at = run.err.find(note);
+        if (*format == 0) {
+            EXPECT_EQ(at, std::string::npos) << "a single frame needs no word";
+            continue;
+        }
+        ASSERT_NE(at, std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find(note, at + 1), std::string::npos) << "said once";
+        EXPECT_EQ(run.err.substr(at + note.size()).rfind(std::string(format) + ": only its first frame is converted\n", 0), 0u);
     }
 }
 
