@@ -24,7 +24,7 @@ ctest --test-dir build-sanitize --output-on-failure -j "$jobs"
 if command -v clang++-14 >/dev/null; then
   cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++-14 \
         -DTLC_CORE_ONLY=ON -DTLC_FUZZ=ON -DTLC_BENCH=OFF
-  readers=(bitmap icon metafile png jpeg gif webp)
+  readers=(bitmap icon metafile png jpeg gif webp tiff)
   cmake --build build-fuzz -j "$jobs" --target "${readers[@]/#/tlc_fuzz_}"
   for r in "${readers[@]}"; do
     build-fuzz/fuzz/tlc_fuzz_$r -runs=500 -rss_limit_mb=2048 -timeout=5 2>&1 | tail -1

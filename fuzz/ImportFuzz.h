@@ -1,18 +1,19 @@
 #pragma once
 
-// Any input must end in a decoded raster or one of the system's errors; the
-// raster must hold exactly its rows.
 #include <cstddef>
 #include <cstdint>
 #include <span>
 
 #include "base/Exceptions.h"
 #include "image/Bitmap.h"
+#include "import/ImportedPicture.h"
 
+// Any input must end in a decoded raster or one of the system's errors; the
+// raster must hold exactly its rows.
 template <typename Decode>
-int FuzzImportedReader(const std::uint8_t* data, std::size_t size, Decode decode) {
+int FuzzImportedDecode(std::span<const std::uint8_t> bytes, Decode decode) {
     try {
-        auto image = decode(std::span<const std::uint8_t>(data, size));
+        auto image = decode(bytes);
         const std::int32_t w = image->Width(), h = image->AbsHeight();
         if (w <= 0 || h <= 0 || image->BitCount() != 24 ||
             image->Pixels().size() != image->Stride() * static_cast<std::size_t>(h))
@@ -24,4 +25,16 @@ int FuzzImportedReader(const std::uint8_t* data, std::size_t size, Decode decode
     } catch (const tlc::Exception&) {
         return 0;
     }
+}
+
+// The reader alone, then the whole import: what the file says besides its
+// pixels (EXIF, colour profiles, frames) read from its structure, the turn
+// and the colours.
+template <typename Decode>
+int FuzzImportedReader(const std::uint8_t* data, std::size_t size, Decode decode) {
+    const std::span<const std::uint8_t> bytes(data, size);
+    const int result = FuzzImportedDecode(bytes, decode);
+    if (tlc::SniffImportFormat(bytes) != tlc::ImportFormat::None)
+        FuzzImportedDecode(bytes, [](std::span<const std::uint8_t> b) { return tlc::DecodeImportedPicture(b); });
+    return result;
 }

@@ -1,5 +1,6 @@
 // Writes a few small pictures of each imported format as fuzzing seeds:
-// tlc_fuzz_seeds FOLDER makes FOLDER/png, FOLDER/jpeg, FOLDER/gif, FOLDER/webp.
+// tlc_fuzz_seeds FOLDER makes FOLDER/png, FOLDER/jpeg, FOLDER/gif, FOLDER/webp,
+// FOLDER/tiff.
 #include <filesystem>
 #include <fstream>
 
@@ -35,5 +36,9 @@ int main(int argc, char** argv) {
     Put(root / "gif", "transparent-interlaced.gif",
         EncodeGif(12, 9, palette, [](int x, int y) { return (x * y) % 4; }, 2, true));
     Put(root / "webp", "lossless.webp", EncodeWebpLossless(16, 9, colours));
+    Put(root / "tiff", "rgba-turned.tif",
+        EncodeTiff({16, 9, 4, 8, PHOTOMETRIC_RGB, EXTRASAMPLE_UNASSALPHA, ORIENTATION_RIGHTTOP, RgbaBytes(16, 9, colours)}));
+    Put(root / "tiff", "bilevel.tif",
+        EncodeTiff({16, 4, 1, 1, PHOTOMETRIC_MINISWHITE, -1, ORIENTATION_TOPLEFT, std::vector<std::uint8_t>(8, 0x3C)}));
     return 0;
 }

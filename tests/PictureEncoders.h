@@ -5,12 +5,14 @@
 
 #include <gif_lib.h>
 #include <spng.h>
+#include <tiffio.h>
 #include <turbojpeg.h>
 #include <webp/encode.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 #include <functional>
 #include <stdexcept>
 #include <string>
@@ -194,6 +196,45 @@ inline std::vector<std::uint8_t> EncodeWebpLossless(int w, int h, const PixelFun
     if (size == 0) throw std::runtime_error("WebPEncodeLosslessRGBA failed");
     std::vector<std::uint8_t> out(webp, webp + size);
     WebPFree(webp);
+    return out;
+}
+
+// A TIFF of one strip, through libtiff: `rows` packed as the fields say.
+struct TiffLayout {
+    int Width = 0, Height = 0;
+    int Samples = 3, Bits = 8;
+    int Photometric = PHOTOMETRIC_RGB;
+    int Extra = -1; // EXTRASAMPLE_UNASSALPHA or ASSOCALPHA: the last sample is alpha
+    int Orientation = ORIENTATION_TOPLEFT;
+    std::vector<std::uint8_t> Rows;
+};
+
+inline std::vector<std::uint8_t> EncodeTiff(const TiffLayout& l) {
+    std::FILE* file = std::tmpfile();
+    if (!file) throw std::runtime_error("tmpfile failed");
+    TIFF* tif = TIFFFdOpen(::dup(fileno(file)), "picture.tif", "w");
+    if (!tif) throw std::runtime_error("TIFFFdOpen failed");
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, l.Width);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, l.Height);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, l.Samples);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, l.Bits);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, l.Photometric);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(tif, TIFFTAG_ORIENTATION, l.Orientation);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, l.Height);
+    if (l.Extra >= 0) {
+        const std::uint16_t extra = static_cast<std::uint16_t>(l.Extra);
+        TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &extra);
+    }
+    const bool ok = TIFFWriteEncodedStrip(tif, 0, const_cast<std::uint8_t*>(l.Rows.data()),
+                                          static_cast<tmsize_t>(l.Rows.size())) >= 0;
+    TIFFClose(tif);
+    std::vector<std::uint8_t> out;
+    std::fseek(file, 0, SEEK_SET);
+    for (int c; (c = std::fgetc(file)) != EOF;) out.push_back(static_cast<std::uint8_t>(c));
+    std::fclose(file);
+    if (!ok || out.empty()) throw std::runtime_error("libtiff: encoding failed");
     return out;
 }
 

@@ -110,6 +110,27 @@ std::vector<DecodeCase> LosslessCases() {
              return png;
          },
          [](int x, int) { return x % 4 == 0 ? clWhite : RGB((x % 4) * 60, (x % 4) * 60, (x % 4) * 60); }},
+        {"tiff rgb + unassociated alpha ramp over black", ImportFormat::Tiff, 16, 9,
+         [] {
+             return test::EncodeTiff({16, 9, 4, 8, PHOTOMETRIC_RGB, EXTRASAMPLE_UNASSALPHA, ORIENTATION_TOPLEFT,
+                                      test::RgbaBytes(16, 9, AlphaRampOverBlack)});
+         },
+         [](int x, int) { return RGB(255 - x * 17, 255 - x * 17, 255 - x * 17); }},
+        {"tiff rgb 8 bits", ImportFormat::Tiff, 21, 6,
+         [] {
+             return test::EncodeTiff({21, 6, 3, 8, PHOTOMETRIC_RGB, -1, ORIENTATION_TOPLEFT, test::RgbRows(21, 6, Colours)});
+         },
+         [](int x, int y) { return Opaque(Colours(x, y)); }},
+        {"tiff 1 bit, 0 is white", ImportFormat::Tiff, 10, 3,
+         [] {
+             std::vector<std::uint8_t> rows;
+             for (int y = 0; y < 3; ++y) rows.insert(rows.end(), {static_cast<std::uint8_t>(0xA5 >> y), 0x40});
+             return test::EncodeTiff({10, 3, 1, 1, PHOTOMETRIC_MINISWHITE, -1, ORIENTATION_TOPLEFT, rows});
+         },
+         [](int x, int y) {
+             const unsigned bits = (0xA5u >> y) << 8 | 0x40u;
+             return (bits >> (15 - x)) & 1 ? clBlack : clWhite;
+         }},
         {"gif with a transparent colour, interlaced", ImportFormat::Gif, 10, 13,
          [=] { return test::EncodeGif(10, 13, palette, paletteIndex, 3, true); }, paletteColour},
         {"lossless webp with alpha", ImportFormat::Webp, 16, 7,
@@ -213,8 +234,10 @@ std::vector<Damage> DamagedFiles() {
     auto cut = [](const std::vector<std::uint8_t>& b, std::size_t n) {
         return std::vector<std::uint8_t>(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(n));
     };
+    const auto tiff = test::EncodeTiff({21, 6, 3, 8, PHOTOMETRIC_RGB, -1, ORIENTATION_TOPLEFT, RgbPixels(21, 6)});
     for (auto [name, file, format] : {std::tuple{"png", png, "PNG"}, std::tuple{"jpeg", jpeg, "JPEG"},
-                                      std::tuple{"gif", gif, "GIF"}, std::tuple{"webp", webp, "WebP"}}) {
+                                      std::tuple{"gif", gif, "GIF"}, std::tuple{"webp", webp, "WebP"},
+                                      std::tuple{"tiff", tiff, "TIFF"}}) {
         const std::string prefix = std::string(format) + " file damaged: ";
         static std::vector<std::string> keep;
         keep.push_back(prefix);

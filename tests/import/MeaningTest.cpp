@@ -164,6 +164,7 @@ TEST(PictureMeaning, EveryExifOrientationComesOutUpright) {
             {"png eXIf", WithPngChunk(test::EncodePng(test::PngHeader(s.w, s.h, 8, SPNG_COLOR_TYPE_TRUECOLOR), test::RgbRows(s.w, s.h, pixel)), "eXIf", exif), 0},
             {"jpeg APP1", WithJpegSegment(test::EncodeJpeg(s.w, s.h, TJPF_RGB, TJSAMP_444, RgbOf(s), 0, 100), 0xE1, Prefixed("Exif\0\0", 6, exif)), 4},
             {"webp EXIF", WithWebpChunk(test::EncodeWebpLossless(s.w, s.h, pixel), s.w, s.h, "EXIF", 0x08, exif), 0},
+            {"tiff Orientation tag", test::EncodeTiff({s.w, s.h, 3, 8, PHOTOMETRIC_RGB, -1, orientation, RgbOf(s)}), 0},
         };
         for (const auto& c : cases) {
             SCOPED_TRACE(std::string(c.name) + ", orientation " + std::to_string(orientation));
