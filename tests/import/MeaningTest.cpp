@@ -286,10 +286,17 @@ const Rgba kInksAsSrgb[8] = {{255, 255, 255}, {35, 31, 32},  {0, 174, 239}, {236
                              {255, 242, 0},   {237, 28, 36}, {3, 62, 133},  {147, 149, 152}};
 constexpr const char* kCmykProfile = "/usr/share/color/icc/ghostscript/default_cmyk.icc";
 
-Bytes AdobeRgbPng() {
-    return WithPngChunk(test::EncodePng(test::PngHeader(8, 1, 8, SPNG_COLOR_TYPE_TRUECOLOR),
-                                        test::RgbRows(8, 1, [](int x, int) { return kAdobeRgbColours[x]; })),
-                        "iCCP", CompressedProfile(AdobeRgbProfile()));
+// The eight colours in blocks of 8 x 8, each format with the Adobe RGB profile.
+Bytes AdobeRgbPicture(ImportFormat format) {
+    auto pixel = [](int x, int) { return kAdobeRgbColours[x / 8]; };
+    const Bytes profile = AdobeRgbProfile();
+    switch (format) {
+    case ImportFormat::Png:
+        return WithPngChunk(test::EncodePng(test::PngHeader(64, 8, 8, SPNG_COLOR_TYPE_TRUECOLOR), test::RgbRows(64, 8, pixel)),
+                            "iCCP", CompressedProfile(profile));
+    case ImportFormat::Webp: return WithWebpChunk(test::EncodeWebpLossless(64, 8, pixel), 64, 8, "ICCP", 0x20, profile);
+    default: return WithIccSegments(test::EncodeJpeg(64, 8, TJPF_RGB, TJSAMP_444, RgbOf(Make(64, 8, pixel)), 0, 100), profile);
+    }
 }
 
 void ExpectColours(const TBitmapImage& image, const Rgba* want, int n, int step, int tolerance) {
@@ -309,8 +316,13 @@ TEST(PictureMeaning, EmbeddedProfilesGiveTheColourManagedColours) {
     hints.Notes = &notes;
     // A profile-less decode would give the file's numbers as they stand,
     // up to 27 levels off here.
-    ExpectColours(*DecodeImportedPicture(AdobeRgbPng(), hints), kAdobeRgbAsSrgb, 8, 1, 1);
-    EXPECT_TRUE(notes.ProfileApplied);
+    for (const auto& [format, tolerance] : {std::pair{ImportFormat::Png, 1}, std::pair{ImportFormat::Webp, 1},
+                                            std::pair{ImportFormat::Jpeg, 3}}) {
+        SCOPED_TRACE(ImportFormatName(format));
+        notes = {};
+        ExpectColours(*DecodeImportedPicture(AdobeRgbPicture(format), hints), kAdobeRgbAsSrgb, 8, 8, tolerance);
+        EXPECT_TRUE(notes.ProfileApplied);
+    }
 
     if (!std::filesystem::exists(kCmykProfile)) GTEST_SKIP() << "no CMYK profile at " << kCmykProfile;
     const Bytes profile = FileBytes(kCmykProfile);
