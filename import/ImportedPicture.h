@@ -88,7 +88,11 @@ ImportFormat InstallImportedPicture(TPicture& picture, std::span<const std::uint
 // Loads a picture for the command line: the formats above by content,
 // anything else through TPicture::LoadFile with the window's readers and
 // messages (and the hints' crop). Returns the format read (None: the
-// window's reader).
+// window's reader). Unless its extension is one of the window's formats
+// (whose messages stay), a file that cannot be read raises EFOpenError with
+// the cause in the system's words (missing, a folder, no permission), a pipe
+// or a device is refused without waiting on it, an empty file says so, and
+// a .png/.jpg/.gif/.webp/.tif that is none raises "<format> file damaged".
 ImportFormat LoadPictureByContent(TPicture& picture, const std::string& fileName,
                                   const ImportHints& hints = {});
 
