@@ -314,6 +314,49 @@ TEST_F(CliTest, OptionSpellingsAndStandardStreams) {
               std::string::npos);
 }
 
+// A printer is its number, a whole name (the table's or the machine's), or
+// the start of one printer's names; anything else is refused with the
+// printers it could mean.
+TEST_F(CliTest, PrinterTextsNameOnePrinterOrAreRefused) {
+    WriteBytes(dir_ / "a.bmp", TestBitmap(9, 9));
+    const std::string both = "0 \"Epson TM-T88III (NVRam)\" or 1 \"Epson TM-T88I/II (SRam)\"";
+    struct Case {
+        const char* text;
+        int model;            // -1: refused
+        std::string errPart;
+    };
+    const Case cases[] = {
+        {"2", 2, ""},
+        {"Epson TM-T88II", 1, ""},
+        {"epson tm-t88i", 1, ""},
+        {"Epson TM-T88III", 0, ""},
+        {"EPSON TM-T88III (NVRam)", 0, ""},
+        {"Epson TM-T88I/", 1, ""},
+        {"star tsp700", 2, ""},
+        {"ibm", 3, ""},
+        {"epson", -1, "printer \"epson\" could be " + both + "; give its number"},
+        {"e", -1, "printer \"e\" could be " + both},
+        {"epsilon", -1, "unknown printer \"epsilon\"; the printers are 0 \"Epson TM-T88III (NVRam)\", 1 "
+                        "\"Epson TM-T88I/II (SRam)\", 2 \"Star TSP-700\" or 3 \"IBM TF6\""},
+        {"4", -1, "unknown printer \"4\""},
+        {"", -1, "unknown printer \"\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        fs::remove(dir_ / "x.rsc");
+        const CliRun run = Cli({"convert", (dir_ / "a.bmp").string(), "-p", c.text, "-o", (dir_ / "x.rsc").string()});
+        if (c.model >= 0) {
+            ASSERT_EQ(run.status, 0) << run.err;
+            EXPECT_EQ(DecodeLogo(ReadBytes(dir_ / "x.rsc")).Model, c.model);
+        } else {
+            EXPECT_EQ(run.status, 2);
+            EXPECT_NE(run.err.find(c.errPart), std::string::npos) << run.err;
+            EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+            EXPECT_FALSE(fs::exists(dir_ / "x.rsc"));
+        }
+    }
+}
+
 TEST_F(CliTest, BatchCreatesItsFolderCountsAndQuietens) {
     for (const char* name : {"a", "b", "c"}) WriteBytes(dir_ / (std::string(name) + ".bmp"), TestBitmap(9, 9));
     WriteBytes(dir_ / "bad.bmp", {'B', 'M'});
