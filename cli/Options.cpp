@@ -110,7 +110,9 @@ DitherMethod ParseDither(const std::string& text) {
 
 std::int32_t ParseWidth(const std::string& text) {
     const std::int32_t v = ParseIntOrDefault(text, -1);
-    if (v < 1) throw UsageError("--width needs a whole number of dots above 0, not \"" + text + "\"");
+    // A logo is at least 8 dots across: a narrower width could only squeeze
+    // the picture into a corner of those 8.
+    if (v < 8) throw UsageError("--width needs a whole number of dots from 8 up, not \"" + text + "\"");
     return v;
 }
 

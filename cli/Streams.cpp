@@ -93,8 +93,9 @@ void ReportFailure(std::ostream& err, const std::string& what, const std::string
     err << "tillora-logo: " << Printable(what) << ": " << Printable(message) << '\n';
 }
 
-void WarnOfPrintWidth(std::ostream& err, const std::string& what, int model, std::int32_t width) {
-    const std::string warning = PrintWidthWarning(model, width);
+void WarnOfPrintWidth(std::ostream& err, const std::string& what, int model, std::int32_t width,
+                      std::int32_t pictureColumns) {
+    const std::string warning = PrintWidthWarning(model, width, pictureColumns);
     if (!warning.empty()) ReportFailure(err, what, "warning: " + warning);
 }
 

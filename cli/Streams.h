@@ -37,8 +37,10 @@ void WriteLogo(const std::string& output, int printer, const LogoGeometry& geome
 // "tillora-logo: WHAT: MESSAGE" on standard error.
 void ReportFailure(std::ostream& err, const std::string& what, const std::string& message);
 
-// A warning when the printer prints fewer dots across than `width`.
-void WarnOfPrintWidth(std::ostream& err, const std::string& what, int model, std::int32_t width);
+// A warning when the printer prints fewer dots across than the picture's
+// columns of a logo `width` dots wide (PrintWidthWarning).
+void WarnOfPrintWidth(std::ostream& err, const std::string& what, int model, std::int32_t width,
+                      std::int32_t pictureColumns = -1);
 
 // "W x H dots".
 std::string DescribeDots(const LogoGeometry& g);

@@ -38,11 +38,12 @@ const char* const kUsage =
     "Beyond the window (which keeps its formats and its threshold rule):\n"
     "  PNG, JPEG, GIF and WebP pictures are read too, recognised by their content;\n"
     "  transparent parts are white, as the paper is.\n"
-    "  --fit          scales a picture larger than the printer's largest logo down\n"
-    "                 to the largest size it prints whole, aspect kept (averaging\n"
-    "                 in linear light); without it the picture is cut at the right\n"
-    "                 and bottom as the window does.\n"
-    "  --width N      a logo at most N dots across (implies --fit).\n"
+    "  --fit          scales a picture larger than the printer's largest logo, or\n"
+    "                 wider than the printer prints where its maker says (below),\n"
+    "                 down to the largest size it prints whole, aspect kept\n"
+    "                 (averaging in linear light); without it the picture is cut\n"
+    "                 at the right and bottom as the window does, with a warning.\n"
+    "  --width N      a logo at most N dots across, 8 or more (implies --fit).\n"
     "  --dither fs|atkinson|ordered\n"
     "                 black and white by each pixel's grey level (0.299 R + 0.587 G\n"
     "                 + 0.114 B): Floyd-Steinberg or Atkinson error diffusion, or an\n"
@@ -50,8 +51,9 @@ const char* const kUsage =
     "                 three thresholds are not used then: flat grey g gives about\n"
     "                 (255 - g) / 255 of the dots black, so --thresholds is refused.\n"
     "  show -o FILE.png writes the dots as a 1-bit PNG.\n"
-    "  convert, info and show warn of a logo wider than its printer prints, where\n"
-    "  the maker publishes the width (";
+    "  convert, info and show warn when a picture's columns (not the blank margin)\n"
+    "  reach past what its printer prints, where the maker publishes the width:\n"
+    "  ";
 
 // "Epson TM-T88III (NVRam)" is the printer "Epson TM-T88III".
 std::string_view Machine(std::string_view name) {
@@ -68,7 +70,7 @@ void PrintUsage(std::ostream& out) {
             out << separator << Machine(p.Name) << ": " << p.PrintableWidth << " dots";
             separator = "; ";
         }
-    out << ").\n\nPrinters:\n";
+    out << ".\n\nPrinters:\n";
     for (int i = 0; i < kPrinterModelCount; ++i) out << "  " << i << "  " << Printer(i).Name << '\n';
 }
 

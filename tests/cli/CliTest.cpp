@@ -287,6 +287,9 @@ TEST_F(CliTest, OptionSpellingsAndStandardStreams) {
         {"unknown short", {"convert", picture, "-x"}, "", 2, "", "tillora-logo: unknown option -x", ""},
         {"unknown long", {"--frob=2"}, "", 2, "", "tillora-logo: unknown option --frob=2", ""},
         {"no command", {}, "", 2, "", "tillora-logo: a command is needed", ""},
+        {"width below 8", {"convert", picture, "--width", "7"}, "", 2, "",
+         "tillora-logo: --width needs a whole number of dots from 8 up, not \"7\"", ""},
+        {"width 8", {"convert", picture, "--width", "8", "-o", o}, "", 0, "*", "", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
