@@ -75,11 +75,10 @@ int Show(const std::vector<std::string>& args, std::istream& in, std::ostream& o
                 break;
             }
     WarnOfPrintWidth(err, logoName, logo.Model, logo.Width, inked);
-    if (output && !EndsWith(*output, ".pbm") && (logo.Width == 0 || logo.Height == 0)) {
-        // Windows bitmaps and PNG pictures have at least one dot across and down.
+    if (output && (logo.Width == 0 || logo.Height == 0)) {
+        // Bitmaps, PNG pictures and the netpbm tools all want at least one dot across and down.
         ReportFailure(err, *output,
-                      "a logo of " + DescribeDots({logo.Width, logo.Height}) +
-                          " has no .bmp or .png form; write it as .pbm");
+                      "a logo of " + DescribeDots({logo.Width, logo.Height}) + " has no dots to write as a picture");
         return 1;
     }
     if (output) {

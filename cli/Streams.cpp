@@ -82,7 +82,7 @@ void WriteLogo(const std::string& output, int printer, const LogoGeometry& geome
         const std::vector<std::uint8_t> bytes = EncodeLogo(printer, geometry, target);
         out.write(reinterpret_cast<const char*>(bytes.data()),
                   static_cast<std::streamsize>(bytes.size()));
-        if (!out.flush()) throw Exception("Unable to write the logo to standard output");
+        if (!out.flush()) throw StandardOutputFailed();
         return;
     }
     const LogoWriteResult result = WriteLogoFile(output, printer, geometry, target);
