@@ -206,7 +206,7 @@ int ConvertBatch(const ConvertOptions& o, std::istream& in, std::ostream& out, s
         report();
         for (std::size_t k = group; k < end; ++k) items[k] = BatchItem{};
     }
-    err << n - static_cast<std::size_t>(failures) << " converted, " << failures << " failed\n";
+    err << "tillora-logo: " << n - static_cast<std::size_t>(failures) << " converted, " << failures << " failed\n";
     return failures == 0 ? 0 : 1;
 }
 

@@ -41,6 +41,9 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
     } catch (const Exception& e) {
         err << "tillora-logo: " << Printable(e.Message()) << '\n';
         return 1;
+    } catch (const StandardOutputFailed& e) {
+        err << "tillora-logo: " << e.what() << '\n';
+        return 1;
     } catch (const std::exception& e) {
         err << "tillora-logo: " << Printable(e.what()) << '\n';
         return 1;

@@ -26,15 +26,23 @@ BuiltLogo LoadAndConvert(const std::string& picture, const ConvertOptions& o, st
         source.Picture(),
         [&](TPicture& p, const ImportHints& hints) { return built.format = LoadPicture(p, picture, in, hints); },
         limits, o.prepare);
+    built.pictureWidth = source.Picture().Width();
     ConvertImage(source, target, o.thresholds, limits, built.geometry);
     return built;
 }
 
 void ReportConverted(const std::string& picture, const std::string& output, const ConvertOptions& o,
                      const BuiltLogo& built, std::ostream& out, std::ostream& err) {
-    WarnOfPrintWidth(err, DisplayName(picture, "standard input"), o.printer, built.geometry.Width);
+    const std::string name = DisplayName(picture, "standard input");
+    const PictureSize original = built.prepared.Original;
+    if (!built.prepared.Scaled && (original.Width > built.geometry.Width || original.Height > built.geometry.Height))
+        ReportFailure(err, name,
+                      "warning: the " + std::to_string(original.Width) + " x " + std::to_string(original.Height) +
+                          " picture is cut to its top-left " + DescribeDots(built.geometry) +
+                          "; --fit scales it down to the logo instead");
+    WarnOfPrintWidth(err, name, o.printer, built.geometry.Width, built.pictureWidth);
     if (const std::string frames = FramesNotice(built.format, built.prepared.Notes); !frames.empty())
-        ReportFailure(err, DisplayName(picture, "standard input"), "note: " + frames);
+        ReportFailure(err, name, "note: " + frames);
     if (o.quiet) return;
     // Standard output may carry the logo itself; the report then goes aside.
     std::ostream& report = output == kStdio ? err : out;

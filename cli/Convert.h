@@ -31,6 +31,7 @@ struct ConvertOptions {
 struct BuiltLogo {
     LogoGeometry geometry;
     PreparedPicture prepared;
+    std::int32_t pictureWidth = 0; // as converted
     std::vector<std::uint8_t> bytes;
     ImportFormat format = ImportFormat::None;
 };

@@ -96,7 +96,7 @@ int Info(const std::vector<std::string>& args, std::istream& in, std::ostream& o
         const LogoGeometry geometry = FitGeometry(pic.Width(), pic.Height(), LimitsOf(i));
         out << "  " << i << "  " << Printer(i).Name << ": "
             << DescribeDots(geometry) << '\n';
-        WarnOfPrintWidth(err, picture, i, geometry.Width);
+        WarnOfPrintWidth(err, picture, i, geometry.Width, pic.Width());
     }
     if (g->Kind() != GraphicKind::Bitmap)
         out << "Only bitmaps can be converted.\n";

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <getopt.h>
 #include <optional>
+#include <string_view>
 
 #include "base/ParseInt.h"
 #include "cli/Usage.h"
@@ -18,13 +19,62 @@ std::string Lower(std::string s) {
 }
 
 
+namespace {
+
+// A printer's name as compared: lower case, without spaces and hyphens, so
+// that "tsp700", "TSP 700" and "TSP-700" are one name.
+std::string PrinterKey(std::string_view name) {
+    std::string key;
+    for (const char c : name)
+        if (c != ' ' && c != '-') key += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return key;
+}
+
+// The row's names: its table name and the printers it is for.
+std::vector<std::string> PrinterKeys(int model) {
+    std::vector<std::string> keys = {PrinterKey(Printer(model).Name)};
+    std::string_view machines = Printer(model).Machines;
+    while (!machines.empty()) {
+        const std::size_t bar = machines.find('|');
+        keys.push_back(PrinterKey(machines.substr(0, bar)));
+        machines = bar == std::string_view::npos ? std::string_view() : machines.substr(bar + 1);
+    }
+    return keys;
+}
+
+std::string ListPrinters(const std::vector<int>& models) {
+    std::string list;
+    for (std::size_t i = 0; i < models.size(); ++i) {
+        if (i > 0) list += i + 1 == models.size() ? " or " : ", ";
+        list += std::to_string(models[i]) + " \"" + std::string(Printer(models[i]).Name) + "\"";
+    }
+    return list;
+}
+
+} // namespace
+
 int ParsePrinter(const std::string& text) {
     if (text.size() == 1 && text[0] >= '0' && text[0] <= '3') return text[0] - '0';
-    const std::string wanted = Lower(text);
-    if (!wanted.empty())
-        for (int i = 0; i < kPrinterModelCount; ++i)
-            if (Lower(std::string(Printer(i).Name)).rfind(wanted, 0) == 0) return i;
-    throw UsageError("unknown printer \"" + text + "\"");
+    // A whole name wins; otherwise the text must start the names of one row
+    // only ("Epson TM-T88II" also starts "Epson TM-T88III", but is a name).
+    const std::string wanted = PrinterKey(text);
+    std::vector<int> exact, starting;
+    for (int i = 0; i < kPrinterModelCount && !wanted.empty(); ++i) {
+        const std::vector<std::string> keys = PrinterKeys(i);
+        if (std::find(keys.begin(), keys.end(), wanted) != keys.end())
+            exact.push_back(i);
+        else if (std::any_of(keys.begin(), keys.end(),
+                             [&](const std::string& k) { return k.rfind(wanted, 0) == 0; }))
+            starting.push_back(i);
+    }
+    if (exact.size() == 1) return exact.front();
+    if (exact.empty() && starting.size() == 1) return starting.front();
+    if (!exact.empty() || !starting.empty())
+        throw UsageError("printer \"" + text + "\" could be " + ListPrinters(exact.empty() ? starting : exact) +
+                         "; give its number or more of its name");
+    std::vector<int> all;
+    for (int i = 0; i < kPrinterModelCount; ++i) all.push_back(i);
+    throw UsageError("unknown printer \"" + text + "\"; the printers are " + ListPrinters(all));
 }
 
 // Three whole numbers from 0 to 255, written as the threshold boxes take them
@@ -60,7 +110,9 @@ DitherMethod ParseDither(const std::string& text) {
 
 std::int32_t ParseWidth(const std::string& text) {
     const std::int32_t v = ParseIntOrDefault(text, -1);
-    if (v < 1) throw UsageError("--width needs a whole number of dots above 0, not \"" + text + "\"");
+    // A logo is at least 8 dots across: a narrower width could only squeeze
+    // the picture into a corner of those 8.
+    if (v < 8) throw UsageError("--width needs a whole number of dots from 8 up, not \"" + text + "\"");
     return v;
 }
 

@@ -45,8 +45,9 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args, std::vector<Opt
                            bool inOrder = false);
 
 // The values options take; each refuses a bad one with a UsageError.
-// An index 0 to 3, or the first printer whose name starts with the text
-// (letter case ignored), as the printer list completes a typed name.
+// An index 0 to 3, a printer's whole name, or the start of the names of one
+// printer only (letter case, spaces and hyphens ignored). Anything else is a
+// UsageError naming the printers the text could mean.
 int ParsePrinter(const std::string& text);
 
 // Three whole numbers from 0 to 255, written as the threshold boxes take them

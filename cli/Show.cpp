@@ -66,12 +66,19 @@ int Show(const std::vector<std::string>& args, std::istream& in, std::ostream& o
         << logo.Model << ")\n";
     out << "Size: " << logo.Width << " x " << logo.Height << " dots\n";
     for (const std::string& w : logo.Warnings) ReportFailure(err, logoName, "warning: " + w);
-    WarnOfPrintWidth(err, logoName, logo.Model, logo.Width);
-    if (output && !EndsWith(*output, ".pbm") && (logo.Width == 0 || logo.Height == 0)) {
-        // Windows bitmaps and PNG pictures have at least one dot across and down.
+    // Blank columns at the right lose nothing: count up to the last black dot.
+    std::int32_t inked = 0;
+    for (std::int32_t y = 0; y < logo.Height; ++y)
+        for (std::int32_t x = logo.Width - 1; x >= inked; --x)
+            if (logo.Black(x, y)) {
+                inked = x + 1;
+                break;
+            }
+    WarnOfPrintWidth(err, logoName, logo.Model, logo.Width, inked);
+    if (output && (logo.Width == 0 || logo.Height == 0)) {
+        // Bitmaps, PNG pictures and the netpbm tools all want at least one dot across and down.
         ReportFailure(err, *output,
-                      "a logo of " + DescribeDots({logo.Width, logo.Height}) +
-                          " has no .bmp or .png form; write it as .pbm");
+                      "a logo of " + DescribeDots({logo.Width, logo.Height}) + " has no dots to write as a picture");
         return 1;
     }
     if (output) {

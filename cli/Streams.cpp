@@ -82,7 +82,7 @@ void WriteLogo(const std::string& output, int printer, const LogoGeometry& geome
         const std::vector<std::uint8_t> bytes = EncodeLogo(printer, geometry, target);
         out.write(reinterpret_cast<const char*>(bytes.data()),
                   static_cast<std::streamsize>(bytes.size()));
-        if (!out.flush()) throw Exception("Unable to write the logo to standard output");
+        if (!out.flush()) throw StandardOutputFailed();
         return;
     }
     const LogoWriteResult result = WriteLogoFile(output, printer, geometry, target);
@@ -93,8 +93,9 @@ void ReportFailure(std::ostream& err, const std::string& what, const std::string
     err << "tillora-logo: " << Printable(what) << ": " << Printable(message) << '\n';
 }
 
-void WarnOfPrintWidth(std::ostream& err, const std::string& what, int model, std::int32_t width) {
-    const std::string warning = PrintWidthWarning(model, width);
+void WarnOfPrintWidth(std::ostream& err, const std::string& what, int model, std::int32_t width,
+                      std::int32_t pictureColumns) {
+    const std::string warning = PrintWidthWarning(model, width, pictureColumns);
     if (!warning.empty()) ReportFailure(err, what, "warning: " + warning);
 }
 

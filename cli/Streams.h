@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -29,16 +30,26 @@ ImportFormat LoadPicture(TPicture& picture, const std::string& name, std::istrea
 // A logo file's bytes, checked by its head before a file is read whole.
 std::vector<std::uint8_t> ReadLogoBytes(const std::string& name, std::istream& in);
 
-// The logo of a single conversion: to standard output, or through
-// WriteLogoFile. (A batch stages its files itself: cli/Batch.cpp.)
+// Standard output refused the bytes: the run ends with the one line every
+// command gives for that (cli/Cli.cpp), not a second one of its own.
+class StandardOutputFailed : public std::runtime_error {
+public:
+    StandardOutputFailed() : std::runtime_error("cannot write to standard output") {}
+};
+
+// The logo of a single conversion: to standard output (StandardOutputFailed
+// when it refuses it), or through WriteLogoFile. (A batch stages its files
+// itself: cli/Batch.cpp.)
 void WriteLogo(const std::string& output, int printer, const LogoGeometry& geometry, TImage& target,
                std::ostream& out);
 
 // "tillora-logo: WHAT: MESSAGE" on standard error.
 void ReportFailure(std::ostream& err, const std::string& what, const std::string& message);
 
-// A warning when the printer prints fewer dots across than `width`.
-void WarnOfPrintWidth(std::ostream& err, const std::string& what, int model, std::int32_t width);
+// A warning when the printer prints fewer dots across than the picture's
+// columns of a logo `width` dots wide (PrintWidthWarning).
+void WarnOfPrintWidth(std::ostream& err, const std::string& what, int model, std::int32_t width,
+                      std::int32_t pictureColumns = -1);
 
 // "W x H dots".
 std::string DescribeDots(const LogoGeometry& g);

@@ -18,12 +18,13 @@ const char* const kUsage =
     "  tillora-logo --help | --version\n"
     "\n"
     "convert  turns a picture (.bmp; .ico, .emf and .wmf load but cannot be converted)\n"
-    "         into a logo file, exactly as the converter's window does. Printer: 0 to 3\n"
-    "         or the start of its name (default 0); thresholds 0 to 255 (default\n"
-    "         128,128,128); output logo.rsc beside the picture, or FILE, or NAME.rsc\n"
-    "         in FOLDER for each picture. An output that is one of the pictures, or\n"
-    "         that an earlier picture of the run wrote, is refused (exit status 1)\n"
-    "         and the rest go on.\n"
+    "         into a logo file, exactly as the converter's window does. Printer:\n"
+    "         0 to 3, its name, or the start of a name that fits one printer only\n"
+    "         (default 0; \"Epson TM-T88II\" is model 1); thresholds 0 to 255\n"
+    "         (default 128,128,128); output logo.rsc beside the picture, or FILE, or\n"
+    "         NAME.rsc in FOLDER for each picture. An output that is one of\n"
+    "         the pictures, or that an earlier picture of the run wrote,\n"
+    "         is refused (exit status 1) and the rest go on.\n"
     "show     checks a logo file and prints its printer, size and dots, or writes\n"
     "         the dots as a portable bitmap (.pbm) or a 1-bit Windows bitmap (.bmp).\n"
     "info     tells what loading a picture sees and the logo size for each printer.\n"
@@ -39,20 +40,26 @@ const char* const kUsage =
     "  content; transparent parts are white, as the paper is; a photo is turned\n"
     "  upright by its EXIF orientation and colours follow an embedded colour\n"
     "  profile; of an animation only the first frame is converted.\n"
-    "  --fit          scales a picture larger than the printer's largest logo down\n"
-    "                 to the largest size it prints whole, aspect kept (averaging\n"
-    "                 in linear light); without it the picture is cut at the right\n"
-    "                 and bottom as the window does.\n"
-    "  --width N      a logo at most N dots across (implies --fit).\n"
+    "  --fit          scales a picture larger than the printer's largest logo, or\n"
+    "                 wider than the printer prints where its maker says (below),\n"
+    "                 down to the largest size it prints whole, aspect kept\n"
+    "                 (averaging in linear light); without it the picture is cut\n"
+    "                 at the right and bottom as the window does, with a warning.\n"
+    "  --width N      a logo at most N dots across, 8 or more (implies --fit).\n"
     "  --dither fs|atkinson|ordered\n"
     "                 black and white by each pixel's grey level (0.299 R + 0.587 G\n"
     "                 + 0.114 B): Floyd-Steinberg or Atkinson error diffusion, or an\n"
     "                 8 x 8 ordered pattern; for photographs and gradients. The\n"
-    "                 three thresholds are not used then: flat grey g gives about\n"
-    "                 (255 - g) / 255 of the dots black, so --thresholds is refused.\n"
+    "                 three thresholds are not used then, so --thresholds is\n"
+    "                 refused. With fs and ordered, flat grey g gives about\n"
+    "                 (255 - g) / 255 of the dots black; atkinson passes on only\n"
+    "                 6/8 of each error, for crisper pictures: middle greys keep\n"
+    "                 their share, light ones fade to white (grey 224: no dot) and\n"
+    "                 dark ones fill to black (grey 32: every dot).\n"
     "  show -o FILE.png writes the dots as a 1-bit PNG.\n"
-    "  convert, info and show warn of a logo wider than its printer prints, where\n"
-    "  the maker publishes the width (";
+    "  convert, info and show warn when a picture's columns (not the blank margin)\n"
+    "  reach past what its printer prints, where the maker publishes the width:\n"
+    "  ";
 
 // "Epson TM-T88III (NVRam)" is the printer "Epson TM-T88III".
 std::string_view Machine(std::string_view name) {
@@ -69,7 +76,7 @@ void PrintUsage(std::ostream& out) {
             out << separator << Machine(p.Name) << ": " << p.PrintableWidth << " dots";
             separator = "; ";
         }
-    out << ").\n\nPrinters:\n";
+    out << ".\n\nPrinters:\n";
     for (int i = 0; i < kPrinterModelCount; ++i) out << "  " << i << "  " << Printer(i).Name << '\n';
 }
 

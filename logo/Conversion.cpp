@@ -1,8 +1,10 @@
 #include "logo/Conversion.h"
 
 #include <algorithm>
+#include <memory>
 
 #include "base/ParseInt.h"
+#include "image/Bitmap.h"
 
 namespace tlc {
 
@@ -104,10 +106,42 @@ void ConvertRow(TImage& source, TImage& target, const Thresholds& t,
 
 } // namespace
 
+namespace {
+
+// Whether a raster of `format` reads back `c` exactly as written.
+bool HoldsExactly(const TRasterFormat& format, TColor c) {
+    TRasterFormat probe = format;
+    probe.Width = 1;
+    probe.Height = 1;
+    const std::shared_ptr<TBitmapImage> raster = TBitmapImage::Create(probe);
+    raster->SetPixel(0, 0, c);
+    return raster->GetPixel(0, 0) == c;
+}
+
+} // namespace
+
+void LetTargetHoldBlackAndWhite(TImage& target) {
+    const auto* bitmap = dynamic_cast<const TBitmap*>(target.Picture().Graphic());
+    if (!bitmap || !bitmap->Image().HasRaster()) return;
+    const TBitmapImage& image = bitmap->Image();
+    if (HoldsExactly(image.Format(), clBlack) && HoldsExactly(image.Format(), clWhite)) return;
+    TRasterFormat format;
+    format.Width = image.Width();
+    format.Height = image.Height();
+    format.BitCount = 24;
+    std::shared_ptr<TBitmapImage> copy = TBitmapImage::Create(format);
+    for (std::int32_t y = 0; y < image.AbsHeight(); ++y)
+        for (std::int32_t x = 0; x < image.Width(); ++x) copy->SetPixel(x, y, image.GetPixel(x, y));
+    auto fresh = std::make_unique<TBitmap>();
+    fresh->SetImage(std::move(copy));
+    target.Picture().Install(std::move(fresh));
+}
+
 void ConvertImage(TImage& source, TImage& target, const Thresholds& thresholds,
                   const PrinterLimits& limits, LogoGeometry& geometry) {
     target.Picture().CopyPicture(source.Picture());
     geometry = FitGeometry(source.Picture().Width(), source.Picture().Height(), limits);
+    LetTargetHoldBlackAndWhite(target);
     target.SetWidth(geometry.Width);
     target.SetHeight(geometry.Height);
     ClearTargetImage(target, geometry);

@@ -37,9 +37,17 @@ inline bool IsDark(TColor c, const Thresholds& t) {
 // Paints the geometry area of the target white, one pixel at a time.
 void ClearTargetImage(TImage& target, const LogoGeometry& geometry);
 
+// A colour table without pure black (a 16-colour export of a navy logo)
+// would store every black dot as its nearest entry, which the logo counts as
+// clear, and one without white would show the paper grey: a target bitmap
+// whose format cannot hold both exactly gets a true-colour copy of its
+// picture. Any other target is left alone (still sharing the source).
+void LetTargetHoldBlackAndWhite(TImage& target);
+
 // Copies the source picture into the target, sets `geometry` (before any
 // pixel is touched, so that it holds the new size even when the target then
-// refuses pixel access), sizes the target control, clears it and writes black
+// refuses pixel access), lets the target hold black and white (above),
+// sizes the target control, clears it and writes black
 // for every dark source pixel, redrawing the target before the rows and after
 // every row whose number is a multiple of 20.
 void ConvertImage(TImage& source, TImage& target, const Thresholds& thresholds,

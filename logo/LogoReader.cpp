@@ -1,5 +1,6 @@
 #include "logo/LogoReader.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "base/Exceptions.h"
@@ -47,14 +48,15 @@ struct LogoHead {
 LogoHead ReadHead(std::span<const std::uint8_t> bytes) {
     if (bytes.size() < 2) throw Exception("too short for a logo file");
     LogoHead head;
-    // No command is the start of another.
+    // No command is the start of another. A file that stops within one's
+    // fixed bytes (or right after the length word) is cut short, not foreign.
+    const std::size_t present = bytes.size() - 2;
     for (int m = 0; m < kPrinterModelCount; ++m) {
         const LogoCommand& c = Printer(m).Command;
-        if (bytes.size() >= 2 + c.FixedLength &&
-            std::memcmp(bytes.data() + 2, c.Fixed.data(), c.FixedLength) == 0) {
-            head.model = m;
-            break;
-        }
+        if (std::memcmp(bytes.data() + 2, c.Fixed.data(), std::min(present, c.FixedLength)) != 0) continue;
+        if (present < c.FixedLength) throw Exception("logo file ends inside its header");
+        head.model = m;
+        break;
     }
     if (head.model < 0) throw Exception("not a logo file: unknown printer command");
 

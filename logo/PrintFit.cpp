@@ -19,7 +19,9 @@ std::int32_t Scaled(std::int32_t b, std::int32_t num, std::int32_t den) {
 PictureSize FitPictureSize(std::int32_t width, std::int32_t height, const PrinterLimits& limits,
                            std::int32_t maxWidth) {
     if (width <= 0 || height <= 0 || limits.MaxWidth <= 0) return {width, height};
-    const std::int32_t widest = maxWidth > 0 ? std::min(limits.MaxWidth, maxWidth) : limits.MaxWidth;
+    const std::int32_t widest = std::min(limits.MaxWidth, maxWidth > 0               ? maxWidth
+                                                          : limits.PrintableWidth > 0 ? limits.PrintableWidth
+                                                                                      : limits.MaxWidth);
     // The logo, margin included, must hold the picture and be at most
     // `maxWidth` wide: that is the width the operator asked for.
     auto holds = [&](std::int32_t w, std::int32_t h) {
@@ -43,11 +45,12 @@ PictureSize FitPictureSize(std::int32_t width, std::int32_t height, const Printe
     return best.Width > 0 ? best : PictureSize{1, 1};
 }
 
-std::string PrintWidthWarning(int model, std::int32_t logoWidth) {
+std::string PrintWidthWarning(int model, std::int32_t logoWidth, std::int32_t pictureColumns) {
     const std::int32_t printable = IsValidPrinterIndex(model) ? Printer(model).PrintableWidth : 0;
-    if (printable <= 0 || logoWidth <= printable) return {};
+    const std::int32_t columns = pictureColumns < 0 ? logoWidth : std::min(pictureColumns, logoWidth);
+    if (printable <= 0 || columns <= printable) return {};
     return std::string(Printer(model).Name) + " prints " + std::to_string(printable) +
-           " dots across: columns " + std::to_string(printable) + " to " + std::to_string(logoWidth - 1) +
+           " dots across: columns " + std::to_string(printable) + " to " + std::to_string(columns - 1) +
            " of this " + std::to_string(logoWidth) + "-dot logo will not print";
 }
 

@@ -16,13 +16,13 @@ TPrinterModels BuildPrinterModels() {
 PrinterLimits LimitsOf(const TPrinterModels& models, int index) {
     if (!IsValidPrinterIndex(index)) return {};
     const PrinterModel& m = models[static_cast<std::size_t>(index)];
-    return {m.MaxWidth, m.MaxHeight, m.MaxArea};
+    return {m.MaxWidth, m.MaxHeight, m.MaxArea, Printer(index).PrintableWidth};
 }
 
 PrinterLimits LimitsOf(int index) {
     if (!IsValidPrinterIndex(index)) return {};
     const PrinterFacts& p = Printer(index);
-    return {p.MaxWidth, p.MaxHeight, p.MaxArea};
+    return {p.MaxWidth, p.MaxHeight, p.MaxArea, p.PrintableWidth};
 }
 
 } // namespace tlc

@@ -40,6 +40,9 @@ struct PrinterFacts {
     // Dots the printer prints across, where its maker publishes the figure;
     // 0 where we know none.
     std::int32_t PrintableWidth = 0;
+    // The printers the row is for, as their owners name them ("|" between
+    // names), so that a typed "Epson TM-T88II" finds its row.
+    std::string_view Machines;
 };
 
 inline constexpr int kPrinterModelCount = 4;
@@ -51,15 +54,18 @@ inline constexpr std::array<PrinterFacts, kPrinterModelCount> kPrinters = {{
      {"FS q", {0x1C, 0x71, 0x01}, 3, true, 1023, 288, 0, 0}, false,
      // Epson's TM-T88III technical reference (section 1.1, printing): on
      // 80 mm paper the print width is 72 mm, 512 dots.
-     512},
+     512, "Epson TM-T88III"},
     {"Epson TM-T88I/II (SRam)", 480, 384, 0x18000,
-     {"GS *", {0x1D, 0x2A}, 2, false, 255, 48, 1536, 0}, false, 0},
+     {"GS *", {0x1D, 0x2A}, 2, false, 255, 48, 1536, 0}, false, 0, "Epson TM-T88I|Epson TM-T88II"},
     {"Star TSP-700", 600, 600, 999999,
-     {"ESC FS q", {0x1B, 0x1C, 0x71, 0x01}, 4, true, 1023, 288, 0, 0}, false, 0},
+     {"ESC FS q", {0x1B, 0x1C, 0x71, 0x01}, 4, true, 1023, 288, 0, 0}, false,
+     // Star's TSP600/TSP700 specifications (printing specifications): on
+     // 80 mm paper the print width is 72 mm, 576 dots at 8 dots per mm.
+     576, "Star TSP700"},
     {"IBM TF6", 568, 2040, 0x7F940,
-     {"IBM logo", {0x1B, 0x23, 0x01, 0x1D, 0x2A, 0x01}, 6, false, 72, 255, 0, 65376}, true, 0},
-    // The other makers' printable widths are not figures we hold a published
-    // source for; the model table's limits stand for them.
+     {"IBM logo", {0x1B, 0x23, 0x01, 0x1D, 0x2A, 0x01}, 6, false, 72, 255, 0, 65376}, true, 0, "IBM TF6"},
+    // Row 1 is never wider (480) than the TM-T88 prints; for the IBM TF6 we
+    // hold no published figure, and the model table's limits stand for it.
 }};
 
 inline bool IsValidPrinterIndex(int index) { return index >= 0 && index < kPrinterModelCount; }
@@ -73,10 +79,13 @@ using TPrinterModels = std::array<PrinterModel, kPrinterModelCount>;
 TPrinterModels BuildPrinterModels();
 
 // The three limits of the selected row; all 0 outside 0 to 3 (no printer).
+// The dots it prints across go with them for the fit (0: not known), and
+// play no part in the conversion's geometry.
 struct PrinterLimits {
     std::int32_t MaxWidth = 0;
     std::int32_t MaxHeight = 0;
     std::int32_t MaxArea = 0;
+    std::int32_t PrintableWidth = 0;
 };
 
 PrinterLimits LimitsOf(const TPrinterModels& models, int index);

@@ -46,14 +46,10 @@ std::string Text(const std::vector<std::uint8_t>& bytes) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-// Diagnostics name the program on every line; only a batch's count stands alone.
+// Diagnostics name the program on every line, a batch's count too.
 void ExpectEveryErrorLineNamesTheProgram(const std::string& err) {
     std::istringstream lines(err);
-    for (std::string line; std::getline(lines, line);) {
-        int converted = 0, failed = 0;
-        if (std::sscanf(line.c_str(), "%d converted, %d failed", &converted, &failed) == 2) continue;
-        EXPECT_EQ(line.rfind("tillora-logo: ", 0), 0u) << line;
-    }
+    for (std::string line; std::getline(lines, line);) EXPECT_EQ(line.rfind("tillora-logo: ", 0), 0u) << line;
 }
 
 using test::ReadBytes;
@@ -175,7 +171,7 @@ TEST_F(CliTest, ErrorsUseTheSystemsMessagesAndBatchGoesOn) {
     EXPECT_NE(batch.err.find("photo.jpg: JPEG file damaged: "), std::string::npos);
     EXPECT_TRUE(fs::exists(out / "good.rsc")); // the batch went on
     EXPECT_FALSE(fs::exists(out / "bad.rsc"));
-    EXPECT_NE(batch.err.find("\n1 converted, 3 failed\n"), std::string::npos) << batch.err;
+    EXPECT_NE(batch.err.find("\ntillora-logo: 1 converted, 3 failed\n"), std::string::npos) << batch.err;
     ExpectEveryErrorLineNamesTheProgram(batch.err);
 
     const fs::path nowhere = dir_ / "no-such-folder" / "logo.rsc";
@@ -199,6 +195,7 @@ TEST_F(CliTest, ShowRefusesDamagedFilesAndWarnsOfPrinterLimits) {
     struct Damage {
         const char* name;
         std::vector<std::uint8_t> bytes;
+        const char* message = "";
     };
     std::vector<std::uint8_t> truncated(bytes.begin(), bytes.end() - 1);
     std::vector<std::uint8_t> lengthened = bytes;
@@ -209,12 +206,18 @@ TEST_F(CliTest, ShowRefusesDamagedFilesAndWarnsOfPrinterLimits) {
     unknown[2] = 0x1E;
     for (const Damage& d : {Damage{"truncated", truncated}, Damage{"lengthened", lengthened},
                             Damage{"length word", badLength}, Damage{"unknown header", unknown},
-                            Damage{"one byte", {7}}}) {
+                            Damage{"one byte", {7}},
+                            Damage{"length word only", {7, 0}, ": logo file ends inside its header\n"},
+                            Damage{"inside the fixed bytes", {8, 0, 0x1B, 0x23}, ": logo file ends inside its header\n"},
+                            Damage{"inside the size fields", {7, 0, 0x1C, 0x71, 0x01, 0x01},
+                                   ": logo file ends inside its header\n"},
+                            Damage{"foreign", {7, 0, 0x1B, 0x40}, ": not a logo file: unknown printer command\n"}}) {
         SCOPED_TRACE(d.name);
         WriteBytes(dir_ / "damaged.rsc", d.bytes);
         const CliRun show = Cli({"show", (dir_ / "damaged.rsc").string()});
         EXPECT_EQ(show.status, 1);
         EXPECT_EQ(std::count(show.err.begin(), show.err.end(), '\n'), 1) << show.err;
+        EXPECT_TRUE(show.err.ends_with(d.message)) << show.err;
     }
 
     // The blank logo of a fresh start breaks the printers' lower bounds.
@@ -287,6 +290,9 @@ TEST_F(CliTest, OptionSpellingsAndStandardStreams) {
         {"unknown short", {"convert", picture, "-x"}, "", 2, "", "tillora-logo: unknown option -x", ""},
         {"unknown long", {"--frob=2"}, "", 2, "", "tillora-logo: unknown option --frob=2", ""},
         {"no command", {}, "", 2, "", "tillora-logo: a command is needed", ""},
+        {"width below 8", {"convert", picture, "--width", "7"}, "", 2, "",
+         "tillora-logo: --width needs a whole number of dots from 8 up, not \"7\"", ""},
+        {"width 8", {"convert", picture, "--width", "8", "-o", o}, "", 0, "*", "", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -314,6 +320,49 @@ TEST_F(CliTest, OptionSpellingsAndStandardStreams) {
               std::string::npos);
 }
 
+// A printer is its number, a whole name (the table's or the machine's), or
+// the start of one printer's names; anything else is refused with the
+// printers it could mean.
+TEST_F(CliTest, PrinterTextsNameOnePrinterOrAreRefused) {
+    WriteBytes(dir_ / "a.bmp", TestBitmap(9, 9));
+    const std::string both = "0 \"Epson TM-T88III (NVRam)\" or 1 \"Epson TM-T88I/II (SRam)\"";
+    struct Case {
+        const char* text;
+        int model;            // -1: refused
+        std::string errPart;
+    };
+    const Case cases[] = {
+        {"2", 2, ""},
+        {"Epson TM-T88II", 1, ""},
+        {"epson tm-t88i", 1, ""},
+        {"Epson TM-T88III", 0, ""},
+        {"EPSON TM-T88III (NVRam)", 0, ""},
+        {"Epson TM-T88I/", 1, ""},
+        {"star tsp700", 2, ""},
+        {"ibm", 3, ""},
+        {"epson", -1, "printer \"epson\" could be " + both + "; give its number"},
+        {"e", -1, "printer \"e\" could be " + both},
+        {"epsilon", -1, "unknown printer \"epsilon\"; the printers are 0 \"Epson TM-T88III (NVRam)\", 1 "
+                        "\"Epson TM-T88I/II (SRam)\", 2 \"Star TSP-700\" or 3 \"IBM TF6\""},
+        {"4", -1, "unknown printer \"4\""},
+        {"", -1, "unknown printer \"\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        fs::remove(dir_ / "x.rsc");
+        const CliRun run = Cli({"convert", (dir_ / "a.bmp").string(), "-p", c.text, "-o", (dir_ / "x.rsc").string()});
+        if (c.model >= 0) {
+            ASSERT_EQ(run.status, 0) << run.err;
+            EXPECT_EQ(DecodeLogo(ReadBytes(dir_ / "x.rsc")).Model, c.model);
+        } else {
+            EXPECT_EQ(run.status, 2);
+            EXPECT_NE(run.err.find(c.errPart), std::string::npos) << run.err;
+            EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+            EXPECT_FALSE(fs::exists(dir_ / "x.rsc"));
+        }
+    }
+}
+
 TEST_F(CliTest, BatchCreatesItsFolderCountsAndQuietens) {
     for (const char* name : {"a", "b", "c"}) WriteBytes(dir_ / (std::string(name) + ".bmp"), TestBitmap(9, 9));
     WriteBytes(dir_ / "bad.bmp", {'B', 'M'});
@@ -324,7 +373,7 @@ TEST_F(CliTest, BatchCreatesItsFolderCountsAndQuietens) {
     const CliRun loud = Cli(args);
     EXPECT_EQ(loud.status, 1);
     EXPECT_EQ(std::count(loud.out.begin(), loud.out.end(), '\n'), 3) << loud.out;
-    EXPECT_TRUE(loud.err.ends_with("\n3 converted, 1 failed\n")) << loud.err;
+    EXPECT_TRUE(loud.err.ends_with("\ntillora-logo: 3 converted, 1 failed\n")) << loud.err;
     for (const char* name : {"a.rsc", "b.rsc", "c.rsc"}) EXPECT_TRUE(fs::exists(folder / name));
 
     args.push_back("-q");
@@ -380,7 +429,7 @@ TEST_F(CliTest, LongBatchMatchesSingleConversionsInOrder) {
     EXPECT_NE(damaged, std::string::npos) << batch.err;
     EXPECT_NE(clash, std::string::npos) << batch.err;
     EXPECT_LT(damaged, clash);
-    EXPECT_TRUE(batch.err.ends_with("\n148 converted, 2 failed\n")) << batch.err;
+    EXPECT_TRUE(batch.err.ends_with("\ntillora-logo: 148 converted, 2 failed\n")) << batch.err;
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator{}), kPictures - 2);
 }
 
@@ -403,8 +452,7 @@ TEST_F(CliTest, FailedWritesToStandardOutputAreFailures) {
         std::ostream out(&full);
         std::ostringstream err;
         EXPECT_EQ(RunCli(args, in, out, err), 1);
-        EXPECT_TRUE(err.str().ends_with("tillora-logo: cannot write to standard output\n")) << err.str();
-        ExpectEveryErrorLineNamesTheProgram(err.str());
+        EXPECT_EQ(err.str(), "tillora-logo: cannot write to standard output\n"); // one line for one failure
     }
 }
 
@@ -425,7 +473,8 @@ TEST_F(CliTest, ProgramUsesItsStandardStreams) {
     if (fs::exists("/dev/full")) {
         EXPECT_EQ(run(program + " --version >/dev/full 2>'" + d + "/err'"), 1);
         EXPECT_EQ(Text(ReadBytes(dir_ / "err")), "tillora-logo: cannot write to standard output\n");
-        EXPECT_EQ(run(program + " convert '" + d + "/a.bmp' -o - >/dev/full 2>/dev/null"), 1);
+        EXPECT_EQ(run(program + " convert '" + d + "/a.bmp' -o - >/dev/full 2>'" + d + "/err'"), 1);
+        EXPECT_EQ(Text(ReadBytes(dir_ / "err")), "tillora-logo: cannot write to standard output\n");
     }
 }
 #endif
@@ -437,6 +486,11 @@ TEST(PrinterCommandWarnings, NamesEachBrokenLimit) {
     EXPECT_EQ(PrinterCommandWarnings(2, 1024, 289).size(), 2u);
     EXPECT_TRUE(PrinterCommandWarnings(3, 71, 115).empty());
     EXPECT_EQ(PrinterCommandWarnings(3, 72, 114).size(), 1u); // 65664 bytes of data
+    // The IBM command takes under 65376 bytes of dots (the largest logo the
+    // model's area allows has 65320): 36 x 227 units is exactly that many.
+    EXPECT_TRUE(PrinterCommandWarnings(3, 43, 190).empty()); // 65360
+    EXPECT_EQ(PrinterCommandWarnings(3, 36, 227),
+              std::vector<std::string>{"IBM logo: 65376 bytes of dot data, the printer takes under 65376"});
     EXPECT_EQ(PrinterCommandWarnings(3, 73, 0).size(), 2u);
 }
 
@@ -543,15 +597,16 @@ TEST_F(CliTest, ShowOutputIsWrittenLikeTheSave) {
     EXPECT_EQ(missing.err,
               "tillora-logo: " + nowhere.string() + ": Unable to create the file " + nowhere.string() + "\n");
 
-    // The 0 x 0 logo of a fresh start: a .pbm, but no unreadable .bmp.
+    // The 0 x 0 logo of a fresh start: no picture form a reader takes (netpbm
+    // refuses a 0 x 0 .pbm too), so none is written.
     const fs::path blank = dir_ / "blank.rsc";
     WriteBytes(blank, {0x07, 0x00, 0x1C, 0x71, 0x01, 0x00, 0x00, 0x00, 0x00});
-    EXPECT_EQ(Cli({"show", blank.string(), "-o", (dir_ / "blank.pbm").string()}).status, 0);
-    EXPECT_EQ(ReadBytes(dir_ / "blank.pbm"), (std::vector<std::uint8_t>{'P', '4', '\n', '0', ' ', '0', '\n'}));
-    const CliRun bmp = Cli({"show", blank.string(), "-o", (dir_ / "blank.bmp").string()});
-    EXPECT_EQ(bmp.status, 1);
-    EXPECT_NE(bmp.err.find("a logo of 0 x 0 dots has no .bmp or .png form"), std::string::npos) << bmp.err;
-    EXPECT_FALSE(fs::exists(dir_ / "blank.bmp"));
+    for (const char* name : {"blank.pbm", "blank.bmp"}) {
+        const CliRun run = Cli({"show", blank.string(), "-o", (dir_ / name).string()});
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find("a logo of 0 x 0 dots has no dots to write as a picture"), std::string::npos) << run.err;
+        EXPECT_FALSE(fs::exists(dir_ / name));
+    }
 }
 
 // Peak memory, in MiB, that `work` adds, measured in a child process.

@@ -326,7 +326,7 @@ TEST_F(ImportCliTest, FitMakesATransparentPngIntoAWholeLogoOnWhite) {
         const bool frame = x < 60 || y < 60 || x >= 1140 || y >= 840;
         return frame ? Rgba{0, 0, 0, 255} : Rgba{0, 0, 0, 0};
     }));
-    const CliRun run = Cli({"convert", picture.string(), "--fit", "--printer", "0"});
+    const CliRun run = Cli({"convert", picture.string(), "--width=600", "--printer", "0"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_NE(run.out.find("(Epson TM-T88III (NVRam), 600 x 456 dots, scaled from 1200 x 900)"), std::string::npos)
         << run.out;
@@ -345,20 +345,33 @@ TEST_F(ImportCliTest, FitMakesATransparentPngIntoAWholeLogoOnWhite) {
                 ASSERT_FALSE(logo.Black(x, y)) << x << "," << y;
             }
         }
-    // The printer prints 512 of those 600 columns: said once, naming the loss.
+    // The printer prints 512 of the 600 columns asked for: said once, naming the loss.
     EXPECT_NE(run.err.find("warning: Epson TM-T88III (NVRam) prints 512 dots across: columns 512 to 599 of this "
                            "600-dot logo will not print"),
               std::string::npos)
         << run.err;
-    // --width keeps it within the printable width; other printers have their own limits.
-    const CliRun narrow = Cli({"convert", picture.string(), "--width=512", "-o", (dir_ / "n.rsc").string()});
-    EXPECT_NE(narrow.out.find("512 x 384 dots, scaled from 1200 x 900"), std::string::npos) << narrow.out;
-    EXPECT_EQ(narrow.err, "");
-    const CliRun small = Cli({"convert", picture.string(), "--fit", "-p", "1", "-o", (dir_ / "s.rsc").string()});
-    EXPECT_NE(small.out.find("360 x 272 dots, scaled from 1200 x 900"), std::string::npos) << small.out;
-    // Without --fit the picture is cut as the window cuts it.
-    const CliRun cut = Cli({"convert", picture.string(), "-o", (dir_ / "c.rsc").string()});
-    EXPECT_NE(cut.out.find("600 x 600 dots)"), std::string::npos) << cut.out;
+    // --fit keeps to the width each printer prints, where its maker gives it,
+    // else to its logo limits; --width below it is kept too.
+    struct Fit {
+        std::vector<std::string> options;
+        const char* size;
+    };
+    for (const Fit& f : {Fit{{"--fit"}, "512 x 384"}, Fit{{"--fit", "-p", "2"}, "576 x 432"},
+                         Fit{{"--fit", "-p", "1"}, "360 x 272"}, Fit{{"--fit", "-p", "3"}, "568 x 432"},
+                         Fit{{"--width=400", "-p", "2"}, "400 x 304"}}) {
+        std::vector<std::string> args = {"convert", picture.string(), "-o", (dir_ / "n.rsc").string()};
+        args.insert(args.end(), f.options.begin(), f.options.end());
+        const CliRun fitted = Cli(args);
+        EXPECT_NE(fitted.out.find(std::string(f.size) + " dots, scaled from 1200 x 900"), std::string::npos)
+            << fitted.out;
+        EXPECT_EQ(fitted.err, "");
+    }
+    // Without --fit the picture is cut as the window cuts it, with a word.
+    const CliRun cut = Cli({"convert", picture.string(), "-p", "1", "-o", (dir_ / "c.rsc").string()});
+    EXPECT_NE(cut.out.find("480 x 200 dots)"), std::string::npos) << cut.out;
+    EXPECT_EQ(cut.err, "tillora-logo: " + picture.string() +
+                           ": warning: the 1200 x 900 picture is cut to its top-left 480 x 200 dots; --fit "
+                           "scales it down to the logo instead\n");
 }
 
 TEST_F(ImportCliTest, DitherGivesGreysTheirShareOfDotsAndRefusesThresholds) {
@@ -394,9 +407,12 @@ TEST_F(ImportCliTest, InfoAndShowWarnOfPrintWidthAndShowWritesAOneBitPng) {
               std::string::npos)
         << info.out;
     EXPECT_NE(info.out.find("  0  Epson TM-T88III (NVRam): 600 x 56 dots\n"), std::string::npos) << info.out;
-    // Model 0 only: the other makers' printable widths are not known to us.
+    // Models 0 and 2: the others' printable widths are not known to us.
     EXPECT_EQ(info.err, "tillora-logo: " + picture.string() +
                             ": warning: Epson TM-T88III (NVRam) prints 512 dots across: columns 512 to 599 "
+                            "of this 600-dot logo will not print\n"
+                            "tillora-logo: " + picture.string() +
+                            ": warning: Star TSP-700 prints 576 dots across: columns 576 to 599 "
                             "of this 600-dot logo will not print\n");
 
     ASSERT_EQ(Cli({"convert", picture.string(), "-o", (dir_ / "w.rsc").string()}).status, 0);

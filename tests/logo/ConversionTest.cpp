@@ -228,38 +228,73 @@ TEST(Conversion, IconFailsAtFirstWriteWithGeometrySet) {
     EXPECT_EQ(target.Picture().Graphic()->Kind(), GraphicKind::Icon);
 }
 
-TEST(Conversion, ColourTablesDecideWhatBlackIs) {
-    // 1-bit black/white: black and white both exact. 8-bit without black:
-    // a dark dot becomes the darkest entry, which the writer will count as clear.
+// Decodes a bitmap file, converts it with the default thresholds and encodes
+// the logo for `model`.
+std::vector<std::uint8_t> LogoOfBitmapFile(const std::vector<std::uint8_t>& file, int model) {
+    auto bitmap = std::make_unique<TBitmap>();
+    bitmap->SetImage(DecodeBitmapFile(file));
+    TImage source, target;
+    source.Picture().Install(std::move(bitmap));
+    LogoGeometry geometry;
+    ConvertImage(source, target, {128, 128, 128}, LimitsOf(kModels, model), geometry);
+    return EncodeLogo(model, geometry, target);
+}
+
+// A colour table without pure black (or white) gives the logo the same
+// picture gives in true colour: its dark dots are black, not the table's
+// darkest entry, which the logo would count as clear.
+TEST(Conversion, PalettesWithoutBlackGiveTheLogoOfTheSamePictureInTrueColour) {
+    const TColor navy = RGB(0, 0, 80), grey = RGB(200, 200, 200), olive = RGB(120, 140, 20);
     struct Case {
-        int bpp;
+        const char* name;
+        std::uint16_t bitCount;
         std::vector<TColor> table;
-        TColor darkReadsAs;
     };
-    const Case cases[] = {{1, {clWhite, clBlack}, clBlack},
-                          {8, {clWhite, RGB(30, 30, 30), RGB(90, 90, 90)}, RGB(30, 30, 30)}};
+    std::vector<TColor> sixteen(16, grey);
+    sixteen[0] = clWhite;
+    sixteen[1] = navy;
+    sixteen[2] = olive;
+    std::vector<TColor> many(256, grey);
+    many[7] = navy;
+    many[0] = olive;
+    many[200] = clWhite;
+    const Case cases[] = {
+        {"1 bit, navy and white", 1, {navy, clWhite}},
+        {"4 bits, no black", 4, sixteen},
+        {"8 bits, neither black nor white", 8, many},
+        {"8 bits with black", 8, {grey, clBlack, olive}},
+    };
     for (const Case& c : cases) {
-        TRasterFormat f;
-        f.Width = 16;
-        f.Height = 2;
-        f.BitCount = static_cast<std::uint16_t>(c.bpp);
-        f.ColourTable = c.table;
-        auto raster = TBitmapImage::Create(f);
-        raster->SetPixel(3, 0, c.table[1]);
-        auto bitmap = std::make_unique<TBitmap>();
-        bitmap->SetImage(raster);
-        TImage source, target;
-        source.Picture().Install(std::move(bitmap));
-        LogoGeometry geometry;
-        ConvertImage(source, target, {}, LimitsOf(kModels, 0), geometry);
-        EXPECT_EQ(target.EnsureCanvas().ReadPixel(3, 0), c.darkReadsAs) << c.bpp;
-        EXPECT_EQ(target.EnsureCanvas().ReadPixel(4, 0), clWhite) << c.bpp;
+        SCOPED_TRACE(c.name);
+        const auto entry = [&](int x, int y) {
+            return static_cast<std::uint32_t>((x * 7 + y * 3 + (x * y) % 5) % static_cast<int>(c.table.size()));
+        };
+        test::BitmapLayout palette;
+        palette.Width = 37;
+        palette.Height = 21;
+        palette.BitCount = c.bitCount;
+        palette.Table = c.table;
+        palette.Pixels = test::PackRows(37, 21, c.bitCount, false, entry);
+        test::BitmapLayout trueColour = palette;
+        trueColour.BitCount = 24;
+        trueColour.Table.clear();
+        trueColour.Pixels = test::PackRows(37, 21, 24, false, [&](int x, int y) {
+            const TColor t = c.table[entry(x, y)];
+            return (RedOf(t) << 16) | (GreenOf(t) << 8) | BlueOf(t);
+        });
+        for (int model : {0, 3}) {
+            const std::vector<std::uint8_t> expected = LogoOfBitmapFile(test::WriteBitmap(trueColour), model);
+            const std::size_t header = model == 0 ? 9 : 10;
+            ASSERT_NE(std::vector<std::uint8_t>(expected.begin() + header, expected.end()),
+                      std::vector<std::uint8_t>(expected.size() - header, 0)); // some dots are black
+            EXPECT_EQ(LogoOfBitmapFile(test::WriteBitmap(palette), model), expected) << "model " << model;
+        }
     }
 }
 
-// A table longer than the raster can index: white goes to the nearest entry
-// the raster can hold, never to entry 0 (black), so an all-grey picture gives
-// a blank logo. One bitmap file per case, read, converted and encoded.
+// A table longer than the raster can index, white beyond its reach: the
+// target holds white, never entry 0 (black), so an all-grey picture gives a
+// blank logo. One bitmap file per case, read, converted and encoded.
 TEST(Conversion, LongColourTablesStoreTheNearestIndexableEntry) {
     const TColor grey = RGB(200, 200, 200);
     struct Case {
@@ -272,8 +307,8 @@ TEST(Conversion, LongColourTablesStoreTheNearestIndexableEntry) {
     sixteenAndWhite[1] = grey;
     sixteenAndWhite.push_back(clWhite); // entry 16: beyond 4 bits
     const Case cases[] = {
-        {"1 bit, 3 colours", 1, {clBlack, grey, clWhite}, grey},
-        {"4 bits, 17 colours", 4, sixteenAndWhite, grey},
+        {"1 bit, 3 colours", 1, {clBlack, grey, clWhite}, clWhite},
+        {"4 bits, 17 colours", 4, sixteenAndWhite, clWhite},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -17,11 +17,14 @@ struct FitCase {
 
 TEST(FitPictureSize, LargestSizeEachPrinterHoldsWhole) {
     const FitCase cases[] = {
-        // Rows 0 and 2 (600, 600, 999999): width or height limit.
-        {0, 4000, 3000, 0, {600, 450}}, {0, 3000, 4000, 0, {450, 600}}, {2, 1000, 1000, 0, {600, 600}},
-        {0, 600, 600, 0, {600, 600}},   {0, 601, 601, 0, {600, 600}},   {0, 16, 3000, 0, {3, 600}},
+        // Rows 0 and 2 (600, 600, 999999): the width they print (512 and
+        // 576 dots) or the height limit.
+        {0, 4000, 3000, 0, {511, 383}}, {0, 3000, 4000, 0, {450, 600}}, {2, 1000, 1000, 0, {575, 575}},
+        {0, 600, 600, 0, {511, 511}},   {0, 512, 100, 0, {511, 100}},   {0, 511, 100, 0, {511, 100}},
+        {2, 4000, 3000, 0, {575, 431}}, {0, 16, 3000, 0, {3, 600}},
         {0, 4000, 3000, 512, {511, 383}}, {0, 100, 50, 0, {100, 50}}, // never enlarged
-        {2, 100, 50, 64, {63, 32}}, // the logo, with its margin, is 64 wide
+        {2, 100, 50, 64, {63, 32}},      // the logo, with its margin, is 64 wide
+        {0, 4000, 3000, 600, {600, 450}}, // the operator's width, past the printable one
         // Row 1 (480, 384, 98304): the area limit decides a square.
         {1, 1000, 1000, 0, {311, 311}}, {1, 4000, 3000, 0, {359, 269}}, {1, 1200, 300, 0, {480, 120}},
         {1, 16, 3000, 0, {2, 384}},
@@ -41,13 +44,12 @@ TEST(FitPictureSize, LargestSizeEachPrinterHoldsWhole) {
         const LogoGeometry g = FitGeometry(got.Width, got.Height, limits);
         EXPECT_GE(g.Width, got.Width);
         EXPECT_GE(g.Height, got.Height);
-        if (c.maxWidth) {
-            EXPECT_LE(g.Width, c.maxWidth);
-        }
+        const std::int32_t widest = c.maxWidth ? c.maxWidth : limits.PrintableWidth ? limits.PrintableWidth : limits.MaxWidth;
+        EXPECT_LE(g.Width, widest);
         if (got.Width < c.width && got.Width < limits.MaxWidth) {
             const std::int32_t h = (c.height * (got.Width + 1) * 2 + c.width) / (c.width * 2);
             const LogoGeometry more = FitGeometry(got.Width + 1, h, limits);
-            EXPECT_TRUE(more.Width < got.Width + 1 || more.Height < h || (c.maxWidth && more.Width > c.maxWidth));
+            EXPECT_TRUE(more.Width < got.Width + 1 || more.Height < h || more.Width > widest);
         }
     }
     // No printer: nothing to fit to.
@@ -62,7 +64,16 @@ TEST(PrintWidthWarning, OnlyWhereTheMakerPublishesAPrintableWidth) {
               "Epson TM-T88III (NVRam) prints 512 dots across: columns 512 to 519 of this "
               "520-dot logo will not print");
     EXPECT_EQ(PrintWidthWarning(0, 512), "");
-    for (int model : {1, 2, 3, -1, 4}) EXPECT_EQ(PrintWidthWarning(model, 600), "") << model;
+    // Only the picture's columns count: a 512-dot picture loses its margin only.
+    EXPECT_EQ(PrintWidthWarning(0, 520, 512), "");
+    EXPECT_EQ(PrintWidthWarning(0, 520, 515),
+              "Epson TM-T88III (NVRam) prints 512 dots across: columns 512 to 514 of this "
+              "520-dot logo will not print");
+    EXPECT_EQ(PrintWidthWarning(2, 584),
+              "Star TSP-700 prints 576 dots across: columns 576 to 583 of this 584-dot logo will not print");
+    EXPECT_EQ(PrintWidthWarning(2, 576), "");
+    EXPECT_EQ(PrintWidthWarning(2, 584, 576), "");
+    for (int model : {1, 3, -1, 4}) EXPECT_EQ(PrintWidthWarning(model, 600), "") << model;
 }
 
 } // namespace

@@ -44,11 +44,12 @@ private:
     bool showing_;
 };
 
-// The conversion exactly as stated, one canvas request per pixel operation.
+// The conversion dot by dot, one canvas request per pixel operation.
 void PlainConvert(TImage& source, TImage& target, const Thresholds& t, const PrinterLimits& limits,
                   LogoGeometry& g) {
     target.Picture().CopyPicture(source.Picture());
     g = FitGeometry(source.Picture().Width(), source.Picture().Height(), limits);
+    LetTargetHoldBlackAndWhite(target);
     target.SetWidth(g.Width);
     target.SetHeight(g.Height);
     for (std::int32_t y = 0; y < g.Height; ++y)
