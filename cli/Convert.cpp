@@ -8,6 +8,7 @@
 #include "base/Paths.h"
 #include "cli/Batch.h"
 #include "cli/Options.h"
+#include "cli/PictureFolders.h"
 #include "cli/Streams.h"
 #include "logo/Conversion.h"
 #include "logo/PrinterModels.h"
@@ -116,6 +117,7 @@ std::string OutputFor(const std::string& picture, const ConvertOptions& o) {
 int Convert(const std::vector<std::string>& args, std::istream& in, std::ostream& out,
             std::ostream& err) {
     ConvertOptions o;
+    bool recursive = false;
     const ParsedOptions parsed = ParseOptions(
         args, {
                   {"printer", 'p', true, [&](const std::string& v) { o.printer = ParsePrinter(v); }},
@@ -127,6 +129,7 @@ int Convert(const std::vector<std::string>& args, std::istream& in, std::ostream
                   {"output", 'o', true, [&](const std::string& v) { o.output = v; }},
                   {"folder", 'd', true, [&](const std::string& v) { o.folder = v; }},
                   {"quiet", 'q', false, [&](const std::string&) { o.quiet = true; }},
+                  {"recursive", 'r', false, [&](const std::string&) { recursive = true; }},
                   {"fit", 0, false, [&](const std::string&) { o.prepare.Fit = true; }},
                   {"width", 0, true,
                    [&](const std::string& v) {
@@ -136,8 +139,9 @@ int Convert(const std::vector<std::string>& args, std::istream& in, std::ostream
                   {"dither", 0, true, [&](const std::string& v) { o.prepare.Dither = ParseDither(v); }},
               });
     if (parsed.Help || parsed.Version) return AnswerHelpOrVersion(parsed, out);
-    o.pictures = parsed.Operands;
-    if (o.pictures.empty()) throw UsageError("convert needs a picture");
+    if (parsed.Operands.empty()) throw UsageError("convert needs a picture");
+    o.pictures = ExpandPictureFolders(parsed.Operands, recursive, err);
+    if (o.pictures.empty()) throw Exception("no pictures to convert");
     if (o.output && o.folder) throw UsageError("-o and -d cannot be used together");
     if (o.prepare.Dither && o.thresholdsGiven)
         throw UsageError("--dither does not use the thresholds: give --dither or --thresholds");

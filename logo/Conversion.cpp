@@ -130,8 +130,15 @@ void LetTargetHoldBlackAndWhite(TImage& target) {
     format.Height = image.Height();
     format.BitCount = 24;
     std::shared_ptr<TBitmapImage> copy = TBitmapImage::Create(format);
-    for (std::int32_t y = 0; y < image.AbsHeight(); ++y)
-        for (std::int32_t x = 0; x < image.Width(); ++x) copy->SetPixel(x, y, image.GetPixel(x, y));
+    for (std::int32_t y = 0; y < image.AbsHeight(); ++y) {
+        std::uint8_t* row = copy->Row(y);
+        for (std::int32_t x = 0; x < image.Width(); ++x, row += 3) {
+            const TColor c = image.GetPixel(x, y);
+            row[0] = static_cast<std::uint8_t>(BlueOf(c));
+            row[1] = static_cast<std::uint8_t>(GreenOf(c));
+            row[2] = static_cast<std::uint8_t>(RedOf(c));
+        }
+    }
     auto fresh = std::make_unique<TBitmap>();
     fresh->SetImage(std::move(copy));
     target.Picture().Install(std::move(fresh));

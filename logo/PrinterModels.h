@@ -59,7 +59,7 @@ inline constexpr std::array<PrinterFacts, kPrinterModelCount> kPrinters = {{
      {"GS *", {0x1D, 0x2A}, 2, false, 255, 48, 1536, 0}, false, 0, "Epson TM-T88I|Epson TM-T88II"},
     {"Star TSP-700", 600, 600, 999999,
      {"ESC FS q", {0x1B, 0x1C, 0x71, 0x01}, 4, true, 1023, 288, 0, 0}, false,
-     // Star's TSP600/TSP700 specifications (printing specifications): on
+     // Star's printer manual for the TSP600 and TSP700 (print width): on
      // 80 mm paper the print width is 72 mm, 576 dots at 8 dots per mm.
      576, "Star TSP700"},
     {"IBM TF6", 568, 2040, 0x7F940,

@@ -389,6 +389,54 @@ TEST_F(CliTest, BatchCreatesItsFolderCountsAndQuietens) {
     EXPECT_EQ(blocked.err, "tillora-logo: Unable to create the folder " + (dir_ / "plain" / "x").string() + "\n");
 }
 
+// A folder among the pictures stands for its pictures in name order, as a
+// glob gives them: no hidden files, no other files, no subfolders unless -r.
+TEST_F(CliTest, FoldersInABatchGiveTheirPicturesInNameOrder) {
+    const fs::path pics = dir_ / "pics";
+    fs::create_directories(pics / "sub");
+    fs::create_directories(pics / ".cache");
+    for (const fs::path& name : {fs::path("b.bmp"), fs::path("C.BMP"), fs::path("a.bmp"), fs::path(".hidden.bmp"),
+                                 fs::path("sub") / "e.bmp", fs::path(".cache") / "d.bmp"})
+        WriteBytes(pics / name, TestBitmap(9, 9));
+    WriteBytes(pics / "notes.txt", {'h', 'i'});
+    WriteBytes(dir_ / "x.bmp", TestBitmap(9, 9));
+#ifndef _WIN32
+    ASSERT_EQ(::mkfifo((pics / "pipe.bmp").c_str(), 0600), 0); // would block an open
+#endif
+    const fs::path out = dir_ / "out";
+    auto lines = [&](const std::vector<fs::path>& names) {
+        std::string text;
+        for (const fs::path& name : names)
+            text += (dir_ / name).string() + " -> " + (out / (name.stem().string() + ".rsc")).string() +
+                    " (Epson TM-T88III (NVRam), 16 x 16 dots)\n";
+        return text;
+    };
+    // Byte order: capitals first, as a glob sorts in the C locale.
+    const std::vector<fs::path> inFolder = {fs::path("pics") / "C.BMP", fs::path("pics") / "a.bmp",
+                                            fs::path("pics") / "b.bmp"};
+    std::vector<fs::path> expected = {"x.bmp"};
+    expected.insert(expected.end(), inFolder.begin(), inFolder.end());
+    const CliRun flat = Cli({"convert", (dir_ / "x.bmp").string(), pics.string(), "-d", out.string()});
+    EXPECT_EQ(flat.status, 0) << flat.err;
+    EXPECT_EQ(flat.out, lines(expected));
+    EXPECT_EQ(flat.err, "tillora-logo: 4 converted, 0 failed\n");
+    const CliRun deep = Cli({"convert", pics.string(), "-r", "-d", out.string()});
+    EXPECT_EQ(deep.status, 0) << deep.err;
+    expected = inFolder;
+    expected.push_back(fs::path("pics") / "sub" / "e.bmp");
+    EXPECT_EQ(deep.out, lines(expected));
+    EXPECT_FALSE(fs::exists(out / "d.rsc"));
+    EXPECT_FALSE(fs::exists(out / "pipe.rsc"));
+
+    EXPECT_EQ(Cli({"convert", pics.string()}).status, 2); // several pictures need -d
+    fs::create_directories(dir_ / "empty");
+    const CliRun empty = Cli({"convert", (dir_ / "empty").string(), "-d", out.string()});
+    EXPECT_EQ(empty.status, 1);
+    EXPECT_EQ(empty.err, "tillora-logo: " + (dir_ / "empty").string() +
+                             ": warning: no pictures in this folder (-r looks into its subfolders)\n"
+                             "tillora-logo: no pictures to convert\n");
+}
+
 // A batch longer than the pictures converted side by side and flushed
 // together: every logo is the one converting the picture alone gives, and
 // the lines, the failures and the refusals keep the pictures' order.

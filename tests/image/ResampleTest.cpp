@@ -39,6 +39,31 @@ TEST(Dithering, FlatGreysGiveTheirShareOfBlack) {
             const double slack = method == DitherMethod::Atkinson ? 0.1 : 0.03;
             EXPECT_NEAR(BlackShare(*dots), level.black, slack);
         }
+    // What the help says of Atkinson: light greys fade out, dark ones fill in.
+    const auto atkinson = [](int g) {
+        return BlackShare(*Dither(*Flat(64, 48, [g](int, int) { return RGB(g, g, g); }), DitherMethod::Atkinson));
+    };
+    EXPECT_EQ(atkinson(224), 0.0);
+    EXPECT_EQ(atkinson(32), 1.0);
+}
+
+// Flat grey 96 on 4 x 2 dots, worked by hand. Errors are kept in sixteenths
+// and divided with truncation when a dot takes them; a dot below 128 is black.
+// Row 0: 96 black (e 96: 672 right, 480 below, 96 below right);
+//        96+42 = 138 white (e -117: -819 right, -351 below left, -585 below,
+//        -117 below right); 96-51 = 45 black (e 45: 315, 135, 225, 45);
+//        96+19 = 115 black (e 115: 345 below left, 575 below).
+// Row 1 holds 129, -354, 453, 620: 96+8 = 104 black (e 104: 728 right);
+//        96+23 = 119 black (e 119: 833 right); 96+80 = 176 white (e -79:
+//        -553 right); 96+4 = 100 black.
+// With the 3 and the 1 swapped (the error thrown the wrong way below) row 1
+// comes out black, white, black, white instead.
+TEST(Dithering, FloydSteinbergSendsTheErrorRightAndDownAsWorkedByHand) {
+    const auto dots = Dither(*Flat(4, 2, [](int, int) { return RGB(96, 96, 96); }), DitherMethod::FloydSteinberg);
+    const bool expected[2][4] = {{true, false, true, true}, {true, true, false, true}};
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 4; ++x)
+            EXPECT_EQ(dots->GetPixel(x, y), expected[y][x] ? clBlack : clWhite) << x << "," << y;
 }
 
 TEST(ScalingDown, AveragesInLinearLightAndKeepsFlatColours) {
