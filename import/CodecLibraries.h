@@ -125,6 +125,10 @@ struct LcmsLibrary {
     X(TIFFClientOpenExt) \
     X(TIFFClose) \
     X(TIFFGetField) \
+    X(TIFFGetFieldDefaulted) \
+    X(TIFFIsTiled) \
+    X(TIFFScanlineSize) \
+    X(TIFFReadScanline) \
     X(TIFFRGBAImageOK) \
     X(TIFFRGBAImageBegin) \
     X(TIFFRGBAImageGet) \

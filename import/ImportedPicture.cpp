@@ -134,7 +134,7 @@ Head ReadHead(const std::string& fileName) {
     const ReadHandle file = OpenPlainFileForReading(fileName, size);
     if (file < 0) return {{}, errno != 0 ? SystemWords(errno) : "not a regular file"};
     Head head;
-    head.Bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size, 16)));
+    head.Bytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size, 64)));
     const ByteRun run{head.Bytes.data(), head.Bytes.size()};
     const std::int64_t got = head.Bytes.empty() ? 0 : ReadRunsAt(file, 0, &run, 1);
     const int readError = errno;

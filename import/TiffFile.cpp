@@ -7,14 +7,17 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <new>
 #include <string>
 
 #include "base/Exceptions.h"
 #include "import/CodecLibraries.h"
+#include "import/ColourProfile.h"
 #include "import/ImportSupport.h"
 #include "import/ImportedPicture.h"
+#include "import/PictureMetadata.h"
 
 namespace tlc {
 
@@ -75,6 +78,34 @@ struct OptionsFree {
     void operator()(TIFFOpenOptions* options) const { Tiff().TIFFOpenOptionsFree(options); }
 };
 
+// 8-bit CMYK in strips, with a CMYK profile: its rows straight through the
+// profile (libtiff's own RGBA lays the inks on white without one). TIFF
+// stores ink amounts plain, 0 = none. Null when the picture is not such.
+std::shared_ptr<TBitmapImage> ReadCmykRows(const TiffLibrary& lib, TIFF* tif, const PictureMetadata* metadata,
+                                          const import::KeptSize& kept, const std::function<void(const char*)>& damaged) {
+    std::uint16_t photometric = 0, samples = 0, bits = 0, planar = 0, inks = 0;
+    if (!metadata || metadata->Profile.empty() || lib.TIFFIsTiled(tif) ||
+        !lib.TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) || photometric != PHOTOMETRIC_SEPARATED ||
+        !lib.TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples) || samples != 4 ||
+        !lib.TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits) || bits != 8 ||
+        !lib.TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar) || planar != PLANARCONFIG_CONTIG ||
+        !lib.TIFFGetFieldDefaulted(tif, TIFFTAG_INKSET, &inks) || inks != INKSET_CMYK)
+        return nullptr;
+    const import::CmykToSrgb transform(metadata->Profile, false);
+    if (!transform.Valid()) return nullptr;
+    const tmsize_t rowBytes = lib.TIFFScanlineSize(tif);
+    if (rowBytes < static_cast<tmsize_t>(kept.Width) * 4) damaged("the rows are shorter than the picture");
+    auto raster = import::NewRaster("TIFF", kept.Width, kept.Height);
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(rowBytes));
+    for (std::int32_t y = 0; y < kept.Height; ++y) {
+        if (lib.TIFFReadScanline(tif, row.data(), static_cast<std::uint32_t>(y), 0) < 0)
+            damaged("the picture data cannot be decoded");
+        transform.Row(row.data(), raster->Row(y), kept.Width);
+    }
+    metadata->ProfileApplied = true;
+    return raster;
+}
+
 } // namespace
 
 std::shared_ptr<TBitmapImage> DecodeTiffFile(std::span<const std::uint8_t> bytes, const ImportHints& hints) {
@@ -106,6 +137,7 @@ std::shared_ptr<TBitmapImage> DecodeTiffFile(std::span<const std::uint8_t> bytes
     // The picture's own buffer and ours, checked before either exists.
     import::CheckBuffer("TIFF", image.width, image.height, 4);
     const import::KeptSize kept = import::KeptPart(image.width, image.height, hints.Crop);
+    if (auto cmyk = ReadCmykRows(lib, tif.get(), hints.Metadata, kept, damaged)) return cmyk;
     auto raster = import::NewRaster("TIFF", kept.Width, kept.Height);
     // Rows as stored: the orientation is turned afterwards, for every format alike.
     image.req_orientation = image.orientation;

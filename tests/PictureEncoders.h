@@ -209,7 +209,8 @@ struct TiffLayout {
     std::vector<std::uint8_t> Rows;
 };
 
-inline std::vector<std::uint8_t> EncodeTiff(const TiffLayout& l) {
+// `profile`: an ICC profile to embed, none when empty.
+inline std::vector<std::uint8_t> EncodeTiff(const TiffLayout& l, const std::vector<std::uint8_t>& profile = {}) {
     std::FILE* file = std::tmpfile();
     if (!file) throw std::runtime_error("tmpfile failed");
     TIFF* tif = TIFFFdOpen(::dup(fileno(file)), "picture.tif", "w");
@@ -223,6 +224,8 @@ inline std::vector<std::uint8_t> EncodeTiff(const TiffLayout& l) {
     TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
     TIFFSetField(tif, TIFFTAG_ORIENTATION, l.Orientation);
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, l.Height);
+    if (!profile.empty())
+        TIFFSetField(tif, TIFFTAG_ICCPROFILE, static_cast<std::uint32_t>(profile.size()), profile.data());
     if (l.Extra >= 0) {
         const std::uint16_t extra = static_cast<std::uint16_t>(l.Extra);
         TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &extra);

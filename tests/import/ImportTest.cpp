@@ -317,7 +317,8 @@ TEST(ImportFuzzRegression, EveryKeptInputEndsInAPictureOrAMessage) {
         readers = {{"png", [](std::span<const std::uint8_t> b) { return DecodePngFile(b); }},
                    {"jpeg", [](std::span<const std::uint8_t> b) { return DecodeJpegFile(b); }},
                    {"gif", [](std::span<const std::uint8_t> b) { return DecodeGifFile(b); }},
-                   {"webp", [](std::span<const std::uint8_t> b) { return DecodeWebpFile(b); }}};
+                   {"webp", [](std::span<const std::uint8_t> b) { return DecodeWebpFile(b); }},
+                   {"tiff", [](std::span<const std::uint8_t> b) { return DecodeTiffFile(b); }}};
     int count = 0;
     for (const auto& folder : fs::directory_iterator(TLC_IMPORT_FUZZ_REGRESSIONS))
         for (const auto& entry : fs::directory_iterator(folder.path())) {
@@ -329,6 +330,14 @@ TEST(ImportFuzzRegression, EveryKeptInputEndsInAPictureOrAMessage) {
                 EXPECT_TRUE(entry.path().filename().string().starts_with("loads-")) << "decoded";
             } catch (const Exception& e) {
                 EXPECT_FALSE(e.Message().empty());
+            }
+            // The whole import too, as the fuzzers run it: orientation, profile, frames.
+            if (SniffImportFormat(bytes) != ImportFormat::None) {
+                try {
+                    DecodeImportedPicture(bytes);
+                } catch (const Exception& e) {
+                    EXPECT_FALSE(e.Message().empty());
+                }
             }
             ++count;
         }

@@ -326,11 +326,18 @@ TEST(PictureMeaning, EmbeddedProfilesGiveTheColourManagedColours) {
 
     if (!std::filesystem::exists(kCmykProfile)) GTEST_SKIP() << "no CMYK profile at " << kCmykProfile;
     const Bytes profile = FileBytes(kCmykProfile);
-    for (const bool adobe : {true, false}) {
-        SCOPED_TRACE(adobe ? "inverted, Adobe's marker" : "plain inks, no marker");
+    Bytes inks;
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 64; ++x) inks.insert(inks.end(), kInks[x / 8].begin(), kInks[x / 8].end());
+    const std::pair<const char*, Bytes> files[] = {
+        {"jpeg, inverted under Adobe's marker", WithIccSegments(CmykJpeg(64, 8, kInks, true), profile)},
+        {"jpeg, plain inks without the marker", WithIccSegments(CmykJpeg(64, 8, kInks, false), profile)},
+        {"tiff", test::EncodeTiff({64, 8, 4, 8, PHOTOMETRIC_SEPARATED, -1, ORIENTATION_TOPLEFT, inks}, profile)},
+    };
+    for (const auto& [name, file] : files) {
+        SCOPED_TRACE(name);
         notes = {};
-        const Bytes jpeg = WithIccSegments(CmykJpeg(64, 8, kInks, adobe), profile);
-        ExpectColours(*DecodeImportedPicture(jpeg, hints), kInksAsSrgb, 8, 8, 2);
+        ExpectColours(*DecodeImportedPicture(file, hints), kInksAsSrgb, 8, 8, 2);
         EXPECT_TRUE(notes.ProfileApplied);
     }
 }
