@@ -1,14 +1,27 @@
 #include "ui/Main.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QMenu>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMenuBar>
+#include <QMimeData>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSettings>
+#include <QStatusBar>
+#include <QUrl>
 
 #include "base/ParseInt.h"
 #include "image/Image.h"
@@ -26,8 +39,16 @@
 #include "ui/UpDown.h"
 #include "ui_Main.h"
 
+#include "files/FileOps.h"
+#include "image/Bitmap.h"
+#include "image/FileBytes.h"
 #include "image/FileFormats.h"
+#include "image/PictureFile.h"
+#include "import/ImportedFormats.h"
+#include "logo/LogoReport.h"
 #include "logo/SaveCommand.h"
+#include "prepare/PrepareForPrinter.h"
+#include "prepare/VectorPicture.h"
 
 namespace tlc {
 
@@ -51,8 +72,16 @@ void ConnectGuarded(Sender* sender, Signal signal, TfmMain* window, void (TfmMai
 } // namespace
 
 TfmMain::TfmMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::TfmMain>()) {
+    // The formats of import/ join the list before the open dialog's filter is made.
+    RegisterImportedFormats();
+    // The file dialogs would keep their state in a settings file under the
+    // user's configuration folder; this program writes nothing but logos.
+    for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+        QSettings::setPath(format, QSettings::UserScope, QStringLiteral("/dev/null"));
     ui->setupUi(this);
     SetUpControls();
+    SetUpPictureMenu();
+    SetUpResizing();
     ConnectHandlers();
     FillPrinterModels();
     FormCreate();
@@ -69,9 +98,6 @@ void TfmMain::SetUpControls() {
         w->setFont(buttonFont);
     ui->cbTargetPrinterType->SetItemHeight(23);
 
-    // Client area 674 x 521 inside a 4-pixel border; no other size.
-    ui->centralwidget->setFixedSize(674 + 2 * 4, 521 + 2 * 4);
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     const struct {
         QPushButton* button;
@@ -203,7 +229,59 @@ void TfmMain::ConvertImage() {
     thresholds.Red = RedThreshold;
     thresholds.Green = GreenThreshold;
     thresholds.Blue = BlueThreshold;
-    tlc::ConvertImage(SourceImage(), TargetImage(), thresholds, limits, Geometry);
+    status_->clear();
+    if (!FitToPrinter() && !Dither()) {
+        tlc::ConvertImage(SourceImage(), TargetImage(), thresholds, limits, Geometry);
+        const PictureSize size{SourceImage().Picture().Width(), SourceImage().Picture().Height()};
+        ShowConversion(size, size, false);
+        return;
+    }
+    // The command line's own preparation, so the logo is the one
+    // `tillora-logo convert --fit --dither` writes for the same file.
+    PrepareOptions options;
+    options.Fit = FitToPrinter();
+    options.Dither = Dither();
+    TImage prepared;
+    prepared.SetAutoSize(true);
+    const PreparedPicture result = LoadForPrinter(
+        prepared.Picture(), [this](TPicture& p, const ImportHints& hints) { return LoadPrepared(p, hints); },
+        limits, options);
+    // Dithered dots are black or white already; the thresholds stay unused,
+    // as the command line leaves them.
+    tlc::ConvertImage(prepared, TargetImage(), options.Dither ? Thresholds{} : thresholds, limits, Geometry);
+    ShowConversion({prepared.Picture().Width(), prepared.Picture().Height()}, result.Original, result.Scaled);
+}
+
+ImportFormat TfmMain::LoadPrepared(TPicture& picture, const ImportHints& hints) {
+    if (loadedFormat_ != ImportFormat::None) {
+        // Decoded again from the bytes read at loading, with the fit's hints
+        // (a JPEG may decode smaller), as the command line decodes the file.
+        InstallImportedFile(picture, loadedBytes_, loadedFormat_, hints);
+        const ImportFormat byContent = SniffImportFormat(loadedBytes_);
+        return byContent != ImportFormat::None ? byContent : loadedFormat_;
+    }
+    picture.CopyPicture(SourceImage().Picture());
+    const TGraphic* graphic = picture.Graphic();
+    if (hints.ScaledSize && graphic && graphic->Kind() == GraphicKind::Metafile) {
+        // A vector picture is drawn at the size it fits to.
+        const auto [width, height] = hints.ScaledSize(graphic->Width(), graphic->Height());
+        if (auto raster = DrawVectorPicture(*graphic, width, height)) {
+            auto bitmap = std::make_unique<TBitmap>();
+            bitmap->SetImage(std::move(raster));
+            picture.Install(std::move(bitmap));
+        }
+    }
+    return ImportFormat::None;
+}
+
+void TfmMain::ShowConversion(PictureSize picture, PictureSize original, bool scaled) {
+    status_->setText(QString::fromStdString(
+        DescribeConversion(ui->cbTargetPrinterType->ItemIndex(), Geometry, picture, original, scaled)));
+    emit StatusShown(status_->text());
+}
+
+QString TfmMain::StatusText() const {
+    return status_->text();
 }
 
 void TfmMain::btLoadClick() {
@@ -213,9 +291,35 @@ void TfmMain::btLoadClick() {
 
 void TfmMain::LoadPicture(const QString& path) {
     // A failed load throws here and leaves picture, target and geometry alone.
-    SourceImage().Picture().LoadFile(QFile::encodeName(path).toStdString());
+    const std::string file = QFile::encodeName(path).toStdString();
+    const ImportFormat format = ImportFormatOfExtension(PictureFileExtension(file));
+    std::vector<std::uint8_t> bytes;
+    if (format != ImportFormat::None) {
+        // What LoadFile does for these formats, keeping the bytes for fitting.
+        bytes = ReadFileBytes(file);
+        InstallImportedFile(SourceImage().Picture(), bytes, format);
+    } else {
+        SourceImage().Picture().LoadFile(file);
+    }
+    loadedFile_ = file;
+    loadedBytes_ = std::move(bytes);
+    loadedFormat_ = format;
     SourceImage().Repaint();
     ConvertImage();
+}
+
+void TfmMain::OpenPicture(const QString& path) {
+    openPictureDialog_->SetFileName(QFileInfo(path).absoluteFilePath());
+    LoadPicture(openPictureDialog_->FileName());
+}
+
+bool TfmMain::IsLoadedPicture(const std::string& path) const {
+    if (loadedFile_.empty()) return false;
+    FileFacts chosen, loaded;
+    if (!DefaultFileOps().Inspect(path, chosen) || !chosen.Exists) return false;
+    if (!DefaultFileOps().Inspect(loadedFile_, loaded) || !loaded.Exists) return false;
+    // Links followed: a hard or symbolic link to the picture is the picture.
+    return chosen.Device == loaded.Device && chosen.Inode == loaded.Inode;
 }
 
 void TfmMain::btSaveClick() {
@@ -226,7 +330,13 @@ void TfmMain::btSaveClick() {
         const QStringList chosen = saveDialog_->selectedFiles();
         if (chosen.isEmpty()) return std::nullopt;
         saveFileName_ = chosen.first();
-        return QFile::encodeName(saveFileName_).toStdString();
+        const std::string path = QFile::encodeName(saveFileName_).toStdString();
+        if (IsLoadedPicture(path)) {
+            ShowInfoMessage("Unable to create the file " + path +
+                            ": it is the picture being converted, which is not overwritten");
+            return std::nullopt;
+        }
+        return path;
     };
     const auto result =
         RunSaveCommand(ui->cbTargetPrinterType->ItemIndex(),
@@ -291,6 +401,144 @@ void TfmMain::Help2Click() {
     help_->activateWindow();
 }
 
+void TfmMain::SetUpPictureMenu() {
+    auto* menu = new QMenu(QStringLiteral("&Picture"), this);
+    menu->setObjectName(QStringLiteral("Picture1"));
+    menuBar()->insertMenu(ui->Help1->menuAction(), menu);
+    fitToPrinter_ = menu->addAction(QStringLiteral("&Fit to printer"));
+    fitToPrinter_->setObjectName(QStringLiteral("FitToPrinter1"));
+    fitToPrinter_->setCheckable(true);
+    menu->addSeparator();
+    dithers_ = new QActionGroup(this);
+    dithers_->setExclusive(true);
+    const struct {
+        const char* name;
+        const char* caption;
+        int method; // -1: none, the thresholds
+    } choices[] = {{"NoDither1", "&No dither (thresholds)", -1},
+                   {"FloydSteinberg1", "Floyd\u2013&Steinberg dither", static_cast<int>(DitherMethod::FloydSteinberg)},
+                   {"Atkinson1", "&Atkinson dither", static_cast<int>(DitherMethod::Atkinson)},
+                   {"Ordered1", "&Ordered dither", static_cast<int>(DitherMethod::Ordered)}};
+    for (const auto& c : choices) {
+        QAction* action = menu->addAction(QString::fromUtf8(c.caption));
+        action->setObjectName(QString::fromLatin1(c.name));
+        action->setCheckable(true);
+        action->setData(c.method);
+        action->setChecked(c.method < 0);
+        dithers_->addAction(action);
+    }
+    connect(fitToPrinter_, &QAction::triggered, this, [this] { RunGuarded([this] { PictureOptionsChanged(); }); });
+    connect(dithers_, &QActionGroup::triggered, this, [this] { RunGuarded([this] { PictureOptionsChanged(); }); });
+    status_ = new QLabel(this);
+    status_->setObjectName(QStringLiteral("StatusLine"));
+    statusBar()->addWidget(status_, 1);
+    statusBar()->setSizeGripEnabled(false);
+}
+
+bool TfmMain::FitToPrinter() const {
+    return fitToPrinter_->isChecked();
+}
+
+std::optional<DitherMethod> TfmMain::Dither() const {
+    const QAction* chosen = dithers_->checkedAction();
+    const int method = chosen ? chosen->data().toInt() : -1;
+    if (method < 0) return std::nullopt;
+    return static_cast<DitherMethod>(method);
+}
+
+void TfmMain::SetFitToPrinter(bool fit) {
+    if (fit == FitToPrinter()) return;
+    fitToPrinter_->setChecked(fit);
+    PictureOptionsChanged();
+}
+
+void TfmMain::SetDither(std::optional<DitherMethod> method) {
+    if (method == Dither()) return;
+    const int wanted = method ? static_cast<int>(*method) : -1;
+    for (QAction* action : dithers_->actions())
+        if (action->data().toInt() == wanted) action->setChecked(true);
+    PictureOptionsChanged();
+}
+
+void TfmMain::PictureOptionsChanged() {
+    // A dither decides black and white itself: the thresholds say why they rest.
+    const bool thresholds = !Dither();
+    static const QString kUnused =
+        QStringLiteral("Not used while a dither is chosen: Picture > No dither (thresholds) uses it");
+    const struct {
+        QLineEdit* edit;
+        TUpDown* upDown;
+        const char* hint;
+    } boxes[] = {{ui->edRedThreshold, ui->UpDown1,
+                  "All colours where red has a lower value than this (RGB) will be added to the target image"},
+                 {ui->edGreenThreshold, ui->UpDown2,
+                  "All colours where green has a lower value than this (RGB) will be added to the target image"},
+                 {ui->edBlueThreshold, ui->UpDown3,
+                  "All colours where blue has a lower value than this (RGB) will be added to the target image"}};
+    for (const auto& b : boxes) {
+        b.edit->setEnabled(thresholds);
+        b.upDown->setEnabled(thresholds);
+        b.edit->setToolTip(thresholds ? QString::fromLatin1(b.hint) : kUnused);
+    }
+    // Shown at once on a loaded picture, as a printer change does.
+    if (SourceImage().Picture().Graphic()) ConvertImage();
+}
+
+void TfmMain::SetUpResizing() {
+    // The panes grow with the window; below the laid-out size the whole
+    // client area scrolls, so a small screen still reaches every control.
+    QWidget* central = takeCentralWidget();
+    central->setMinimumSize(674 + 2 * 4, 521 + 2 * 4);
+    auto* scroller = new QScrollArea(this);
+    scroller->setObjectName(QStringLiteral("ClientScroller"));
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    scroller->setFocusPolicy(Qt::NoFocus);
+    scroller->setWidget(central);
+    setCentralWidget(scroller);
+    // Arrow keys scroll a pane that was clicked; Tab still passes it by.
+    for (QScrollArea* pane : {ui->ScrollBox1, ui->ScrollBox2}) pane->setFocusPolicy(Qt::ClickFocus);
+    setAcceptDrops(true);
+}
+
+void TfmMain::LayOutClientArea() {
+    const QSize client = ui->centralwidget->size() - QSize(2 * 4, 2 * 4);
+    ui->ClientArea->setGeometry(4, 4, client.width(), client.height());
+    const int dx = std::max(0, client.width() - 674);
+    const int dy = std::max(0, client.height() - 521);
+    ui->ScrollBox1->setGeometry(0, 92, 330 + dx / 2, 360 + dy);
+    ui->ScrollBox2->setGeometry(344 + dx / 2, 92, 330 + dx - dx / 2, 360 + dy);
+    ui->btLoad->move(0, 456 + dy);
+    ui->btSave->move(346 + dx / 2, 456 + dy);
+    ui->btClose->move(549 + dx, 456 + dy);
+}
+
+namespace {
+
+// The one picture file of a drop whose extension a picture format claims.
+QString DroppedPicture(const QMimeData* data) {
+    if (!data || !data->hasUrls() || data->urls().size() != 1) return {};
+    const QUrl url = data->urls().first();
+    if (!url.isLocalFile()) return {};
+    const QString path = url.toLocalFile();
+    if (!QFileInfo(path).isFile()) return {};
+    const std::string extension = PictureFileExtension(QFile::encodeName(path).toStdString());
+    return TFileFormatsList::Instance().FindEntry(extension) ? path : QString();
+}
+
+} // namespace
+
+void TfmMain::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedPicture(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TfmMain::dropEvent(QDropEvent* event) {
+    const QString path = DroppedPicture(event->mimeData());
+    if (path.isEmpty()) return;
+    event->acceptProposedAction();
+    RunGuarded([&] { OpenPicture(path); });
+}
+
 void TfmMain::FitScrollContent(TImageView& view) {
     // The scroll range reaches only to the image's right and bottom edges.
     if (QWidget* content = view.parentWidget()) {
@@ -304,6 +552,11 @@ void TfmMain::showEvent(QShowEvent* event) {
         shownBefore_ = true;
         if (QScreen* s = screen()) {
             const QRect area = s->availableGeometry();
+            // The laid-out size, or the screen's where that is smaller.
+            const QSize frameExtra = frameGeometry().size() - size();
+            layout()->activate();
+            const QSize natural = ui->centralwidget->minimumSize() + (size() - centralWidget()->size());
+            resize(natural.boundedTo(area.size() - frameExtra));
             const QSize frame = frameGeometry().size();
             move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
         }
@@ -317,6 +570,7 @@ void TfmMain::closeEvent(QCloseEvent* event) {
 }
 
 bool TfmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui->centralwidget && event->type() == QEvent::Resize) LayOutClientArea();
     if (event->type() == QEvent::ShortcutOverride) {
         // A control that wants the key (an edit box wants Ctrl+X to cut) must
         // not keep it from the menu: refuse the override for menu shortcuts.
