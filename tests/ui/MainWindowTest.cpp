@@ -21,6 +21,10 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QUrl>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -899,6 +903,29 @@ private slots:
                  QStringLiteral("All colours where red has a lower value than this (RGB) will be added to the "
                                 "target image"));
         QCOMPARE(window->Geometry, (LogoGeometry{600, 96}));
+    }
+
+    // A picture file dropped on the window loads as Load does; another file
+    // is not taken.
+    void droppedPictureLoads() {
+        ShowActive();
+        const QString text = Path(QStringLiteral("notes.txt"));
+        QVERIFY(test::WriteFile(text, "not a picture"));
+        const QString picture = WriteSamplePicture(QStringLiteral("dropped.bmp"));
+        for (const QString& path : {text, picture}) {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(path)});
+            const QPoint at = window->rect().center();
+            QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(window.get(), &enter);
+            QCOMPARE(enter.isAccepted(), path == picture);
+            if (!enter.isAccepted()) continue;
+            QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(window.get(), &drop);
+        }
+        QCOMPARE(window->SourceImage().Picture().Width(), 20);
+        QCOMPARE(window->Geometry, (LogoGeometry{24, 16}));
+        QCOMPARE(window->OpenPictureDialog().FileName(), picture);
     }
 
     void ctrlXInThresholdBoxCloses() {
