@@ -56,6 +56,14 @@ void ConnectGuarded(Sender* sender, Signal signal, TfmMain* window, void (TfmMai
                      [window, handler] { RunGuarded([&] { (window->*handler)(); }); });
 }
 
+// Asks for room for the whole laid-out client area, so the window first
+// shows it all where the screen is large enough.
+class TClientScroller final : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override { return widget() ? widget()->minimumSize() : QScrollArea::sizeHint(); }
+};
+
 } // namespace
 
 TfmMain::TfmMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::TfmMain>()) {
@@ -217,6 +225,7 @@ void TfmMain::ConvertImage() {
     thresholds.Green = GreenThreshold;
     thresholds.Blue = BlueThreshold;
     status_->clear();
+    status_->setToolTip(QString());
     if (!FitToPrinter() && !Dither()) {
         tlc::ConvertImage(SourceImage(), TargetImage(), thresholds, limits, Geometry);
         const PictureSize size{SourceImage().Picture().Width(), SourceImage().Picture().Height()};
@@ -328,7 +337,7 @@ void TfmMain::SetUpResizing() {
     // client area scrolls, so a small screen still reaches every control.
     QWidget* central = takeCentralWidget();
     central->setMinimumSize(674 + 2 * 4, 521 + 2 * 4);
-    auto* scroller = new QScrollArea(this);
+    auto* scroller = new TClientScroller(this);
     scroller->setObjectName(QStringLiteral("ClientScroller"));
     scroller->setFrameShape(QFrame::NoFrame);
     scroller->setWidgetResizable(true);
@@ -367,9 +376,7 @@ void TfmMain::showEvent(QShowEvent* event) {
             const QRect area = s->availableGeometry();
             // The laid-out size, or the screen's where that is smaller.
             const QSize frameExtra = frameGeometry().size() - size();
-            layout()->activate();
-            const QSize natural = ui->centralwidget->minimumSize() + (size() - centralWidget()->size());
-            resize(natural.boundedTo(area.size() - frameExtra));
+            resize(sizeHint().boundedTo(area.size() - frameExtra));
             const QSize frame = frameGeometry().size();
             move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
         }

@@ -60,6 +60,7 @@ ImportFormat TfmMain::LoadPrepared(TPicture& picture, const ImportHints& hints) 
 void TfmMain::ShowConversion(PictureSize picture, PictureSize original, bool scaled) {
     status_->setText(QString::fromStdString(
         DescribeConversion(ui->cbTargetPrinterType->ItemIndex(), Geometry, picture, original, scaled)));
+    status_->setToolTip(status_->text());
     emit StatusShown(status_->text());
 }
 
@@ -132,6 +133,13 @@ void TfmMain::SetUpPictureMenu() {
     connect(dithers_, &QActionGroup::triggered, this, [this] { RunGuarded([this] { PictureOptionsChanged(); }); });
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("StatusLine"));
+    // A long line is cut at the window's edge rather than widening it; its
+    // hint holds it whole.
+    status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    // As tall empty as with a line, so the panes keep their room when it comes.
+    status_->setText(QStringLiteral("Logo"));
+    status_->setMinimumHeight(status_->sizeHint().height());
+    status_->clear();
     statusBar()->addWidget(status_, 1);
     statusBar()->setSizeGripEnabled(false);
 }
