@@ -33,7 +33,8 @@ public:
         if (!statusLog.isEmpty())
             connect(&window_, &TfmMain::StatusShown, this, [statusLog](const QString& text) {
                 QFile log(statusLog);
-                if (log.open(QIODevice::Append | QIODevice::Text)) log.write((text + QLatin1Char('\n')).toUtf8());
+                if (log.open(QIODevice::Append | QIODevice::Text))
+                    log.write((text + QLatin1Char('\n')).toUtf8());
             });
     }
 

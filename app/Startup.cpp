@@ -82,7 +82,8 @@ int RunConverter(int& argc, char** argv, const std::function<void(TfmMain&)>& af
         [&] {
             fmMain->show();
             if (!picture.isEmpty())
-                QTimer::singleShot(0, fmMain, [picture] { RunGuarded([&] { fmMain->OpenPicture(picture); }); });
+                QTimer::singleShot(
+                    0, fmMain, [picture] { RunGuarded([&] { fmMain->OpenPicture(picture); }); });
             QApplication::exec();
         });
     fmHelp = nullptr;

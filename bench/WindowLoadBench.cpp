@@ -12,9 +12,9 @@
 #include <fstream>
 
 #include "PictureEncoders.h"
+#include "QtBenchMain.h"
 #include "image/Image.h"
 #include "ui/Main.h"
-#include "QtBenchMain.h"
 
 namespace {
 
@@ -30,11 +30,13 @@ void BM_LoadFitConvertJpeg(benchmark::State& state) {
         });
         const auto jpeg = tlc::test::EncodeJpeg(w, h, TJPF_RGB, TJSAMP_420, rgb);
         std::ofstream(path.toStdString(), std::ios::binary)
-            .write(reinterpret_cast<const char*>(jpeg.data()), static_cast<std::streamsize>(jpeg.size()));
+            .write(reinterpret_cast<const char*>(jpeg.data()),
+                   static_cast<std::streamsize>(jpeg.size()));
     }
     tlc::TfmMain window;
     window.SetFitToPrinter(state.range(0) != 0);
-    window.SetDither(state.range(1) ? std::optional(tlc::DitherMethod::FloydSteinberg) : std::nullopt);
+    window.SetDither(state.range(1) ? std::optional(tlc::DitherMethod::FloydSteinberg)
+                                    : std::nullopt);
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) {
         state.SkipWithError("the window was never shown");
@@ -42,14 +44,19 @@ void BM_LoadFitConvertJpeg(benchmark::State& state) {
     }
     for (auto _ : state) {
         window.LoadPicture(path);
-        for (int round = 0; round < 100 && (window.TargetImage().NeedsPaint() || window.SourceImage().NeedsPaint());
+        for (int round = 0; round < 100 && (window.TargetImage().NeedsPaint() ||
+                                            window.SourceImage().NeedsPaint());
              ++round)
             QCoreApplication::processEvents();
     }
     if (window.Geometry.Width == 0) state.SkipWithError("nothing converted");
 }
 // Fit on, no dither; Fit on with Floyd-Steinberg; both off (the picture cut).
-BENCHMARK(BM_LoadFitConvertJpeg)->Args({1, 0})->Args({1, 1})->Args({0, 0})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadFitConvertJpeg)
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Args({0, 0})
+    ->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -62,7 +62,8 @@ void TFileFormatsList::RegisterFormats(const std::vector<Entry>& formats) {
         Entry entry = format;
         entry.Extension = LowerCaseExtension(entry.Extension);
         bool known = entry.Extension.empty() || list.FindEntry(entry.Extension);
-        for (const Entry& taken : front) known = known || taken.Extension == entry.Extension;
+        for (const Entry& taken : front)
+            known = known || taken.Extension == entry.Extension;
         if (!known) front.push_back(std::move(entry));
     }
     // Filters walk the list from its end: put them in reverse so that they
@@ -71,7 +72,8 @@ void TFileFormatsList::RegisterFormats(const std::vector<Entry>& formats) {
 }
 
 void TFileFormatsList::Add(std::string extension, std::string description, GraphicKind kind) {
-    entries_.push_back({LowerCaseExtension(std::move(extension)), std::move(description), kind, {}});
+    entries_.push_back(
+        {LowerCaseExtension(std::move(extension)), std::move(description), kind, {}});
 }
 
 const TFileFormatsList::Entry* TFileFormatsList::FindEntry(const std::string& extension) const {

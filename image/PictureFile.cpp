@@ -85,7 +85,8 @@ void TPicture::LoadFile(const std::string& fileName, PictureCrop* crop) {
     const auto* format = TFileFormatsList::Instance().FindEntry(extension);
     if (!format) throw EInvalidGraphic("Unknown picture file extension (." + extension + ")");
     // Read fully first: a failure leaves the old graphic in place.
-    Install(format->Reader ? format->Reader(fileName, crop) : ReadGraphicFile(format->Kind, fileName, crop));
+    Install(format->Reader ? format->Reader(fileName, crop)
+                           : ReadGraphicFile(format->Kind, fileName, crop));
 }
 
 } // namespace tlc

@@ -31,19 +31,24 @@ std::shared_ptr<TBitmapImage> DecodeAs(ImportFormat format, std::span<const std:
                                        const ImportHints& hints) {
     const ImportFormat byContent = SniffImportFormat(bytes);
     switch (byContent != ImportFormat::None ? byContent : format) {
-    case ImportFormat::Png: return DecodePngFile(bytes, hints);
-    case ImportFormat::Jpeg: return DecodeJpegFile(bytes, hints);
-    case ImportFormat::Gif: return DecodeGifFile(bytes, hints);
-    case ImportFormat::Webp: return DecodeWebpFile(bytes, hints);
-    case ImportFormat::None: break;
+    case ImportFormat::Png:
+        return DecodePngFile(bytes, hints);
+    case ImportFormat::Jpeg:
+        return DecodeJpegFile(bytes, hints);
+    case ImportFormat::Gif:
+        return DecodeGifFile(bytes, hints);
+    case ImportFormat::Webp:
+        return DecodeWebpFile(bytes, hints);
+    case ImportFormat::None:
+        break;
     }
     return DecodeImportedPicture(bytes, hints);
 }
 
 } // namespace
 
-void InstallImportedFile(TPicture& picture, std::span<const std::uint8_t> bytes, ImportFormat byExtension,
-                         const ImportHints& hints) {
+void InstallImportedFile(TPicture& picture, std::span<const std::uint8_t> bytes,
+                         ImportFormat byExtension, const ImportHints& hints) {
     auto bitmap = std::make_unique<TBitmap>();
     bitmap->SetImage(DecodeAs(byExtension, bytes, hints));
     picture.Install(std::move(bitmap));
@@ -54,14 +59,15 @@ void RegisterImportedFormats() {
     for (const ImportedFormatInfo& info : ImportedFormats())
         for (std::string_view extension : info.Extensions) {
             const ImportFormat format = info.Format;
-            entries.push_back({std::string(extension), std::string(info.Description), GraphicKind::Bitmap,
-                               [format](const std::string& fileName, PictureCrop* crop) {
-                                   ImportHints hints;
-                                   hints.Crop = crop;
-                                   auto bitmap = std::make_unique<TBitmap>();
-                                   bitmap->SetImage(DecodeAs(format, ReadFileBytes(fileName), hints));
-                                   return std::unique_ptr<TGraphic>(std::move(bitmap));
-                               }});
+            entries.push_back(
+                {std::string(extension), std::string(info.Description), GraphicKind::Bitmap,
+                 [format](const std::string& fileName, PictureCrop* crop) {
+                     ImportHints hints;
+                     hints.Crop = crop;
+                     auto bitmap = std::make_unique<TBitmap>();
+                     bitmap->SetImage(DecodeAs(format, ReadFileBytes(fileName), hints));
+                     return std::unique_ptr<TGraphic>(std::move(bitmap));
+                 }});
         }
     TFileFormatsList::RegisterFormats(entries);
 }

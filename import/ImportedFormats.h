@@ -33,7 +33,7 @@ void RegisterImportedFormats();
 // Puts a picture file's bytes into `picture`: by content when they are one of
 // the formats above, as the command line reads them, else through the
 // reader of `byExtension`, whose message then names what is wrong.
-void InstallImportedFile(TPicture& picture, std::span<const std::uint8_t> bytes, ImportFormat byExtension,
-                         const ImportHints& hints = {});
+void InstallImportedFile(TPicture& picture, std::span<const std::uint8_t> bytes,
+                         ImportFormat byExtension, const ImportHints& hints = {});
 
 } // namespace tlc

@@ -26,10 +26,11 @@ std::string DescribeConversion(int model, const LogoGeometry& logo, PictureSize 
     std::string text = "Logo " + Size(logo.Width, logo.Height) + " dots";
     const std::int32_t dpi = kPrinterDotsPerInch[static_cast<std::size_t>(model)];
     if (dpi > 0)
-        text += " (" + Millimetres(logo.Width, dpi) + " x " + Millimetres(logo.Height, dpi) + " mm at " +
-                std::to_string(dpi) + " dpi)";
-    if (scaled) text += "; picture " + Size(original.Width, original.Height) + " scaled to " +
-                        Size(picture.Width, picture.Height);
+        text += " (" + Millimetres(logo.Width, dpi) + " x " + Millimetres(logo.Height, dpi) +
+                " mm at " + std::to_string(dpi) + " dpi)";
+    if (scaled)
+        text += "; picture " + Size(original.Width, original.Height) + " scaled to " +
+                Size(picture.Width, picture.Height);
     if (picture.Width > logo.Width || picture.Height > logo.Height)
         text += "; picture " + Size(picture.Width, picture.Height) + " cut to " +
                 Size(logo.Width, logo.Height) + " dots: Picture > Fit to printer scales it";

@@ -61,7 +61,9 @@ void ConnectGuarded(Sender* sender, Signal signal, TfmMain* window, void (TfmMai
 class TClientScroller final : public QScrollArea {
 public:
     using QScrollArea::QScrollArea;
-    QSize sizeHint() const override { return widget() ? widget()->minimumSize() : QScrollArea::sizeHint(); }
+    QSize sizeHint() const override {
+        return widget() ? widget()->minimumSize() : QScrollArea::sizeHint();
+    }
 };
 
 } // namespace
@@ -92,7 +94,6 @@ void TfmMain::SetUpControls() {
                        static_cast<QWidget*>(ui->cbTargetPrinterType)})
         w->setFont(buttonFont);
     ui->cbTargetPrinterType->SetItemHeight(23);
-
 
     const struct {
         QPushButton* button;
@@ -240,12 +241,15 @@ void TfmMain::ConvertImage() {
     TImage prepared;
     prepared.SetAutoSize(true);
     const PreparedPicture result = LoadForPrinter(
-        prepared.Picture(), [this](TPicture& p, const ImportHints& hints) { return LoadPrepared(p, hints); },
-        limits, options);
+        prepared.Picture(),
+        [this](TPicture& p, const ImportHints& hints) { return LoadPrepared(p, hints); }, limits,
+        options);
     // Dithered dots are black or white already; the thresholds stay unused,
     // as the command line leaves them.
-    tlc::ConvertImage(prepared, TargetImage(), options.Dither ? Thresholds{} : thresholds, limits, Geometry);
-    ShowConversion({prepared.Picture().Width(), prepared.Picture().Height()}, result.Original, result.Scaled);
+    tlc::ConvertImage(prepared, TargetImage(), options.Dither ? Thresholds{} : thresholds, limits,
+                      Geometry);
+    ShowConversion({prepared.Picture().Width(), prepared.Picture().Height()}, result.Original,
+                   result.Scaled);
 }
 
 void TfmMain::btLoadClick() {
@@ -345,7 +349,8 @@ void TfmMain::SetUpResizing() {
     scroller->setWidget(central);
     setCentralWidget(scroller);
     // Arrow keys scroll a pane that was clicked; Tab still passes it by.
-    for (QScrollArea* pane : {ui->ScrollBox1, ui->ScrollBox2}) pane->setFocusPolicy(Qt::ClickFocus);
+    for (QScrollArea* pane : {ui->ScrollBox1, ui->ScrollBox2})
+        pane->setFocusPolicy(Qt::ClickFocus);
     setAcceptDrops(true);
 }
 

@@ -58,8 +58,8 @@ ImportFormat TfmMain::LoadPrepared(TPicture& picture, const ImportHints& hints) 
 }
 
 void TfmMain::ShowConversion(PictureSize picture, PictureSize original, bool scaled) {
-    status_->setText(QString::fromStdString(
-        DescribeConversion(ui->cbTargetPrinterType->ItemIndex(), Geometry, picture, original, scaled)));
+    status_->setText(QString::fromStdString(DescribeConversion(
+        ui->cbTargetPrinterType->ItemIndex(), Geometry, picture, original, scaled)));
     status_->setToolTip(status_->text());
     emit StatusShown(status_->text());
 }
@@ -67,7 +67,6 @@ void TfmMain::ShowConversion(PictureSize picture, PictureSize original, bool sca
 QString TfmMain::StatusText() const {
     return status_->text();
 }
-
 
 void TfmMain::LoadPicture(const QString& path) {
     // A failed load throws here and leaves picture, target and geometry alone.
@@ -102,7 +101,6 @@ bool TfmMain::IsLoadedPicture(const std::string& path) const {
     return chosen.Device == loaded.Device && chosen.Inode == loaded.Inode;
 }
 
-
 void TfmMain::SetUpPictureMenu() {
     auto* menu = new QMenu(QStringLiteral("&Picture"), this);
     menu->setObjectName(QStringLiteral("Picture1"));
@@ -118,7 +116,8 @@ void TfmMain::SetUpPictureMenu() {
         const char* caption;
         int method; // -1: none, the thresholds
     } choices[] = {{"NoDither1", "&No dither (thresholds)", -1},
-                   {"FloydSteinberg1", "Floyd\u2013&Steinberg dither", static_cast<int>(DitherMethod::FloydSteinberg)},
+                   {"FloydSteinberg1", "Floyd\u2013&Steinberg dither",
+                    static_cast<int>(DitherMethod::FloydSteinberg)},
                    {"Atkinson1", "&Atkinson dither", static_cast<int>(DitherMethod::Atkinson)},
                    {"Ordered1", "&Ordered dither", static_cast<int>(DitherMethod::Ordered)}};
     for (const auto& c : choices) {
@@ -129,8 +128,10 @@ void TfmMain::SetUpPictureMenu() {
         action->setChecked(c.method < 0);
         dithers_->addAction(action);
     }
-    connect(fitToPrinter_, &QAction::triggered, this, [this] { RunGuarded([this] { PictureOptionsChanged(); }); });
-    connect(dithers_, &QActionGroup::triggered, this, [this] { RunGuarded([this] { PictureOptionsChanged(); }); });
+    connect(fitToPrinter_, &QAction::triggered, this,
+            [this] { RunGuarded([this] { PictureOptionsChanged(); }); });
+    connect(dithers_, &QActionGroup::triggered, this,
+            [this] { RunGuarded([this] { PictureOptionsChanged(); }); });
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("StatusLine"));
     // A long line is cut at the window's edge rather than widening it; its
@@ -172,18 +173,21 @@ void TfmMain::SetDither(std::optional<DitherMethod> method) {
 void TfmMain::PictureOptionsChanged() {
     // A dither decides black and white itself: the thresholds say why they rest.
     const bool thresholds = !Dither();
-    static const QString kUnused =
-        QStringLiteral("Not used while a dither is chosen: Picture > No dither (thresholds) uses it");
+    static const QString kUnused = QStringLiteral(
+        "Not used while a dither is chosen: Picture > No dither (thresholds) uses it");
     const struct {
         QLineEdit* edit;
         TUpDown* upDown;
         const char* hint;
     } boxes[] = {{ui->edRedThreshold, ui->UpDown1,
-                  "All colours where red has a lower value than this (RGB) will be added to the target image"},
+                  "All colours where red has a lower value than this (RGB) will be added to the "
+                  "target image"},
                  {ui->edGreenThreshold, ui->UpDown2,
-                  "All colours where green has a lower value than this (RGB) will be added to the target image"},
+                  "All colours where green has a lower value than this (RGB) will be added to the "
+                  "target image"},
                  {ui->edBlueThreshold, ui->UpDown3,
-                  "All colours where blue has a lower value than this (RGB) will be added to the target image"}};
+                  "All colours where blue has a lower value than this (RGB) will be added to the "
+                  "target image"}};
     for (const auto& b : boxes) {
         b.edit->setEnabled(thresholds);
         b.upDown->setEnabled(thresholds);
@@ -192,7 +196,6 @@ void TfmMain::PictureOptionsChanged() {
     // Shown at once on a loaded picture, as a printer change does.
     if (SourceImage().Picture().Graphic()) ConvertImage();
 }
-
 
 namespace {
 

@@ -4,13 +4,13 @@
 #include <QDialog>
 #include <QFontMetrics>
 #include <QGridLayout>
-#include <QSpacerItem>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSpacerItem>
 #include <QStringList>
 #include <QVBoxLayout>
 
@@ -33,7 +33,8 @@ int CaptionWidth() {
     // The title bar's own font is the desktop's; the application font is the
     // nearest we know. Room for the icon and the three frame buttons besides.
     constexpr int kFrameButtons = 150;
-    return QFontMetrics(QApplication::font()).horizontalAdvance(QString::fromUtf8(kApplicationTitle)) +
+    return QFontMetrics(QApplication::font())
+               .horizontalAdvance(QString::fromUtf8(kApplicationTitle)) +
            kFrameButtons;
 }
 
@@ -99,7 +100,6 @@ void ShowInfoMessage(const std::string& text) {
     const int widest = std::max(halfScreen, screen.width() - 48);
     label->setFixedWidth(std::clamp(width, 1, widest));
 
-
     auto* ok = new QPushButton(QStringLiteral("OK"), &dialog);
     ok->setObjectName(QStringLiteral("okButton"));
     ok->setDefault(true);
@@ -115,8 +115,9 @@ void ShowInfoMessage(const std::string& text) {
     layout->addLayout(buttons);
     // Never narrower than the caption.
     const QMargins margins = layout->contentsMargins();
-    layout->addItem(new QSpacerItem(std::min(CaptionWidth(), widest) - margins.left() - margins.right(), 0,
-                                    QSizePolicy::Fixed, QSizePolicy::Minimum));
+    layout->addItem(
+        new QSpacerItem(std::min(CaptionWidth(), widest) - margins.left() - margins.right(), 0,
+                        QSizePolicy::Fixed, QSizePolicy::Minimum));
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     dialog.adjustSize();

@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     std::ofstream out(argv[4], std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     return out ? 0 : 1;
 }

@@ -14,6 +14,8 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QImageWriter>
@@ -22,9 +24,6 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QUrl>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -32,6 +31,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
+#include <QUrl>
 
 #include "ExpectedLogos.h"
 #include "Sha256.h"
@@ -835,7 +835,8 @@ private slots:
         LoadThroughDialog(picture);
         QVERIFY(QFile::link(picture, Path(QStringLiteral("soft.bmp"))));
         const bool hardLink =
-            ::link(QFile::encodeName(picture).constData(), QFile::encodeName(Path(QStringLiteral("hard.bmp"))).constData()) == 0;
+            ::link(QFile::encodeName(picture).constData(),
+                   QFile::encodeName(Path(QStringLiteral("hard.bmp"))).constData()) == 0;
         QStringList names{picture, Path(QStringLiteral("soft.bmp"))};
         if (hardLink) names << Path(QStringLiteral("hard.bmp"));
         for (const QString& name : names) {
@@ -845,14 +846,16 @@ private slots:
                 QVERIFY(dialog);
                 WhenModal(
                     [&](QWidget* box) {
-                        if (auto* label = box->findChild<QLabel*>(QStringLiteral("messageLabel"))) shown = label->text();
+                        if (auto* label = box->findChild<QLabel*>(QStringLiteral("messageLabel")))
+                            shown = label->text();
                         ClickOnlyButton(box);
                     },
                     dialog);
                 TypeFileName(dialog, name);
             });
             QTest::mouseClick(Control<QPushButton>("btSave"), Qt::LeftButton);
-            QVERIFY2(shown.endsWith(QStringLiteral(": it is the picture being converted, which is not overwritten")),
+            QVERIFY2(shown.endsWith(QStringLiteral(
+                         ": it is the picture being converted, which is not overwritten")),
                      qPrintable(name + QStringLiteral(": ") + shown));
             QCOMPARE(test::ReadFile(picture), before);
             window->activateWindow();
@@ -875,16 +878,19 @@ private slots:
                                 })));
         window->LoadPicture(path);
         QCOMPARE(window->Geometry, (LogoGeometry{600, 96}));
-        QVERIFY2(window->StatusText().contains(
-                     QStringLiteral("; picture 700 x 90 cut to 600 x 96 dots: Picture > Fit to printer scales it")),
-                 qPrintable(window->StatusText()));
-        QVERIFY(window->StatusText().startsWith(QStringLiteral("Logo 600 x 96 dots (84.7 x 13.5 mm at 180 dpi)")));
+        QVERIFY2(
+            window->StatusText().contains(QStringLiteral(
+                "; picture 700 x 90 cut to 600 x 96 dots: Picture > Fit to printer scales it")),
+            qPrintable(window->StatusText()));
+        QVERIFY(window->StatusText().startsWith(
+            QStringLiteral("Logo 600 x 96 dots (84.7 x 13.5 mm at 180 dpi)")));
 
         ChooseMenuItem("Picture1", "Atkinson1");
         QCOMPARE(window->Dither(), std::optional(DitherMethod::Atkinson));
         for (const char* name : {"edRedThreshold", "edGreenThreshold", "edBlueThreshold"}) {
             QVERIFY(!Edit(name)->isEnabled());
-            QVERIFY(Edit(name)->toolTip().startsWith(QStringLiteral("Not used while a dither is chosen")));
+            QVERIFY(Edit(name)->toolTip().startsWith(
+                QStringLiteral("Not used while a dither is chosen")));
         }
         ChooseMenuItem("Picture1", "FitToPrinter1");
         QVERIFY(window->FitToPrinter());
@@ -900,8 +906,9 @@ private slots:
         ChooseMenuItem("Picture1", "FitToPrinter1");
         QVERIFY(Edit("edRedThreshold")->isEnabled());
         QCOMPARE(Edit("edRedThreshold")->toolTip(),
-                 QStringLiteral("All colours where red has a lower value than this (RGB) will be added to the "
-                                "target image"));
+                 QStringLiteral(
+                     "All colours where red has a lower value than this (RGB) will be added to the "
+                     "target image"));
         QCOMPARE(window->Geometry, (LogoGeometry{600, 96}));
     }
 
@@ -1037,8 +1044,8 @@ private slots:
     // every format import/ reads; "All" takes every mask.
     void openDialogOffersImportedFormatsAfterTheFour() {
         const std::string filter = window->OpenPictureDialog().Filter();
-        const std::string four =
-            "|Bitmaps (*.bmp)|*.bmp|Icons (*.ico)|*.ico|Enhanced Metafiles (*.emf)|*.emf|Metafiles (*.wmf)|*.wmf|";
+        const std::string four = "|Bitmaps (*.bmp)|*.bmp|Icons (*.ico)|*.ico|Enhanced Metafiles "
+                                 "(*.emf)|*.emf|Metafiles (*.wmf)|*.wmf|";
         const std::size_t afterAll = filter.find(four);
         QVERIFY2(afterAll != std::string::npos, filter.c_str());
         const std::string all = filter.substr(0, afterAll);
@@ -1047,11 +1054,14 @@ private slots:
             for (std::string_view extension : format.Extensions) {
                 const std::string mask = "*." + std::string(extension);
                 QVERIFY2(all.find(mask) != std::string::npos, mask.c_str());
-                const std::string pair = std::string(format.Description) + " (" + mask + ")|" + mask;
-                QVERIFY2(filter.find(pair, afterAll + four.size()) != std::string::npos, pair.c_str());
+                const std::string pair =
+                    std::string(format.Description) + " (" + mask + ")|" + mask;
+                QVERIFY2(filter.find(pair, afterAll + four.size()) != std::string::npos,
+                         pair.c_str());
                 // LoadFile knows the extension, in any letter case.
                 std::string upper(extension);
-                for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+                for (char& c : upper)
+                    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
                 QVERIFY(TFileFormatsList::Instance().FindByExtension(upper) == GraphicKind::Bitmap);
             }
         QVERIFY(!TFileFormatsList::Instance().FindByExtension("xyz"));

@@ -242,11 +242,11 @@ void MessageBoxesTest::infoBoxWrapsLongText() {
     QVERIFY2(labelHeight >= 2 * lineHeight, "the text was not wrapped onto several lines");
 }
 
-
 // A box with a short text is still as wide as its caption needs, for both
 // the error box and the information box.
 void MessageBoxesTest::shortTextBoxesAsWideAsTheirCaption() {
-    const int caption = QFontMetrics(QApplication::font()).horizontalAdvance(QString::fromUtf8(tlc::kApplicationTitle));
+    const int caption = QFontMetrics(QApplication::font())
+                            .horizontalAdvance(QString::fromUtf8(tlc::kApplicationTitle));
     for (bool error : {true, false}) {
         int width = 0;
         BoxDriver driver([&](QWidget* widget) {
@@ -259,7 +259,10 @@ void MessageBoxesTest::shortTextBoxesAsWideAsTheirCaption() {
             tlc::ShowInfoMessage("x");
         QVERIFY(driver.sawBox);
         QVERIFY2(width >= tlc::CaptionWidth() && tlc::CaptionWidth() > caption,
-                 qPrintable(QStringLiteral("%1 box %2 wide, caption %3").arg(error ? "error" : "info").arg(width).arg(caption)));
+                 qPrintable(QStringLiteral("%1 box %2 wide, caption %3")
+                                .arg(error ? "error" : "info")
+                                .arg(width)
+                                .arg(caption)));
     }
 }
 
