@@ -1,11 +1,13 @@
 // The converter as the scripts drive it (scripts/screenshot.sh,
-// scripts/measure_startup.sh and the start-up test): the same start-up, plus
+// scripts/measure_startup.sh, the start-up test and the end-to-end cases that
+// read the status line): the same start-up, plus
 // hooks chosen by environment variables. Not installed.
 #include <chrono>
 #include <cstdio>
 #include <memory>
 
 #include <QEvent>
+#include <QFile>
 #include <QObject>
 #include <QTimer>
 
@@ -26,6 +28,14 @@ public:
         picture_ = qEnvironmentVariable("TLC_SCREENSHOT_PICTURE");
         output_ = qEnvironmentVariable("TLC_SCREENSHOT_FILE");
         if (probe_ || (!picture_.isEmpty() && !output_.isEmpty())) window_.installEventFilter(this);
+        // Each line put under the panes, one a line, for the end-to-end tests.
+        const QString statusLog = qEnvironmentVariable("TLC_STATUS_LOG");
+        if (!statusLog.isEmpty())
+            connect(&window_, &TfmMain::StatusShown, this, [statusLog](const QString& text) {
+                QFile log(statusLog);
+                if (log.open(QIODevice::Append | QIODevice::Text))
+                    log.write((text + QLatin1Char('\n')).toUtf8());
+            });
     }
 
 protected:

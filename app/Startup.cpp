@@ -3,6 +3,9 @@
 #include <cstdio>
 #include <memory>
 
+#include <QFile>
+#include <QTimer>
+
 #include "app/DisplayProbe.h"
 #include "base/Exceptions.h"
 #include "resources/Glyphs.h"
@@ -45,7 +48,8 @@ int RunConverter(int& argc, char** argv, const std::function<void(TfmMain&)>& af
         std::fprintf(stderr, "%s: %s\n", kApplicationTitle, display.Problem().c_str());
         return 0;
     }
-    // The command line is not read; Qt gets an empty one.
+    // One argument names a picture to open ("Open With"); Qt gets none.
+    const QString picture = argc == 2 ? QFile::decodeName(argv[1]) : QString();
     int qtArgc = argc > 0 ? 1 : 0;
     TApplication app(qtArgc, argv);
     display.Release();
@@ -77,6 +81,9 @@ int RunConverter(int& argc, char** argv, const std::function<void(TfmMain&)>& af
         },
         [&] {
             fmMain->show();
+            if (!picture.isEmpty())
+                QTimer::singleShot(
+                    0, fmMain, [picture] { RunGuarded([&] { fmMain->OpenPicture(picture); }); });
             QApplication::exec();
         });
     fmHelp = nullptr;

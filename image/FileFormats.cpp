@@ -46,19 +46,45 @@ TFileFormatsList::TFileFormatsList() {
     Add("bmp", "Bitmaps", GraphicKind::Bitmap);
 }
 
-const TFileFormatsList& TFileFormatsList::Instance() {
-    static const TFileFormatsList list;
+TFileFormatsList& TFileFormatsList::Mutable() {
+    static TFileFormatsList list;
     return list;
 }
 
+const TFileFormatsList& TFileFormatsList::Instance() {
+    return Mutable();
+}
+
+void TFileFormatsList::RegisterFormats(const std::vector<Entry>& formats) {
+    TFileFormatsList& list = Mutable();
+    std::vector<Entry> front;
+    for (const Entry& format : formats) {
+        Entry entry = format;
+        entry.Extension = LowerCaseExtension(entry.Extension);
+        bool known = entry.Extension.empty() || list.FindEntry(entry.Extension);
+        for (const Entry& taken : front)
+            known = known || taken.Extension == entry.Extension;
+        if (!known) front.push_back(std::move(entry));
+    }
+    // Filters walk the list from its end: put them in reverse so that they
+    // are offered in the order given.
+    list.entries_.insert(list.entries_.begin(), front.rbegin(), front.rend());
+}
+
 void TFileFormatsList::Add(std::string extension, std::string description, GraphicKind kind) {
-    entries_.push_back({LowerCaseExtension(std::move(extension)), std::move(description), kind});
+    entries_.push_back(
+        {LowerCaseExtension(std::move(extension)), std::move(description), kind, {}});
+}
+
+const TFileFormatsList::Entry* TFileFormatsList::FindEntry(const std::string& extension) const {
+    const std::string lower = LowerCaseExtension(extension);
+    for (auto it = entries_.rbegin(); it != entries_.rend(); ++it)
+        if (it->Extension == lower) return &*it;
+    return nullptr;
 }
 
 std::optional<GraphicKind> TFileFormatsList::FindByExtension(const std::string& extension) const {
-    const std::string lower = LowerCaseExtension(extension);
-    for (auto it = entries_.rbegin(); it != entries_.rend(); ++it)
-        if (it->Extension == lower) return it->Kind;
+    if (const Entry* entry = FindEntry(extension)) return entry->Kind;
     return std::nullopt;
 }
 

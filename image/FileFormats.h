@@ -1,10 +1,13 @@
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "image/Graphic.h"
+#include "image/PictureCrop.h"
 
 namespace tlc {
 
@@ -18,6 +21,10 @@ struct FileFilter {
     std::string Masks;
 };
 
+// Reads a picture file of a format whose reader lives above image/ (import/).
+using GraphicFileReader =
+    std::function<std::unique_ptr<TGraphic>(const std::string& fileName, PictureCrop* crop)>;
+
 // The registered picture formats, one list for the whole process.
 class TFileFormatsList {
 public:
@@ -25,9 +32,19 @@ public:
         std::string Extension;   // without the dot, lower case
         std::string Description; // fixed at registration
         GraphicKind Kind;
+        GraphicFileReader Reader; // empty: the kind's own reader
     };
 
     static const TFileFormatsList& Instance();
+
+    // Adds formats read by other libraries, once, before the list is used on
+    // more than one thread. They go in front of the built-in four, so the
+    // filters list those four first; an extension already known is skipped.
+    static void RegisterFormats(const std::vector<Entry>& formats);
+
+    // The entry reading files with this extension (no dot, any letter case),
+    // or none. The last registered entry wins.
+    const Entry* FindEntry(const std::string& extension) const;
 
     // The kind reading files with this extension (no dot, any letter case),
     // or none. The last registered entry wins.
@@ -43,6 +60,7 @@ public:
 
 private:
     TFileFormatsList();
+    static TFileFormatsList& Mutable();
     void Add(std::string extension, std::string description, GraphicKind kind);
 
     std::vector<Entry> entries_;

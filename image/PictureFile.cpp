@@ -82,10 +82,11 @@ std::optional<GraphicKind> SniffGraphicKind(std::span<const std::uint8_t> b) {
 
 void TPicture::LoadFile(const std::string& fileName, PictureCrop* crop) {
     const std::string extension = PictureFileExtension(fileName);
-    const auto kind = TFileFormatsList::Instance().FindByExtension(extension);
-    if (!kind) throw EInvalidGraphic("Unknown picture file extension (." + extension + ")");
+    const auto* format = TFileFormatsList::Instance().FindEntry(extension);
+    if (!format) throw EInvalidGraphic("Unknown picture file extension (." + extension + ")");
     // Read fully first: a failure leaves the old graphic in place.
-    Install(ReadGraphicFile(*kind, fileName, crop));
+    Install(format->Reader ? format->Reader(fileName, crop)
+                           : ReadGraphicFile(format->Kind, fileName, crop));
 }
 
 } // namespace tlc

@@ -68,6 +68,18 @@ inline constexpr std::array<PrinterFacts, kPrinterModelCount> kPrinters = {{
     // hold no published figure, and the model table's limits stand for it.
 }};
 
+// Dots per inch each printer prints, by the same index, where its maker
+// publishes the figure; 0 where we know none (no size in millimetres is then
+// given).
+inline constexpr std::array<std::int32_t, kPrinterModelCount> kPrinterDotsPerInch = {
+    // Epson's TM-T88III technical reference (section 1.1, printing): dot
+    // density 180 x 180 dpi, so its 72 mm print width holds 512 dots.
+    180,
+    0,
+    0,
+    0,
+};
+
 inline bool IsValidPrinterIndex(int index) { return index >= 0 && index < kPrinterModelCount; }
 
 // The row of a valid index (IsValidPrinterIndex).

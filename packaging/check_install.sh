@@ -118,7 +118,9 @@ done
 
 if [ "$kind" = full ]; then
   desktop="$win/share/applications/$id.desktop"
-  grep -qx "Exec=tillora-converter" "$desktop" || fail "desktop entry Exec"
+  # One picture file as its argument, for "Open With"; the types it opens.
+  grep -qx "Exec=tillora-converter %f" "$desktop" || fail "desktop entry Exec"
+  grep -q "^MimeType=.*image/png;.*image/jpeg;" "$desktop" || fail "desktop entry MimeType"
   grep -qx "Icon=$id" "$desktop" || fail "desktop entry Icon"
   # Task bars pair the window with this entry by the id the program announces.
   LC_ALL=C grep -aqF "$id" "$win/bin/tillora-converter" || fail "tillora-converter does not announce $id"

@@ -6,9 +6,15 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSettings>
+#include <QStatusBar>
 
 #include "base/ParseInt.h"
 #include "image/Image.h"
@@ -27,7 +33,9 @@
 #include "ui_Main.h"
 
 #include "image/FileFormats.h"
+#include "import/ImportedFormats.h"
 #include "logo/SaveCommand.h"
+#include "prepare/PrepareForPrinter.h"
 
 namespace tlc {
 
@@ -48,11 +56,29 @@ void ConnectGuarded(Sender* sender, Signal signal, TfmMain* window, void (TfmMai
                      [window, handler] { RunGuarded([&] { (window->*handler)(); }); });
 }
 
+// Asks for room for the whole laid-out client area, so the window first
+// shows it all where the screen is large enough.
+class TClientScroller final : public QScrollArea {
+public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override {
+        return widget() ? widget()->minimumSize() : QScrollArea::sizeHint();
+    }
+};
+
 } // namespace
 
 TfmMain::TfmMain(QWidget* parent) : QMainWindow(parent), ui(std::make_unique<Ui::TfmMain>()) {
+    // The formats of import/ join the list before the open dialog's filter is made.
+    RegisterImportedFormats();
+    // The file dialogs would keep their state in a settings file under the
+    // user's configuration folder; this program writes nothing but logos.
+    for (const QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+        QSettings::setPath(format, QSettings::UserScope, QStringLiteral("/dev/null"));
     ui->setupUi(this);
     SetUpControls();
+    SetUpPictureMenu();
+    SetUpResizing();
     ConnectHandlers();
     FillPrinterModels();
     FormCreate();
@@ -68,10 +94,6 @@ void TfmMain::SetUpControls() {
                        static_cast<QWidget*>(ui->cbTargetPrinterType)})
         w->setFont(buttonFont);
     ui->cbTargetPrinterType->SetItemHeight(23);
-
-    // Client area 674 x 521 inside a 4-pixel border; no other size.
-    ui->centralwidget->setFixedSize(674 + 2 * 4, 521 + 2 * 4);
-    layout()->setSizeConstraint(QLayout::SetFixedSize);
 
     const struct {
         QPushButton* button;
@@ -203,19 +225,36 @@ void TfmMain::ConvertImage() {
     thresholds.Red = RedThreshold;
     thresholds.Green = GreenThreshold;
     thresholds.Blue = BlueThreshold;
-    tlc::ConvertImage(SourceImage(), TargetImage(), thresholds, limits, Geometry);
+    status_->clear();
+    status_->setToolTip(QString());
+    if (!FitToPrinter() && !Dither()) {
+        tlc::ConvertImage(SourceImage(), TargetImage(), thresholds, limits, Geometry);
+        const PictureSize size{SourceImage().Picture().Width(), SourceImage().Picture().Height()};
+        ShowConversion(size, size, false);
+        return;
+    }
+    // The command line's own preparation, so the logo is the one
+    // `tillora-logo convert --fit --dither` writes for the same file.
+    PrepareOptions options;
+    options.Fit = FitToPrinter();
+    options.Dither = Dither();
+    TImage prepared;
+    prepared.SetAutoSize(true);
+    const PreparedPicture result = LoadForPrinter(
+        prepared.Picture(),
+        [this](TPicture& p, const ImportHints& hints) { return LoadPrepared(p, hints); }, limits,
+        options);
+    // Dithered dots are black or white already; the thresholds stay unused,
+    // as the command line leaves them.
+    tlc::ConvertImage(prepared, TargetImage(), options.Dither ? Thresholds{} : thresholds, limits,
+                      Geometry);
+    ShowConversion({prepared.Picture().Width(), prepared.Picture().Height()}, result.Original,
+                   result.Scaled);
 }
 
 void TfmMain::btLoadClick() {
     if (!openPictureDialog_->Execute()) return;
     LoadPicture(openPictureDialog_->FileName());
-}
-
-void TfmMain::LoadPicture(const QString& path) {
-    // A failed load throws here and leaves picture, target and geometry alone.
-    SourceImage().Picture().LoadFile(QFile::encodeName(path).toStdString());
-    SourceImage().Repaint();
-    ConvertImage();
 }
 
 void TfmMain::btSaveClick() {
@@ -226,7 +265,13 @@ void TfmMain::btSaveClick() {
         const QStringList chosen = saveDialog_->selectedFiles();
         if (chosen.isEmpty()) return std::nullopt;
         saveFileName_ = chosen.first();
-        return QFile::encodeName(saveFileName_).toStdString();
+        const std::string path = QFile::encodeName(saveFileName_).toStdString();
+        if (IsLoadedPicture(path)) {
+            ShowInfoMessage("Unable to create the file " + path +
+                            ": it is the picture being converted, which is not overwritten");
+            return std::nullopt;
+        }
+        return path;
     };
     const auto result =
         RunSaveCommand(ui->cbTargetPrinterType->ItemIndex(),
@@ -291,6 +336,36 @@ void TfmMain::Help2Click() {
     help_->activateWindow();
 }
 
+void TfmMain::SetUpResizing() {
+    // The panes grow with the window; below the laid-out size the whole
+    // client area scrolls, so a small screen still reaches every control.
+    QWidget* central = takeCentralWidget();
+    central->setMinimumSize(674 + 2 * 4, 521 + 2 * 4);
+    auto* scroller = new TClientScroller(this);
+    scroller->setObjectName(QStringLiteral("ClientScroller"));
+    scroller->setFrameShape(QFrame::NoFrame);
+    scroller->setWidgetResizable(true);
+    scroller->setFocusPolicy(Qt::NoFocus);
+    scroller->setWidget(central);
+    setCentralWidget(scroller);
+    // Arrow keys scroll a pane that was clicked; Tab still passes it by.
+    for (QScrollArea* pane : {ui->ScrollBox1, ui->ScrollBox2})
+        pane->setFocusPolicy(Qt::ClickFocus);
+    setAcceptDrops(true);
+}
+
+void TfmMain::LayOutClientArea() {
+    const QSize client = ui->centralwidget->size() - QSize(2 * 4, 2 * 4);
+    ui->ClientArea->setGeometry(4, 4, client.width(), client.height());
+    const int dx = std::max(0, client.width() - 674);
+    const int dy = std::max(0, client.height() - 521);
+    ui->ScrollBox1->setGeometry(0, 92, 330 + dx / 2, 360 + dy);
+    ui->ScrollBox2->setGeometry(344 + dx / 2, 92, 330 + dx - dx / 2, 360 + dy);
+    ui->btLoad->move(0, 456 + dy);
+    ui->btSave->move(346 + dx / 2, 456 + dy);
+    ui->btClose->move(549 + dx, 456 + dy);
+}
+
 void TfmMain::FitScrollContent(TImageView& view) {
     // The scroll range reaches only to the image's right and bottom edges.
     if (QWidget* content = view.parentWidget()) {
@@ -304,6 +379,9 @@ void TfmMain::showEvent(QShowEvent* event) {
         shownBefore_ = true;
         if (QScreen* s = screen()) {
             const QRect area = s->availableGeometry();
+            // The laid-out size, or the screen's where that is smaller.
+            const QSize frameExtra = frameGeometry().size() - size();
+            resize(sizeHint().boundedTo(area.size() - frameExtra));
             const QSize frame = frameGeometry().size();
             move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
         }
@@ -317,6 +395,7 @@ void TfmMain::closeEvent(QCloseEvent* event) {
 }
 
 bool TfmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui->centralwidget && event->type() == QEvent::Resize) LayOutClientArea();
     if (event->type() == QEvent::ShortcutOverride) {
         // A control that wants the key (an edit box wants Ctrl+X to cut) must
         // not keep it from the menu: refuse the override for menu shortcuts.

@@ -2,18 +2,25 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include <QList>
 #include <QMainWindow>
 #include <QPointer>
 
 #include "base/Types.h"
+#include "image/Resample.h"
+#include "import/ImportedPicture.h"
+#include "logo/PrintFit.h"
 #include "logo/PrinterModels.h"
 #include "ui/OpenPictureDialog.h"
 
 class QAction;
+class QActionGroup;
 class QFileDialog;
+class QLabel;
 class QLineEdit;
 
 namespace Ui {
@@ -23,6 +30,7 @@ class TfmMain;
 namespace tlc {
 
 class TImage;
+class TPicture;
 class TImageView;
 class TPrinterCombo;
 
@@ -61,6 +69,18 @@ public:
 
     // Steps 2 to 4 of loading, after the dialog.
     void LoadPicture(const QString& path);
+    // A picture named on the command line or dropped on the window: loaded
+    // as Load does, and the save dialog then opens in its folder.
+    void OpenPicture(const QString& path);
+
+    // Picture menu: scale to what the printer holds, and dither instead of
+    // the thresholds. Both off: the thresholds alone, as always.
+    void SetFitToPrinter(bool fit);
+    void SetDither(std::optional<DitherMethod> method);
+    bool FitToPrinter() const;
+    std::optional<DitherMethod> Dither() const;
+    // The line under the panes after each conversion.
+    QString StatusText() const;
 
     // The windows opened from the Help menu; the menu's shortcuts also work
     // while the Help window has the focus.
@@ -77,9 +97,13 @@ public:
 signals:
     // The window was closed: the program ends.
     void Closed();
+    // A conversion's line was put under the panes.
+    void StatusShown(const QString& text);
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -89,6 +113,13 @@ private:
     void FillPrinterModels();
     void CorrectThreshold(QLineEdit& edit);
     void FitScrollContent(TImageView& view);
+    void SetUpPictureMenu();
+    void SetUpResizing();
+    void LayOutClientArea();
+    void PictureOptionsChanged();
+    void ShowConversion(PictureSize picture, PictureSize original, bool scaled);
+    ImportFormat LoadPrepared(TPicture& picture, const ImportHints& hints);
+    bool IsLoadedPicture(const std::string& path) const;
 
     std::unique_ptr<Ui::TfmMain> ui;
     TOpenPictureDialog* openPictureDialog_ = nullptr;
@@ -97,6 +128,14 @@ private:
     QPointer<QWidget> about_;
     QPointer<QWidget> help_;
     bool shownBefore_ = false;
+    QAction* fitToPrinter_ = nullptr;
+    QActionGroup* dithers_ = nullptr;
+    QLabel* status_ = nullptr;
+    // The loaded picture's file: its name and, for a format of import/, its
+    // bytes, which fitting decodes again at the size it needs.
+    std::string loadedFile_;
+    std::vector<std::uint8_t> loadedBytes_;
+    ImportFormat loadedFormat_ = ImportFormat::None;
 };
 
 } // namespace tlc

@@ -3,12 +3,14 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFontMetrics>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QSpacerItem>
 #include <QStringList>
 #include <QVBoxLayout>
 
@@ -27,6 +29,15 @@ std::string WithFullStop(const std::string& message) {
     return message;
 }
 
+int CaptionWidth() {
+    // The title bar's own font is the desktop's; the application font is the
+    // nearest we know. Room for the icon and the three frame buttons besides.
+    constexpr int kFrameButtons = 150;
+    return QFontMetrics(QApplication::font())
+               .horizontalAdvance(QString::fromUtf8(kApplicationTitle)) +
+           kFrameButtons;
+}
+
 namespace {
 
 void ShowErrorText(const std::string& message) {
@@ -34,6 +45,11 @@ void ShowErrorText(const std::string& message) {
                     QString::fromUtf8(WithFullStop(message)), QMessageBox::Ok);
     box.setTextFormat(Qt::PlainText); // a path with "<" must show as written
     box.setWindowModality(Qt::ApplicationModal);
+    // A short text would make the box narrower than its caption, which the
+    // title bar would then cut.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(CaptionWidth(), 0, QSizePolicy::Fixed, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
     box.exec();
 }
 
@@ -97,6 +113,11 @@ void ShowInfoMessage(const std::string& text) {
     auto* layout = new QVBoxLayout(&dialog);
     layout->addWidget(label);
     layout->addLayout(buttons);
+    // Never narrower than the caption.
+    const QMargins margins = layout->contentsMargins();
+    layout->addItem(
+        new QSpacerItem(std::min(CaptionWidth(), widest) - margins.left() - margins.right(), 0,
+                        QSizePolicy::Fixed, QSizePolicy::Minimum));
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     dialog.adjustSize();

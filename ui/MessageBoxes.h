@@ -13,6 +13,9 @@ namespace tlc {
 // An empty message stays empty.
 std::string WithFullStop(const std::string& message);
 
+// The least width of a box, so that its caption is not cut in the title bar.
+int CaptionWidth();
+
 // The error box: the message with WithFullStop, the stop icon, one OK button,
 // the application title as caption, modal for the whole application. Returns
 // when the operator has closed it.

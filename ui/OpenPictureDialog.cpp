@@ -47,6 +47,14 @@ TOpenPictureDialog::TOpenPictureDialog(QWidget* parent) : QFileDialog(parent) {
             tree->header()->resizeSection(column, kColumnWidths[column]);
 
     connect(this, &QFileDialog::currentChanged, strip_, &TPreviewStrip::ShowFile);
+    // A name typed into the name box that picks out a file previews it, as
+    // a click on it does.
+    if (auto* nameBox = findChild<QLineEdit*>(QStringLiteral("fileNameEdit")))
+        connect(nameBox, &QLineEdit::textChanged, this, [this](const QString& typed) {
+            if (typed.isEmpty()) return;
+            const QFileInfo file(directory(), typed);
+            if (file.isFile()) strip_->ShowFile(file.absoluteFilePath());
+        });
 }
 
 TOpenPictureDialog::~TOpenPictureDialog() = default;

@@ -2,13 +2,16 @@
 # End-to-end tests of the built converter: each case starts its own Xvfb and
 # drives the program with real key presses through XTEST (xdotool without
 # --window), the way a person at the keyboard would.
-#   e2e.sh CASE CONVERTER TILLORA_LOGO
+#   e2e.sh CASE CONVERTER TILLORA_LOGO [PICTURE_WRITER]
 # Exit 77 (skipped) when Xvfb or xdotool is missing.
 set -uo pipefail
 
 case_name=$1
 converter=$(realpath "$2")
 cli=$(realpath "$3")
+writer=${4:-none}
+# The same program with the scripts' hooks (here: the status line to a file).
+scripted=$(dirname "$converter")/tillora-converter-scripted
 title="Tillora Graphic Logo Converter"
 # How long (in tenths of a second) to wait for a window or the end; generous,
 # since the machine may be busy building.
@@ -58,11 +61,17 @@ write_bitmap() {
 
 # ---- the display and the program ----
 
+# Pictures of the formats beyond the bitmap need the encoders' writer.
+write_picture() {
+  [ -x "$writer" ] || { echo "SKIPPED: built without the picture libraries"; exit 77; }
+  "$writer" "$@" || fail "could not write the picture $*"
+}
+
 start_display() {
   command -v Xvfb >/dev/null || { echo "SKIPPED: Xvfb is not installed (scripts/setup.sh installs it)"; exit 77; }
   command -v xdotool >/dev/null || { echo "SKIPPED: xdotool is not installed (scripts/setup.sh installs it)"; exit 77; }
   command -v xprop >/dev/null || { echo "SKIPPED: xprop (x11-utils) is not installed (scripts/setup.sh installs it)"; exit 77; }
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
+  Xvfb -displayfd 3 -screen 0 "${screen_size:-1024x768}x24" -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
   xvfb_pid=$!
   local i
   for ((i = 0; i < patience; i++)); do
@@ -74,11 +83,13 @@ start_display() {
   export DISPLAY=":$(tr -d '\n' <"$work/display")"
 }
 
+# The program with a home and configuration folder of its own (checked to
+# stay empty by no_settings_left); extra environment settings as arguments.
 start_program() {
-  mkdir -p "$work/runtime" "$work/config"
+  mkdir -p "$work/runtime" "$work/config" "$work/home"
   chmod 700 "$work/runtime"
   (cd "$work" && exec env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY XDG_RUNTIME_DIR="$work/runtime" \
-      XDG_CONFIG_HOME="$work/config" "$converter" >"$work/program.log" 2>&1) &
+      HOME="$work/home" XDG_CONFIG_HOME="$work/config" "$@" "${program:-$converter}" >"$work/program.log" 2>&1) &
   program_pid=$!
   main_window=$(wait_window "$title") || exit 1
   focus "$main_window"
@@ -189,6 +200,11 @@ use_file_dialog() {
   key ctrl+a
   type_text "$2"
   key Return
+  # A name that completes to an existing file may leave the completion list
+  # open, which takes the first Return (as a person sees, a second one
+  # confirms).
+  sleep 0.5
+  if visible_windows | grep -qx "$dialog"; then key Return; fi
   wait_gone "$dialog"
   focus "$main_window"
 }
@@ -210,6 +226,21 @@ same_bytes() {
   done
   [ -f "$1" ] || fail "no file $1"
   cmp "$1" "$2" || fail "$1 differs from $2"
+}
+
+# Nothing but logo files under the program's home and configuration folder.
+no_settings_left() {
+  local left
+  left=$(find "$work/home" "$work/config" -type f ! -name '*.rsc')
+  [ -z "$left" ] || fail "files left behind: $left"
+}
+
+# Opens the Picture menu and picks the item with mnemonic $1.
+picture_menu() {
+  focus "$main_window"
+  key alt+p
+  sleep 0.3
+  key "$1"
 }
 
 # ---- the cases ----
@@ -317,6 +348,95 @@ damaged_file)
   use_file_dialog ctrl+s "$work/saved.rsc"
   same_bytes "$work/saved.rsc" "$work/expected.rsc"
   key ctrl+x
+  expect_exit_zero
+  ;;
+png_typed_save)
+  # A PNG with transparent and half-transparent parts, loaded by its typed
+  # path and saved: the command line's logo, byte for byte, and no settings
+  # file written.
+  write_picture png 90 60 "$work/picture.png"
+  cp "$work/picture.png" "$work/picture.orig"
+  "$cli" convert "$work/picture.png" -o "$work/expected.rsc" >/dev/null || fail "tillora-logo failed"
+  start_display
+  start_program
+  use_file_dialog ctrl+o "$work/picture.png"
+  use_file_dialog ctrl+s "$work/home/saved.rsc"
+  same_bytes "$work/home/saved.rsc" "$work/expected.rsc"
+  # Saving over the loaded picture is refused with a message.
+  use_file_dialog ctrl+s "$work/picture.png"
+  wait_count "$title" 2
+  box=$(windows_named "$title" | grep -vx "$main_window" | head -n 1)
+  focus "$box"
+  key Return
+  wait_count "$title" 1
+  cmp -s "$work/picture.png" "$work/picture.orig" || fail "the picture was overwritten"
+  focus "$main_window"
+  key ctrl+x
+  expect_exit_zero
+  no_settings_left
+  ;;
+jpeg_fit_dither)
+  # A 4000 x 3000 photo with Picture > Fit to printer and Floyd-Steinberg:
+  # the logo of `convert --fit --dither fs`.
+  write_picture jpeg 4000 3000 "$work/photo.jpg"
+  "$cli" convert "$work/photo.jpg" --fit --dither fs -o "$work/expected.rsc" >/dev/null || fail "tillora-logo failed"
+  "$cli" convert "$work/photo.jpg" -o "$work/plain.rsc" >/dev/null || fail "tillora-logo failed"
+  start_display
+  start_program
+  use_file_dialog ctrl+o "$work/photo.jpg"
+  use_file_dialog ctrl+s "$work/home/plain.rsc"
+  same_bytes "$work/home/plain.rsc" "$work/plain.rsc"
+  picture_menu f
+  picture_menu s
+  use_file_dialog ctrl+s "$work/home/fitted.rsc"
+  same_bytes "$work/home/fitted.rsc" "$work/expected.rsc"
+  key ctrl+x
+  expect_exit_zero
+  no_settings_left
+  ;;
+cut_notice)
+  # A picture larger than the printer's logo: the line under the panes says
+  # it was cut and how to scale it; with Fit on it says it was scaled.
+  write_picture png 800 700 "$work/big.png"
+  start_display
+  program=$scripted start_program TLC_STATUS_LOG="$work/status.log"
+  use_file_dialog ctrl+o "$work/big.png"
+  expected="picture 800 x 700 cut to 600 x 600 dots: Picture > Fit to printer scales it"
+  for ((i = 0; i < patience; i++)); do grep -qF "$expected" "$work/status.log" 2>/dev/null && break; sleep 0.1; done
+  grep -qF "$expected" "$work/status.log" || fail "status lines: $(cat "$work/status.log" 2>/dev/null)"
+  grep -qF "Logo 600 x 600 dots (84.7 x 84.7 mm at 180 dpi)" "$work/status.log" || fail "no size: $(cat "$work/status.log")"
+  picture_menu f
+  for ((i = 0; i < patience; i++)); do grep -qF "scaled to" "$work/status.log" && break; sleep 0.1; done
+  tail -n 1 "$work/status.log" | grep -qF "picture 800 x 700 scaled to" || fail "after Fit: $(tail -n 1 "$work/status.log")"
+  tail -n 1 "$work/status.log" | grep -qF "cut to" && fail "still cut after Fit: $(tail -n 1 "$work/status.log")"
+  note "$(tail -n 1 "$work/status.log")"
+  key ctrl+x
+  expect_exit_zero
+  ;;
+scaled_small_screen)
+  # Twice the scale on a 1280 x 1024 screen: the window fits the screen,
+  # and every menu opens from the keyboard and does its work.
+  write_bitmap "$work/picture.bmp"
+  "$cli" convert "$work/picture.bmp" --fit -o "$work/expected.rsc" >/dev/null || fail "tillora-logo failed"
+  screen_size=1280x1024 start_display
+  start_program QT_SCALE_FACTOR=2
+  read -r x y w h < <(xdotool getwindowgeometry --shell "$main_window" |
+    awk -F= '/^X=/{x=$2} /^Y=/{y=$2} /^WIDTH=/{w=$2} /^HEIGHT=/{h=$2} END{print x, y, w, h}')
+  note "main window at $x,$y size ${w}x$h"
+  # (Without a window manager the position may read a pixel or two off the edge.)
+  ((w <= 1280 && h <= 1024 && x >= -4 && y >= -4 && x + w <= 1284 && y + h <= 1028)) ||
+    fail "window $w x $h at $x,$y does not fit the screen"
+  use_file_dialog ctrl+o "$work/picture.bmp"
+  picture_menu f
+  use_file_dialog ctrl+s "$work/home/saved.rsc"
+  same_bytes "$work/home/saved.rsc" "$work/expected.rsc"
+  key alt+h a
+  about=$(wait_window "About \.\.\.") || exit 1
+  focus "$about"
+  key Return
+  wait_gone "$about"
+  focus "$main_window"
+  key alt+f x
   expect_exit_zero
   ;;
 *)

@@ -3,7 +3,10 @@
 // shortcuts and the Help and About windows.
 
 #include <algorithm>
+#include <cctype>
 #include <memory>
+
+#include <unistd.h>
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
@@ -11,6 +14,8 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDialog>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QImageWriter>
@@ -18,6 +23,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -25,11 +31,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
+#include <QUrl>
 
 #include "ExpectedLogos.h"
 #include "Sha256.h"
 #include "UiTestSupport.h"
+#include "image/FileFormats.h"
 #include "image/Image.h"
+#include "import/ImportedFormats.h"
 #include "logo/LogoFile.h"
 #include "resources/Glyphs.h"
 #include "ui/AppTitle.h"
@@ -251,15 +260,27 @@ private slots:
         QVERIFY(window->TargetImage().Picture().Graphic() == nullptr);
     }
 
-    void clientAreaIsFixed() {
+    void clientAreaGrowsWithTheWindow() {
         ShowActive();
         auto* client = Control<QWidget>("ClientArea");
         QCOMPARE(client->size(), QSize(674, 521));
         QCOMPARE(client->pos(), QPoint(4, 4));
         const QSize before = window->size();
         window->resize(before.width() + 100, before.height() + 50);
-        QCOMPARE(window->size(), before);
-        QCOMPARE(window->minimumSize(), window->maximumSize());
+        // Both panes share the new width and take the new height; the buttons
+        // stay below them, Close at the right edge.
+        QTRY_COMPARE(client->size(), QSize(774, 571));
+        QCOMPARE(Control<QWidget>("ScrollBox1")->geometry(), QRect(0, 92, 380, 410));
+        QCOMPARE(Control<QWidget>("ScrollBox2")->geometry(), QRect(394, 92, 380, 410));
+        QCOMPARE(Control<QWidget>("btLoad")->pos(), QPoint(0, 506));
+        QCOMPARE(Control<QWidget>("btSave")->pos(), QPoint(396, 506));
+        QCOMPARE(Control<QWidget>("btClose")->pos(), QPoint(649, 506));
+        // Smaller than laid out: the controls keep their places and scroll.
+        window->resize(before.width() - 200, before.height() - 150);
+        QTRY_COMPARE(client->size(), QSize(674, 521));
+        QCOMPARE(Control<QWidget>("btClose")->pos(), QPoint(549, 456));
+        window->resize(before);
+        QTRY_COMPARE(client->size(), QSize(674, 521));
     }
 
     void controlsAsLaidOut_data() {
@@ -805,6 +826,115 @@ private slots:
         QCOMPARE(boxes, 1);
     }
 
+    // Saving over the loaded picture, by its name, a hard link or a symbolic
+    // link, is refused in the information box; the picture stays whole.
+    void saveOverTheLoadedPictureRefused() {
+        ShowActive();
+        const QString picture = WriteSamplePicture(QStringLiteral("keep.bmp"));
+        const QByteArray before = test::ReadFile(picture);
+        LoadThroughDialog(picture);
+        QVERIFY(QFile::link(picture, Path(QStringLiteral("soft.bmp"))));
+        const bool hardLink =
+            ::link(QFile::encodeName(picture).constData(),
+                   QFile::encodeName(Path(QStringLiteral("hard.bmp"))).constData()) == 0;
+        QStringList names{picture, Path(QStringLiteral("soft.bmp"))};
+        if (hardLink) names << Path(QStringLiteral("hard.bmp"));
+        for (const QString& name : names) {
+            QString shown;
+            WhenModal([&](QWidget* modal) {
+                auto* dialog = qobject_cast<QFileDialog*>(modal);
+                QVERIFY(dialog);
+                WhenModal(
+                    [&](QWidget* box) {
+                        if (auto* label = box->findChild<QLabel*>(QStringLiteral("messageLabel")))
+                            shown = label->text();
+                        ClickOnlyButton(box);
+                    },
+                    dialog);
+                TypeFileName(dialog, name);
+            });
+            QTest::mouseClick(Control<QPushButton>("btSave"), Qt::LeftButton);
+            QVERIFY2(shown.endsWith(QStringLiteral(
+                         ": it is the picture being converted, which is not overwritten")),
+                     qPrintable(name + QStringLiteral(": ") + shown));
+            QCOMPARE(test::ReadFile(picture), before);
+            window->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        }
+        // Another name is written as always.
+        QString none;
+        AnswerFileDialog(Path(QStringLiteral("logo.rsc")), none);
+        QTest::mouseClick(Control<QPushButton>("btSave"), Qt::LeftButton);
+        QVERIFY(QFileInfo::exists(Path(QStringLiteral("logo.rsc"))));
+    }
+
+    // Picture menu: a dither rests the threshold boxes with a hint saying why,
+    // and the line under the panes says what was cut and what was scaled.
+    void pictureMenuDitherAndFit() {
+        ShowActive();
+        const QString path = Path(QStringLiteral("wide.bmp"));
+        QVERIFY(test::WriteFile(path, test::Bitmap24(700, 90, [](int x, int) -> std::uint32_t {
+                                    return x % 3 ? 0x808080 : 0x000000;
+                                })));
+        window->LoadPicture(path);
+        QCOMPARE(window->Geometry, (LogoGeometry{600, 96}));
+        QVERIFY2(
+            window->StatusText().contains(QStringLiteral(
+                "; picture 700 x 90 cut to 600 x 96 dots: Picture > Fit to printer scales it")),
+            qPrintable(window->StatusText()));
+        QVERIFY(window->StatusText().startsWith(
+            QStringLiteral("Logo 600 x 96 dots (84.7 x 13.5 mm at 180 dpi)")));
+
+        ChooseMenuItem("Picture1", "Atkinson1");
+        QCOMPARE(window->Dither(), std::optional(DitherMethod::Atkinson));
+        for (const char* name : {"edRedThreshold", "edGreenThreshold", "edBlueThreshold"}) {
+            QVERIFY(!Edit(name)->isEnabled());
+            QVERIFY(Edit(name)->toolTip().startsWith(
+                QStringLiteral("Not used while a dither is chosen")));
+        }
+        ChooseMenuItem("Picture1", "FitToPrinter1");
+        QVERIFY(window->FitToPrinter());
+        QVERIFY(!window->StatusText().contains(QStringLiteral("cut to")));
+        QVERIFY2(window->StatusText().contains(QStringLiteral("picture 700 x 90 scaled to ")),
+                 qPrintable(window->StatusText()));
+        // The conversion saw black and white only.
+        TCanvas& target = window->TargetImage().EnsureCanvas();
+        for (int x = 0; x < window->Geometry.Width; x += 7)
+            QVERIFY(target.ReadPixel(x, 5) == clBlack || target.ReadPixel(x, 5) == clWhite);
+
+        ChooseMenuItem("Picture1", "NoDither1");
+        ChooseMenuItem("Picture1", "FitToPrinter1");
+        QVERIFY(Edit("edRedThreshold")->isEnabled());
+        QCOMPARE(Edit("edRedThreshold")->toolTip(),
+                 QStringLiteral(
+                     "All colours where red has a lower value than this (RGB) will be added to the "
+                     "target image"));
+        QCOMPARE(window->Geometry, (LogoGeometry{600, 96}));
+    }
+
+    // A picture file dropped on the window loads as Load does; another file
+    // is not taken.
+    void droppedPictureLoads() {
+        ShowActive();
+        const QString text = Path(QStringLiteral("notes.txt"));
+        QVERIFY(test::WriteFile(text, "not a picture"));
+        const QString picture = WriteSamplePicture(QStringLiteral("dropped.bmp"));
+        for (const QString& path : {text, picture}) {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(path)});
+            const QPoint at = window->rect().center();
+            QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(window.get(), &enter);
+            QCOMPARE(enter.isAccepted(), path == picture);
+            if (!enter.isAccepted()) continue;
+            QDropEvent drop(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(window.get(), &drop);
+        }
+        QCOMPARE(window->SourceImage().Picture().Width(), 20);
+        QCOMPARE(window->Geometry, (LogoGeometry{24, 16}));
+        QCOMPARE(window->OpenPictureDialog().FileName(), picture);
+    }
+
     void ctrlXInThresholdBoxCloses() {
         ShowActive();
         QSignalSpy closed(window.get(), &TfmMain::Closed);
@@ -908,6 +1038,33 @@ private slots:
             QCOMPARE(QToolTip::text(), shown);
         }
         QToolTip::hideText();
+    }
+
+    // The open dialog offers the four built-in formats first, as always, then
+    // every format import/ reads; "All" takes every mask.
+    void openDialogOffersImportedFormatsAfterTheFour() {
+        const std::string filter = window->OpenPictureDialog().Filter();
+        const std::string four = "|Bitmaps (*.bmp)|*.bmp|Icons (*.ico)|*.ico|Enhanced Metafiles "
+                                 "(*.emf)|*.emf|Metafiles (*.wmf)|*.wmf|";
+        const std::size_t afterAll = filter.find(four);
+        QVERIFY2(afterAll != std::string::npos, filter.c_str());
+        const std::string all = filter.substr(0, afterAll);
+        QVERIFY2(all.rfind("All (*.bmp;*.ico;*.emf;*.wmf;", 0) == 0, all.c_str());
+        for (const ImportedFormatInfo& format : ImportedFormats())
+            for (std::string_view extension : format.Extensions) {
+                const std::string mask = "*." + std::string(extension);
+                QVERIFY2(all.find(mask) != std::string::npos, mask.c_str());
+                const std::string pair =
+                    std::string(format.Description) + " (" + mask + ")|" + mask;
+                QVERIFY2(filter.find(pair, afterAll + four.size()) != std::string::npos,
+                         pair.c_str());
+                // LoadFile knows the extension, in any letter case.
+                std::string upper(extension);
+                for (char& c : upper)
+                    c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+                QVERIFY(TFileFormatsList::Instance().FindByExtension(upper) == GraphicKind::Bitmap);
+            }
+        QVERIFY(!TFileFormatsList::Instance().FindByExtension("xyz"));
     }
 
     void nameFiltersInQtForm() {

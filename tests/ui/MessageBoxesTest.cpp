@@ -51,6 +51,7 @@ private slots:
     void infoBox_data();
     void infoBox();
     void infoBoxWrapsLongText();
+    void shortTextBoxesAsWideAsTheirCaption();
 };
 
 void MessageBoxesTest::fullStop_data() {
@@ -239,6 +240,30 @@ void MessageBoxesTest::infoBoxWrapsLongText() {
     QVERIFY2(labelWidth <= halfScreen,
              qPrintable(QString("%1 > %2").arg(labelWidth).arg(halfScreen)));
     QVERIFY2(labelHeight >= 2 * lineHeight, "the text was not wrapped onto several lines");
+}
+
+// A box with a short text is still as wide as its caption needs, for both
+// the error box and the information box.
+void MessageBoxesTest::shortTextBoxesAsWideAsTheirCaption() {
+    const int caption = QFontMetrics(QApplication::font())
+                            .horizontalAdvance(QString::fromUtf8(tlc::kApplicationTitle));
+    for (bool error : {true, false}) {
+        int width = 0;
+        BoxDriver driver([&](QWidget* widget) {
+            width = widget->width();
+            QTest::keyClick(widget, Qt::Key_Return);
+        });
+        if (error)
+            tlc::ReportException(tlc::Exception("x"));
+        else
+            tlc::ShowInfoMessage("x");
+        QVERIFY(driver.sawBox);
+        QVERIFY2(width >= tlc::CaptionWidth() && tlc::CaptionWidth() > caption,
+                 qPrintable(QStringLiteral("%1 box %2 wide, caption %3")
+                                .arg(error ? "error" : "info")
+                                .arg(width)
+                                .arg(caption)));
+    }
 }
 
 QTEST_MAIN(MessageBoxesTest)

@@ -392,6 +392,23 @@ private slots:
         QCOMPARE(saveFolder, QDir(Path(QStringLiteral("other"))).absolutePath());
     }
 
+    // A name typed into the name box that picks out a file previews it before
+    // Enter, as a click on it does.
+    void typedNamePreviews() {
+        WriteBitmap(QStringLiteral("typed.bmp"), 64, 48);
+        ShowActive();
+        Strip shown;
+        OpenDialog([&](TOpenPictureDialog* d) {
+            for (const QChar c : QStringLiteral("typed.bmp"))
+                QTest::keyClick(KeyTarget(), c.toLatin1());
+            QTRY_COMPARE(d->PictureLabel().text(), QStringLiteral(" (64x48)"));
+            shown = StripOf(*d);
+        });
+        QVERIFY(shown.button);
+        QCOMPARE(shown.caption, QString());
+        QCOMPARE(shown.width, 64);
+    }
+
     // A box whose content fails to draw says so in its caption and raises nothing.
     void drawingFailureShowsInvalidImage() {
         TSilentPaintPanel panel;
