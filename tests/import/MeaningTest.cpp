@@ -183,6 +183,8 @@ TEST(PictureMeaning, EveryExifOrientationComesOutUpright) {
             crop.Height = 6;
             hints.Crop = &crop;
             ExpectPicture(*DecodeImportedPicture(c.file, hints), upright, c.tolerance, 10, 6);
+            EXPECT_EQ(crop.PictureWidth, upright.w);
+            EXPECT_EQ(crop.PictureHeight, upright.h);
         }
     }
 }
