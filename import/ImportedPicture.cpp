@@ -75,10 +75,22 @@ std::shared_ptr<TBitmapImage> DecodeImportedPicture(std::span<const std::uint8_t
     ImportHints asked = hints;
     asked.Metadata = &metadata;
     const int orientation = metadata.Orientation;
+    const bool swaps = SwapsAxes(orientation);
+    PictureCrop stored;
     if (orientation != 1) {
-        // The corner the picture shows top left is not the stored top left.
-        asked.Crop = nullptr;
-        if (SwapsAxes(orientation) && hints.ScaledSize)
+        if (hints.Crop) {
+            // The corner shown top left lies at another corner of the stored
+            // picture: of the stored part the reader can keep (its top rows,
+            // its left columns), only what borders that corner is cut.
+            const bool left = orientation == 4 || orientation == 5 || orientation == 6;
+            const bool top = orientation == 2 || orientation == 5 || orientation == 8;
+            const std::int32_t across = swaps ? hints.Crop->Height : hints.Crop->Width;
+            const std::int32_t down = swaps ? hints.Crop->Width : hints.Crop->Height;
+            if (left) stored.Width = across;
+            if (top) stored.Height = down;
+            asked.Crop = &stored;
+        }
+        if (swaps && hints.ScaledSize)
             asked.ScaledSize = [&](std::int32_t w, std::int32_t h) {
                 const auto [sw, sh] = hints.ScaledSize(h, w);
                 return std::pair{sh, sw};
@@ -95,6 +107,10 @@ std::shared_ptr<TBitmapImage> DecodeImportedPicture(std::span<const std::uint8_t
         if (!profile.empty()) profileApplied = import::ConvertToSrgb(*raster, profile);
     }
     raster = import::Orient(std::move(raster), orientation);
+    if (asked.Crop == &stored && stored.PictureWidth > 0) {
+        hints.Crop->PictureWidth = swaps ? stored.PictureHeight : stored.PictureWidth;
+        hints.Crop->PictureHeight = swaps ? stored.PictureWidth : stored.PictureHeight;
+    }
     if (hints.Notes) {
         hints.Notes->Orientation = orientation;
         hints.Notes->ProfileApplied = profileApplied;

@@ -59,8 +59,8 @@ struct ImportHints {
 // Decodes a picture of one of the formats into a 24-bit raster, rows top
 // first, with transparent and partly transparent pixels composed over white,
 // its colours turned to sRGB by its colour profile and turned the way its
-// orientation says (a crop is then not asked of the reader, as the kept
-// corner would be another one). A damaged file raises EInvalidGraphic "<format> file damaged: <what>";
+// orientation says (of a crop, the reader is asked for what it can keep of
+// the stored corner that becomes the top-left one). A damaged file raises EInvalidGraphic "<format> file damaged: <what>";
 // a picture above the raster cap raises EOutOfResources naming the format and
 // size, before its raster is allocated.
 std::shared_ptr<TBitmapImage> DecodeImportedPicture(std::span<const std::uint8_t> bytes,

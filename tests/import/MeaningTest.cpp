@@ -183,6 +183,8 @@ TEST(PictureMeaning, EveryExifOrientationComesOutUpright) {
             crop.Height = 6;
             hints.Crop = &crop;
             ExpectPicture(*DecodeImportedPicture(c.file, hints), upright, c.tolerance, 10, 6);
+            EXPECT_EQ(crop.PictureWidth, upright.w);
+            EXPECT_EQ(crop.PictureHeight, upright.h);
         }
     }
 }
@@ -323,6 +325,18 @@ TEST(PictureMeaning, EmbeddedProfilesGiveTheColourManagedColours) {
         ExpectColours(*DecodeImportedPicture(AdobeRgbPicture(format), hints), kAdobeRgbAsSrgb, 8, 8, tolerance);
         EXPECT_TRUE(notes.ProfileApplied);
     }
+
+    // Without a profile the inks are laid on white paper, read inverted only
+    // under Adobe's marker: both files show the same colours.
+    const auto adobeInks = DecodeImportedPicture(CmykJpeg(64, 8, kInks, true));
+    const auto plainInks = DecodeImportedPicture(CmykJpeg(64, 8, kInks, false));
+    for (int i = 0; i < 8; ++i) {
+        const TColor adobe = adobeInks->GetPixel(i * 8 + 4, 4), plain = plainInks->GetPixel(i * 8 + 4, 4);
+        EXPECT_NEAR(RedOf(plain), RedOf(adobe), 2) << i;
+        EXPECT_NEAR(GreenOf(plain), GreenOf(adobe), 2) << i;
+        EXPECT_NEAR(BlueOf(plain), BlueOf(adobe), 2) << i;
+    }
+    EXPECT_EQ(plainInks->GetPixel(4, 4), clWhite); // no ink is paper
 
     if (!std::filesystem::exists(kCmykProfile)) GTEST_SKIP() << "no CMYK profile at " << kCmykProfile;
     const Bytes profile = FileBytes(kCmykProfile);
