@@ -9,6 +9,7 @@
 
 #include "base/Exceptions.h"
 #include "image/PixelBuffer.h"
+#include "image/RowScaler.h"
 #include "import/CodecLibraries.h"
 #include "import/ImportSupport.h"
 #include "import/ImportedPicture.h"
@@ -41,10 +42,8 @@ void CheckDecode(tjhandle handle, int status) {
 // The smallest scaled DCT size that is still at least twice the size the
 // picture will be averaged down to, so that the final filter still does most
 // of the work in linear light.
-tjscalingfactor ChooseScale(int width, int height, const ImportHints& hints) {
+tjscalingfactor ChooseScale(int width, int height, std::int32_t tw, std::int32_t th) {
     tjscalingfactor best{1, 1};
-    if (!hints.ScaledSize) return best;
-    const auto [tw, th] = hints.ScaledSize(width, height);
     if (tw <= 0 || th <= 0 || tw >= width || th >= height) return best;
     int count = 0;
     const tjscalingfactor* factors = Jpeg().tjGetScalingFactors(&count);
@@ -60,6 +59,37 @@ tjscalingfactor ChooseScale(int width, int height, const ImportHints& hints) {
     return best;
 }
 
+// Adobe's inverted CMYK (255: no ink) as blue, green, red.
+void CmykToBgr(const std::uint8_t* p, std::uint8_t* out, int width) {
+    for (int x = 0; x < width; ++x, p += 4, out += 3) {
+        const unsigned k = p[3];
+        out[0] = static_cast<std::uint8_t>((p[2] * k + 127) / 255);
+        out[1] = static_cast<std::uint8_t>((p[1] * k + 127) / 255);
+        out[2] = static_cast<std::uint8_t>((p[0] * k + 127) / 255);
+    }
+}
+
+// The picture decoded by the scaled DCT row by row into the scaler: neither
+// it nor the DCT-scaled picture is ever held whole.
+std::shared_ptr<TBitmapImage> ScaleRows(const LibjpegLibrary& lib, std::span<const std::uint8_t> bytes,
+                                        tjscalingfactor scale, int w, int h, import::KeptSize target,
+                                        bool cmyk) {
+    RowScaler scaler(w, h, std::min(target.Width, w), std::min(target.Height, h));
+    std::vector<std::uint8_t> bgr(cmyk ? static_cast<std::size_t>(w) * 3 : 0);
+    import::JpegRowRequest request;
+    request.ScaleNum = static_cast<unsigned>(scale.num);
+    request.ScaleDenom = static_cast<unsigned>(scale.denom);
+    request.Cmyk = cmyk;
+    request.Row = [&](const std::uint8_t* pixels) {
+        if (!cmyk) return scaler.AddRow(pixels, 3);
+        CmykToBgr(pixels, bgr.data(), w);
+        scaler.AddRow(bgr.data(), 3);
+    };
+    import::ReadJpegRows(lib, bytes, request);
+    if (!scaler.Done()) import::Damaged("JPEG", "the picture data ends early");
+    return scaler.Result();
+}
+
 } // namespace
 
 std::shared_ptr<TBitmapImage> DecodeJpegFile(std::span<const std::uint8_t> bytes,
@@ -70,37 +100,35 @@ std::shared_ptr<TBitmapImage> DecodeJpegFile(std::span<const std::uint8_t> bytes
     if (Jpeg().tjDecompressHeader3(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()),
                             &width, &height, &subsampling, &colourspace) != 0)
         import::Damaged("JPEG", Jpeg().tjGetErrorStr2(handle.get()));
+    const bool cmyk = colourspace == TJCS_CMYK || colourspace == TJCS_YCCK;
+    tjscalingfactor scale{1, 1};
+    if (const auto target = import::ScaledSize("JPEG", width, height, hints.Crop)) {
+        scale = ChooseScale(width, height, target->Width, target->Height);
+        if (const LibjpegLibrary* lib = Libjpeg())
+            return ScaleRows(*lib, bytes, scale, TJSCALED(width, scale), TJSCALED(height, scale), *target, cmyk);
+    }
     // Hostile sizes are refused on the full size, before any decoding.
     import::CheckBuffer("JPEG", width, height, 3);
 
-    const tjscalingfactor scale = ChooseScale(width, height, hints);
     const int w = TJSCALED(width, scale), h = TJSCALED(height, scale);
     const import::KeptSize kept = import::KeptPart(width, height, hints.Crop);
     const int keptWidth = std::min(w, kept.Width), keptHeight = std::min(h, kept.Height);
     auto raster = import::NewRaster("JPEG", keptWidth, keptHeight);
 
-    if (colourspace == TJCS_CMYK || colourspace == TJCS_YCCK) {
+    if (cmyk) {
         // TurboJPEG gives CMYK as Adobe writes it, inverted: 255 is no ink.
         import::CheckBuffer("JPEG", w, h, 4);
-        std::vector<std::uint8_t> cmyk;
+        std::vector<std::uint8_t> inks;
         try {
-            cmyk.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
+            inks.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
         } catch (const std::bad_alloc&) {
             throw EOutOfResources();
         }
         CheckDecode(handle.get(),
                     Jpeg().tjDecompress2(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()),
-                                  cmyk.data(), w, 0, h, TJPF_CMYK, kFlags));
-        for (int y = 0; y < keptHeight; ++y) {
-            const std::uint8_t* p = cmyk.data() + static_cast<std::size_t>(y) * w * 4;
-            std::uint8_t* out = raster->Row(y);
-            for (int x = 0; x < keptWidth; ++x, p += 4, out += 3) {
-                const unsigned k = p[3];
-                out[0] = static_cast<std::uint8_t>((p[2] * k + 127) / 255);
-                out[1] = static_cast<std::uint8_t>((p[1] * k + 127) / 255);
-                out[2] = static_cast<std::uint8_t>((p[0] * k + 127) / 255);
-            }
-        }
+                                  inks.data(), w, 0, h, TJPF_CMYK, kFlags));
+        for (int y = 0; y < keptHeight; ++y)
+            CmykToBgr(inks.data() + static_cast<std::size_t>(y) * w * 4, raster->Row(y), keptWidth);
         return raster;
     }
     // Straight into the raster: its rows are blue, green, red, as TJPF_BGR.
