@@ -135,7 +135,7 @@ std::shared_ptr<TBitmapImage> ScaleRows(const BitmapHeader& h, TRasterFormat for
     RowScaler scaler(h.Width, h.AbsHeight(), width, height);
     std::vector<std::uint8_t> bgr;
     try {
-        bgr.resize(static_cast<std::size_t>(h.Width) * 4);
+        bgr.resize(static_cast<std::size_t>(h.Width) * 3);
     } catch (const std::bad_alloc&) {
         throw EOutOfResources();
     }

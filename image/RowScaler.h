@@ -8,10 +8,11 @@
 
 namespace tlc {
 
-// Widest and tallest picture scaled row by row: a row of it in 32 bits is
-// 16 MiB, and even a picture whose rows are all alike takes little time.
-// Larger ones are refused for scaling.
-inline constexpr std::int64_t kMaxScaledSide = std::int64_t{1} << 22;
+// Widest and tallest picture scaled row by row (524,288 pixels): a row of it
+// in 32 bits is 2 MiB, and even a picture whose rows are all alike, each
+// added to the result on its own, takes well under a second. Larger ones
+// are refused for scaling.
+inline constexpr std::int64_t kMaxScaledSide = std::int64_t{1} << 19;
 // Most pixels a reader decodes one by one only to scale them down (16384 x
 // 16384): beyond this the work, not the memory, is what a small file could
 // make unbounded.

@@ -28,8 +28,9 @@ namespace fs = std::filesystem;
 // Address space for the program: its code, libraries and a few rows.
 constexpr int kLimitKiB = 128 * 1024;
 
-std::vector<std::uint8_t> Bitmap(std::int32_t width, std::int32_t height, int bitCount, std::uint32_t compression,
-                                 std::vector<TColor> table, std::vector<std::uint8_t> pixels) {
+[[maybe_unused]] std::vector<std::uint8_t> Bitmap(std::int32_t width, std::int32_t height, int bitCount,
+                                                  std::uint32_t compression, std::vector<TColor> table,
+                                                  std::vector<std::uint8_t> pixels) {
     test::BitmapLayout layout;
     layout.Width = width;
     layout.Height = height;
