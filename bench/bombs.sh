@@ -9,9 +9,9 @@
 # Each case runs RUNS times (default 3) under an address-space limit of 4 GiB
 # (so that a runaway allocation fails instead of taking the machine) and a
 # time limit of 60 s; the table shows the median time, the largest peak RSS,
-# the exit status and the first line of standard error. The JPEG needs gm
-# (GraphicsMagick) to be written, only for this measurement; without it that
-# case is left out.
+# the exit status and the first line of standard error. The JPEG and the WebP
+# need gm (GraphicsMagick) to be written, only for this measurement; without
+# it those cases are left out.
 set -euo pipefail
 target=${1:-build}
 runs=${2:-3}
@@ -25,6 +25,8 @@ trap 'rm -rf "$scratch"' EXIT
 python3 "$here/make_bombs.py" "$scratch" big
 if command -v gm >/dev/null; then
     gm convert -size 12000x9000 gradient:white-black -quality 90 "$scratch/big-12000x9000.jpg"
+    # A flat lossless WebP of 8000 x 8000: a few KB.
+    gm convert -size 8000x8000 xc:white -define webp:lossless=true "$scratch/white-8000.webp"
 fi
 
 # One case: a label, the standard input, then the command line (after the
@@ -52,7 +54,8 @@ measure() {
 cd "$scratch"
 echo "program: $program"
 printf '%-44s %10s %12s  %-8s %s\n' case time "peak RSS" status "first line of standard error"
-for f in wide-1bit.bmp square-24bit.bmp huge-1bit.bmp rle8-1k.bmp screen-35.gif white-1bit-9000.png; do
+for f in wide-1bit.bmp square-24bit.bmp huge-1bit.bmp rle8-1k.bmp screen-35.gif white-1bit-9000.png white-8000.webp; do
+    [ -f "$f" ] || continue
     size=$(stat -c %s "$f")
     # info reads the whole picture, as the window does.
     measure "info $f ($size B)" /dev/null info "$f"
