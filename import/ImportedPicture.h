@@ -23,14 +23,17 @@ ImportFormat SniffImportFormat(std::span<const std::uint8_t> head);
 // "PNG", "JPEG", "GIF", "WebP".
 const char* ImportFormatName(ImportFormat format);
 
-// What the caller will do with the picture.
+// What the caller will do with the picture. A reader that can decode at a
+// reduced size for free (JPEG's scaled DCT) may do so when it still gives at
+// least twice the size the caller will scale down to.
 struct ImportHints {
+    // Given the picture's size, the size it will be scaled down to; unset:
+    // full size wanted.
+    std::function<std::pair<std::int32_t, std::int32_t>(std::int32_t, std::int32_t)> ScaledSize;
     // Set: only the picture's top-left part is wanted (see PictureCrop); the
     // readers stop after its last row and keep only its columns. With its
     // ScaleTo set, the picture is wanted scaled down instead: the PNG, JPEG
-    // and GIF readers scale it row by row as they decode (JPEG first by its
-    // scaled DCT to no less than twice the size asked, which ScaleDown then
-    // averages down as it would the whole picture).
+    // and GIF readers scale it row by row as they decode.
     PictureCrop* Crop = nullptr;
 };
 

@@ -42,8 +42,10 @@ void CheckDecode(tjhandle handle, int status) {
 // The smallest scaled DCT size that is still at least twice the size the
 // picture will be averaged down to, so that the final filter still does most
 // of the work in linear light.
-tjscalingfactor ChooseScale(int width, int height, std::int32_t tw, std::int32_t th) {
+tjscalingfactor ChooseScale(int width, int height, const ImportHints& hints) {
     tjscalingfactor best{1, 1};
+    if (!hints.ScaledSize) return best;
+    const auto [tw, th] = hints.ScaledSize(width, height);
     if (tw <= 0 || th <= 0 || tw >= width || th >= height) return best;
     int count = 0;
     const tjscalingfactor* factors = Jpeg().tjGetScalingFactors(&count);
@@ -101,12 +103,10 @@ std::shared_ptr<TBitmapImage> DecodeJpegFile(std::span<const std::uint8_t> bytes
                             &width, &height, &subsampling, &colourspace) != 0)
         import::Damaged("JPEG", Jpeg().tjGetErrorStr2(handle.get()));
     const bool cmyk = colourspace == TJCS_CMYK || colourspace == TJCS_YCCK;
-    tjscalingfactor scale{1, 1};
-    if (const auto target = import::ScaledSize("JPEG", width, height, hints.Crop)) {
-        scale = ChooseScale(width, height, target->Width, target->Height);
+    const tjscalingfactor scale = ChooseScale(width, height, hints);
+    if (const auto target = import::ScaledSize("JPEG", width, height, hints.Crop))
         if (const LibjpegLibrary* lib = Libjpeg())
             return ScaleRows(*lib, bytes, scale, TJSCALED(width, scale), TJSCALED(height, scale), *target, cmyk);
-    }
     // Hostile sizes are refused on the full size, before any decoding.
     import::CheckBuffer("JPEG", width, height, 3);
 

@@ -22,13 +22,16 @@ PreparedPicture LoadForPrinter(TPicture& picture, const PictureLoader& load, con
     ImportHints hints;
     PictureCrop crop;
     if (options.Fit) {
-        // The readers scale row by row as they decode, so that a picture
-        // too large to hold still fits; one that cannot gives it whole.
-        crop.ScaleTo = [&](std::int32_t w, std::int32_t h) {
+        // Kept from the full size, so that a reader that decodes smaller
+        // still ends at the size the full picture fits to.
+        hints.ScaledSize = [&](std::int32_t w, std::int32_t h) {
             result.Original = {w, h};
             target = FitPictureSize(w, h, limits, options.MaxWidth);
             return std::pair{std::min(target->Width, w), std::min(target->Height, h)};
         };
+        // The readers scale row by row as they decode, so that a picture
+        // too large to hold still fits; one that cannot gives it whole.
+        crop.ScaleTo = hints.ScaledSize;
         hints.Crop = &crop;
     } else if (limits.MaxWidth > 0 && limits.MaxHeight > 0) {
         // Without scaling or dithering the conversion reads no dot beyond
