@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <ostream>
 
 #include "cli/Commands.h"
@@ -50,7 +51,16 @@ int Info(const std::vector<std::string>& args, std::istream& in, std::ostream& o
     TPicture pic;
     ImportFormat format = ImportFormat::None;
     ImportNotes notes;
+    // Read as convert reads it: no dot beyond the largest logo is needed,
+    // so a huge picture is neither decoded nor held whole.
+    PictureCrop crop;
+    crop.Width = crop.Height = 1;
+    for (int i = 0; i < kPrinterModelCount; ++i) {
+        crop.Width = std::max(crop.Width, LimitsOf(i).MaxWidth);
+        crop.Height = std::max(crop.Height, LimitsOf(i).MaxHeight);
+    }
     ImportHints hints;
+    hints.Crop = &crop;
     hints.Notes = &notes;
     try {
         format = LoadPicture(pic, parsed.Operands[0], in, hints);
@@ -58,11 +68,13 @@ int Info(const std::vector<std::string>& args, std::istream& in, std::ostream& o
         ReportFailure(err, picture, e.Message());
         return 1;
     }
+    const std::int32_t width = crop.PictureWidth > 0 ? crop.PictureWidth : pic.Width();
+    const std::int32_t height = crop.PictureWidth > 0 ? crop.PictureHeight : pic.Height();
     const TGraphic* g = pic.Graphic();
     out << "Picture: " << Printable(picture) << '\n';
     if (format != ImportFormat::None) {
         out << "Kind: " << ImportFormatName(format) << " picture (read by the command line only)\n";
-        out << "Width: " << pic.Width() << "\nHeight: " << pic.Height() << '\n';
+        out << "Width: " << width << "\nHeight: " << height << '\n';
         out << "Orientation: " << notes.Orientation << " (" << OrientationName(notes.Orientation) << ")\n";
         out << "Colour profile: " << (notes.ProfileApplied ? "embedded, turned to sRGB" : "none (sRGB)") << '\n';
         if (notes.Frames > 1)
@@ -71,7 +83,7 @@ int Info(const std::vector<std::string>& args, std::istream& in, std::ostream& o
     case GraphicKind::Bitmap: {
         const TBitmapImage& im = static_cast<const TBitmap*>(g)->Image();
         out << "Kind: bitmap\n";
-        out << "Width: " << pic.Width() << "\nHeight: " << pic.Height() << '\n';
+        out << "Width: " << width << "\nHeight: " << height << '\n';
         out << "Bits per pixel: " << im.FileBitCount << " in the file, " << im.BitCount()
             << " as held\n";
         out << "Colour table: " << im.ColourTable().size() << " entries\n";
@@ -81,22 +93,22 @@ int Info(const std::vector<std::string>& args, std::istream& in, std::ostream& o
     }
     case GraphicKind::Icon:
         out << "Kind: icon (shown, not converted)\n";
-        out << "Width: " << pic.Width() << "\nHeight: " << pic.Height() << '\n';
+        out << "Width: " << width << "\nHeight: " << height << '\n';
         break;
     case GraphicKind::Metafile: {
         const TMetafileImage& im = static_cast<const TMetafile*>(g)->Image();
         out << "Kind: " << (im.Enhanced ? "enhanced metafile" : "Windows metafile")
             << " (shown, not converted)\n";
-        out << "Width: " << pic.Width() << "\nHeight: " << pic.Height() << '\n';
+        out << "Width: " << width << "\nHeight: " << height << '\n';
         break;
     }
     }
     out << "Logo size by printer:\n";
     for (int i = 0; i < kPrinterModelCount; ++i) {
-        const LogoGeometry geometry = FitGeometry(pic.Width(), pic.Height(), LimitsOf(i));
+        const LogoGeometry geometry = FitGeometry(width, height, LimitsOf(i));
         out << "  " << i << "  " << Printer(i).Name << ": "
             << DescribeDots(geometry) << '\n';
-        WarnOfPrintWidth(err, picture, i, geometry.Width, pic.Width());
+        WarnOfPrintWidth(err, picture, i, geometry.Width, width);
     }
     if (g->Kind() != GraphicKind::Bitmap)
         out << "Only bitmaps can be converted.\n";

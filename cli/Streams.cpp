@@ -1,6 +1,9 @@
 #include "cli/Streams.h"
 
+#include <functional>
 #include <istream>
+#include <new>
+#include <span>
 #include <ostream>
 
 #include "base/Exceptions.h"
@@ -45,16 +48,41 @@ std::string DisplayName(const std::string& name, const char* stdioName) {
 
 namespace {
 
-// Standard input read whole, under the same cap as a picture file.
-std::vector<std::uint8_t> ReadAll(std::istream& in) {
-    std::vector<std::uint8_t> bytes;
-    char chunk[1 << 16];
-    while (in.read(chunk, sizeof chunk) || in.gcount() > 0) {
-        bytes.insert(bytes.end(), chunk, chunk + in.gcount());
-        if (bytes.size() > kMaxPictureFileBytes) throw EOutOfResources();
+EInvalidGraphic NoPicture() {
+    return EInvalidGraphic("Standard input holds no bitmap, icon or metafile");
+}
+
+// Standard input read whole, under the same cap as a picture file, in blocks
+// joined once at the end: a growing buffer would double past the cap and
+// hold its old bytes beside the new while it moves. `checkHead`, when given,
+// sees the first kHeadBytes (or all, when fewer) as soon as they are in, so
+// that an endless stream of something else is refused at once.
+constexpr std::size_t kHeadBytes = 64 * 1024;
+std::vector<std::uint8_t> ReadAll(std::istream& in,
+                                  const std::function<void(std::span<const std::uint8_t>)>& checkHead = {}) {
+    constexpr std::size_t kBlock = std::size_t{1} << 20;
+    try {
+        std::vector<std::vector<std::uint8_t>> blocks;
+        std::size_t total = 0;
+        for (std::size_t size = kHeadBytes; in; size = kBlock) {
+            std::vector<std::uint8_t>& block = blocks.emplace_back(size);
+            in.read(reinterpret_cast<char*>(block.data()), static_cast<std::streamsize>(size));
+            block.resize(static_cast<std::size_t>(in.gcount()));
+            total += block.size();
+            if (total > kMaxPictureFileBytes) throw EOutOfResources();
+            if (blocks.size() == 1 && checkHead) checkHead(block);
+        }
+        if (in.bad()) throw EReadError("Stream read error");
+        std::vector<std::uint8_t> bytes;
+        bytes.reserve(total);
+        for (std::vector<std::uint8_t>& block : blocks) {
+            bytes.insert(bytes.end(), block.begin(), block.end());
+            std::vector<std::uint8_t>().swap(block);
+        }
+        return bytes;
+    } catch (const std::bad_alloc&) {
+        throw EOutOfResources();
     }
-    if (in.bad()) throw EReadError("Stream read error");
-    return bytes;
 }
 
 } // namespace
@@ -62,11 +90,13 @@ std::vector<std::uint8_t> ReadAll(std::istream& in) {
 ImportFormat LoadPicture(TPicture& picture, const std::string& name, std::istream& in,
                          const ImportHints& hints) {
     if (name != kStdio) return LoadPictureByContent(picture, name, hints);
-    const std::vector<std::uint8_t> bytes = ReadAll(in);
+    const std::vector<std::uint8_t> bytes = ReadAll(in, [](std::span<const std::uint8_t> head) {
+        if (SniffImportFormat(head) == ImportFormat::None && !SniffGraphicKind(head)) throw NoPicture();
+    });
     if (const ImportFormat format = InstallImportedPicture(picture, bytes, hints); format != ImportFormat::None)
         return format;
     const auto kind = SniffGraphicKind(bytes);
-    if (!kind) throw EInvalidGraphic("Standard input holds no bitmap, icon or metafile");
+    if (!kind) throw NoPicture();
     picture.Install(DecodeGraphic(*kind, bytes, hints.Crop));
     return ImportFormat::None;
 }

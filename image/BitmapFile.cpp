@@ -8,6 +8,7 @@
 #include "base/Exceptions.h"
 #include "image/BitmapHeader.h"
 #include "image/FileBytes.h"
+#include "image/RowScaler.h"
 #include "image/RunLengthDecoder.h"
 
 namespace tlc {
@@ -125,6 +126,83 @@ PixelBuffer ReadRows(const BitmapHeader& h, const TRasterFormat& format, std::si
     return pixels;
 }
 
+// The picture scaled down to width x height row by row (RowScaler), top row
+// first, never held whole: rows the file does not supply are 0, and a run of
+// equal rows is narrowed once.
+std::shared_ptr<TBitmapImage> ScaleRows(const BitmapHeader& h, TRasterFormat format, std::size_t total,
+                                        PixelSource& source, std::int32_t width, std::int32_t height) {
+    const std::size_t absHeight = static_cast<std::size_t>(h.AbsHeight());
+    RowScaler scaler(h.Width, h.AbsHeight(), width, height);
+    std::vector<std::uint8_t> bgr;
+    try {
+        bgr.resize(static_cast<std::size_t>(h.Width) * 3);
+    } catch (const std::bad_alloc&) {
+        throw EOutOfResources();
+    }
+    // A row's pixels as blue, green, red (and 0), whatever the file's format.
+    const auto add = [&](const TBitmapImage& rows, std::int32_t y) {
+        if (rows.BitCount() == 24) return scaler.AddRow(rows.Row(y), 3);
+        std::uint8_t* p = bgr.data();
+        for (std::int32_t x = 0; x < rows.Width(); ++x, p += 3) {
+            const TColor c = rows.GetPixel(x, y);
+            p[0] = static_cast<std::uint8_t>(BlueOf(c));
+            p[1] = static_cast<std::uint8_t>(GreenOf(c));
+            p[2] = static_cast<std::uint8_t>(RedOf(c));
+        }
+        scaler.AddRow(bgr.data(), 3);
+    };
+
+    if (h.RunLength()) {
+        const std::size_t imageSize =
+            h.SizeImage != 0 ? h.SizeImage : RowStride(h.Width, h.BitCount) * absHeight;
+        const std::span<const std::uint8_t> file = source.Whole();
+        const std::size_t n = std::min(imageSize, total - h.PixelsAt);
+        const PaletteBGRX palette = MakePalette(h.Table);
+        RunLengthDecoder decoder(file.subspan(h.PixelsAt, n), h.Compression == BI_RLE4, palette, h.Width,
+                                 h.AbsHeight(), h.AbsHeight());
+        // Held as the window holds it: 32 bits, no table.
+        TRasterFormat held;
+        held.Width = h.Width;
+        held.Height = -1;
+        auto zero = TBitmapImage::Create(held);
+        decoder.DecodeBlocks([&](const std::uint8_t* rows, std::int64_t count) {
+            if (!rows) {
+                add(*zero, 0);
+                scaler.RepeatRow(count - 1);
+                return;
+            }
+            // The rows as a raster of their own, read as the held picture would be.
+            for (std::int64_t k = 0; k < count; ++k) {
+                std::memcpy(zero->Row(0), rows + static_cast<std::size_t>(k) * zero->Stride(), zero->Stride());
+                add(*zero, 0);
+            }
+            std::memset(zero->Row(0), 0, zero->Stride());
+        });
+        return scaler.Result();
+    }
+
+    const std::size_t stride = RowStride(h.Width, h.BitCount);
+    const std::size_t imageSize = h.SizeImage != 0 ? h.SizeImage : stride * absHeight;
+    const std::size_t n = std::min({imageSize, total - h.PixelsAt, stride * absHeight});
+    const std::size_t fullRows = n / stride, partial = n % stride;
+    format.Height = -1;
+    auto row = TBitmapImage::Create(format);
+    bool zeroLast = false;
+    for (std::size_t y = 0; y < absHeight; ++y) {
+        const std::size_t fileRow = h.Height < 0 ? y : absHeight - 1 - y;
+        const std::size_t size = fileRow < fullRows ? stride : fileRow == fullRows ? partial : 0;
+        if (size == 0 && zeroLast) {
+            scaler.RepeatRow();
+            continue;
+        }
+        if (size > 0) source.Copy({{0, h.PixelsAt + fileRow * stride, size}}, row->Pixels());
+        std::memset(row->Row(0) + size, 0, stride - size);
+        add(*row, 0);
+        zeroLast = size == 0;
+    }
+    return scaler.Result();
+}
+
 // `bytes` holds the file's first bytes, all of them or at least
 // kBitmapHeadBytes; `total` is the file's size.
 std::shared_ptr<TBitmapImage> Decode(std::span<const std::uint8_t> bytes, std::size_t total,
@@ -135,6 +213,25 @@ std::shared_ptr<TBitmapImage> Decode(std::span<const std::uint8_t> bytes, std::s
     if (crop) {
         crop->PictureWidth = h.Width;
         crop->PictureHeight = absHeight;
+    }
+    if (crop && crop->ScaleTo) {
+        const auto [width, height] = crop->ScaleTo(h.Width, absHeight);
+        if (width < h.Width || height < absHeight) {
+            TRasterFormat format;
+            format.Width = h.Width;
+            format.BitCount = h.BitCount;
+            format.Compression = h.Compression;
+            format.RedMask = h.Masks[0];
+            format.GreenMask = h.Masks[1];
+            format.BlueMask = h.Masks[2];
+            format.ColourTable = h.Table;
+            auto image = ScaleRows(h, std::move(format), total, source, width, height);
+            image->XPelsPerMeter = h.XPelsPerMeter;
+            image->YPelsPerMeter = h.YPelsPerMeter;
+            image->FileBitCount = h.BitCount;
+            image->FileCompression = h.Compression;
+            return image;
+        }
     }
     const std::int32_t keepWidth = crop ? std::min(h.Width, std::max(crop->Width, 1)) : h.Width;
     const std::int32_t keepRows = crop ? std::min(absHeight, std::max(crop->Height, 1)) : absHeight;
@@ -201,7 +298,8 @@ std::shared_ptr<TBitmapImage> DecodeBitmapFile(std::span<const std::uint8_t> byt
 std::shared_ptr<TBitmapImage> ReadBitmapFile(const std::string& fileName, PictureCrop* crop) {
     const PictureFile file(fileName);
     const std::vector<std::uint8_t> head = file.Read(0, std::min(file.Size(), kBitmapHeadBytes));
-    CheckBitmapHead(head, file.Size());
+    // Scaled row by row, the picture is never held: no cap on its raster.
+    if (!crop || !crop->ScaleTo) CheckBitmapHead(head, file.Size());
     if (file.Size() > kMaxPictureFileBytes) throw EOutOfResources();
     FileSource source(file);
     return Decode(head, file.Size(), source, crop);

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <limits>
+#include <utility>
 
 namespace tlc {
 
@@ -12,6 +14,12 @@ namespace tlc {
 struct PictureCrop {
     std::int32_t Width = std::numeric_limits<std::int32_t>::max();
     std::int32_t Height = std::numeric_limits<std::int32_t>::max();
+    // Set instead of a cut: given the picture's size, the size it will be
+    // scaled down to (each at most the picture's). A reader that can, scales
+    // the picture to that size row by row as it decodes it (RowScaler, the
+    // same dots as ScaleDown of the whole picture) and never holds it whole;
+    // one that cannot gives the whole picture. Width and Height are unused.
+    std::function<std::pair<std::int32_t, std::int32_t>(std::int32_t, std::int32_t)> ScaleTo;
     // Set by the reader: the picture's size as the file gives it.
     std::int32_t PictureWidth = 0;
     std::int32_t PictureHeight = 0;

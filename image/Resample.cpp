@@ -2,11 +2,12 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "base/Exceptions.h"
+#include "image/RowScaler.h"
 
 namespace tlc {
 
@@ -29,130 +30,33 @@ std::shared_ptr<TBitmapImage> NewRaster(const char* what, std::int32_t width, st
                           std::to_string(height) + " pixels");
 }
 
-// GCC works the table out while compiling: the command line then needs no
-// maths library, one shared library less to load at every start.
-#if defined(__GNUC__) && !defined(__clang__)
-#define TLC_FOLDED constexpr
-#define TLC_FOLDED_MAKER constexpr
-#else
-#define TLC_FOLDED const
-#define TLC_FOLDED_MAKER
-#endif
-
-struct Srgb {
-    std::array<float, 256> toLinear{};
-    std::array<float, 255> midpoints{}; // between the linear values of k and k + 1
-
-    TLC_FOLDED_MAKER Srgb() {
-        for (int k = 0; k < 256; ++k) {
-            const double v = k / 255.0;
-            toLinear[k] = static_cast<float>(v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4));
-        }
-        for (int k = 0; k < 255; ++k) midpoints[k] = (toLinear[k] + toLinear[k + 1]) / 2;
-    }
-    // The encoded value whose linear light is nearest: flat colours come back unchanged.
-    std::uint8_t Encode(float linear) const {
-        return static_cast<std::uint8_t>(std::upper_bound(midpoints.begin(), midpoints.end(), linear) -
-                                         midpoints.begin());
-    }
-};
-
-const Srgb& SrgbTables() {
-    static TLC_FOLDED Srgb tables;
-    return tables;
-}
-
-// For each new pixel along one axis: the first old pixel it covers and the
-// share of each old pixel, summing to 1.
-struct Footprints {
-    std::vector<std::int32_t> first;
-    std::vector<std::size_t> offset; // into weights, one more than pixels
-    std::vector<float> weights;
-
-    Footprints(std::int32_t from, std::int32_t to) {
-        const double scale = static_cast<double>(from) / to;
-        offset.push_back(0);
-        for (std::int32_t i = 0; i < to; ++i) {
-            const double a = i * scale, b = (i + 1) * scale;
-            const auto lo = static_cast<std::int32_t>(std::floor(a));
-            const auto hi = std::min<std::int32_t>(from, static_cast<std::int32_t>(std::ceil(b)));
-            first.push_back(lo);
-            for (std::int32_t k = lo; k < hi; ++k)
-                weights.push_back(static_cast<float>((std::min<double>(b, k + 1) - std::max<double>(a, k)) / scale));
-            offset.push_back(weights.size());
-        }
-    }
-};
-
-// One row of the source in linear light, three floats a pixel (red, green, blue).
-void LinearRow(const TBitmapImage& source, std::int32_t y, std::vector<float>& out) {
-    const auto& lin = SrgbTables().toLinear;
-    const std::int32_t w = source.Width();
-    float* o = out.data();
-    if (source.BitCount() == 24) {
-        const std::uint8_t* p = source.Row(y);
-        for (std::int32_t x = 0; x < w; ++x, p += 3, o += 3) {
-            o[0] = lin[p[2]];
-            o[1] = lin[p[1]];
-            o[2] = lin[p[0]];
-        }
-        return;
-    }
-    for (std::int32_t x = 0; x < w; ++x, o += 3) {
-        const TColor c = source.GetPixel(x, y);
-        o[0] = lin[RedOf(c)];
-        o[1] = lin[GreenOf(c)];
-        o[2] = lin[BlueOf(c)];
-    }
-}
-
 } // namespace
 
 std::shared_ptr<TBitmapImage> ScaleDown(const TBitmapImage& source, std::int32_t width,
                                         std::int32_t height) {
-    const std::int32_t sw = source.Width(), sh = source.AbsHeight();
-    if (!source.HasRaster() || width < 1 || height < 1 || width > sw || height > sh)
-        throw EInvalidGraphic("Bitmap image is not valid");
-    auto out = NewRaster("Scaled", width, height);
-    const Footprints across(sw, width), down(sh, height);
-    const Srgb& srgb = SrgbTables();
-
-    std::vector<float> line(static_cast<std::size_t>(sw) * 3), narrow(static_cast<std::size_t>(width) * 3),
-        sum(static_cast<std::size_t>(width) * 3);
-    std::int32_t narrowRow = -1;
-    for (std::int32_t oy = 0; oy < height; ++oy) {
-        std::fill(sum.begin(), sum.end(), 0.0f);
-        for (std::size_t k = down.offset[oy]; k < down.offset[oy + 1]; ++k) {
-            const std::int32_t sy = down.first[oy] + static_cast<std::int32_t>(k - down.offset[oy]);
-            // A row on the border of two new rows is narrowed once.
-            if (sy != narrowRow) {
-                LinearRow(source, sy, line);
-                for (std::int32_t ox = 0; ox < width; ++ox) {
-                    float r = 0, g = 0, b = 0;
-                    const float* p = line.data() + static_cast<std::size_t>(across.first[ox]) * 3;
-                    for (std::size_t j = across.offset[ox]; j < across.offset[ox + 1]; ++j, p += 3) {
-                        const float wgt = across.weights[j];
-                        r += wgt * p[0];
-                        g += wgt * p[1];
-                        b += wgt * p[2];
-                    }
-                    narrow[ox * 3] = r;
-                    narrow[ox * 3 + 1] = g;
-                    narrow[ox * 3 + 2] = b;
-                }
-                narrowRow = sy;
-            }
-            const float wgt = down.weights[k];
-            for (std::size_t i = 0; i < sum.size(); ++i) sum[i] += wgt * narrow[i];
-        }
-        std::uint8_t* row = out->Row(oy);
-        for (std::int32_t ox = 0; ox < width; ++ox) {
-            row[ox * 3] = srgb.Encode(sum[ox * 3 + 2]);
-            row[ox * 3 + 1] = srgb.Encode(sum[ox * 3 + 1]);
-            row[ox * 3 + 2] = srgb.Encode(sum[ox * 3]);
-        }
+    if (!source.HasRaster()) throw EInvalidGraphic("Bitmap image is not valid");
+    RowScaler scaler(source.Width(), source.AbsHeight(), width, height);
+    if (source.BitCount() == 24) {
+        for (std::int32_t y = 0; y < source.AbsHeight(); ++y) scaler.AddRow(source.Row(y), 3);
+        return scaler.Result();
     }
-    return out;
+    std::vector<std::uint8_t> row;
+    try {
+        row.resize(static_cast<std::size_t>(source.Width()) * 3);
+    } catch (const std::bad_alloc&) {
+        throw EOutOfResources();
+    }
+    for (std::int32_t y = 0; y < source.AbsHeight(); ++y) {
+        std::uint8_t* p = row.data();
+        for (std::int32_t x = 0; x < source.Width(); ++x, p += 3) {
+            const TColor c = source.GetPixel(x, y);
+            p[0] = static_cast<std::uint8_t>(BlueOf(c));
+            p[1] = static_cast<std::uint8_t>(GreenOf(c));
+            p[2] = static_cast<std::uint8_t>(RedOf(c));
+        }
+        scaler.AddRow(row.data(), 3);
+    }
+    return scaler.Result();
 }
 
 namespace {

@@ -57,6 +57,29 @@ PixelBuffer RunLengthDecoder::Decode() {
     return pixels;
 }
 
+void RunLengthDecoder::DecodeBlocks(const std::function<void(const std::uint8_t*, std::int64_t)>& block) {
+    const std::size_t rowBytes = static_cast<std::size_t>(width_) * 4;
+    const std::int64_t blockRows =
+        std::max<std::int64_t>(1, static_cast<std::int64_t>(kBlockBytes / rowBytes));
+    const std::vector<State> entries = FindBlockEntries(blockRows);
+    std::vector<std::uint8_t> rows;
+    for (std::size_t b = entries.size(); b-- > 0;) {
+        const std::int64_t low = base_ + static_cast<std::int64_t>(b) * blockRows;
+        const std::int64_t high = std::min(low + blockRows, height_);
+        if (entries[b].row < 0) {
+            block(nullptr, high - low);
+            continue;
+        }
+        try {
+            rows.assign(static_cast<std::size_t>(high - low) * rowBytes, 0);
+        } catch (const std::bad_alloc&) {
+            throw EOutOfResources();
+        }
+        DecodeBlock(entries[b], high, rows.data(), rowBytes);
+        block(rows.data(), high - low);
+    }
+}
+
 // The state on first entering each block of `blockRows` kept rows. Rows only
 // go up, so one pass over the data finds them all.
 std::vector<RunLengthDecoder::State> RunLengthDecoder::FindBlockEntries(std::int64_t blockRows) const {

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -41,6 +42,10 @@ public:
     // Blocks go top first, that is from the end of the data back; the first
     // pass notes where the data enters each block.
     PixelBuffer Decode();
+    // The same block by block, top block first, without the raster: `block`
+    // gets each block's rows (top first) and how many there are; null for a
+    // block the data never enters, whose rows are all 0.
+    void DecodeBlocks(const std::function<void(const std::uint8_t* rows, std::int64_t count)>& block);
 
 private:
     static constexpr std::size_t kBlockBytes = 256 * 1024;

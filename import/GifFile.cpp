@@ -8,6 +8,7 @@
 #include <new>
 
 #include "base/Exceptions.h"
+#include "image/RowScaler.h"
 #include "import/CodecLibraries.h"
 #include "import/ImportSupport.h"
 #include "import/ImportedPicture.h"
@@ -40,6 +41,55 @@ struct GifClose {
 [[noreturn]] void Failed(int error) {
     const char* text = Gif().GifErrorString(error);
     import::Damaged("GIF", text ? text : "unreadable data");
+}
+
+// Puts one line of frame pixels into a row of the picture (blue, green,
+// red), from column `left`, as far as the row reaches.
+void PutLine(std::uint8_t* row, std::int64_t rowWidth, std::int64_t left, const GifPixelType* line,
+             int count, const ColorMapObject& map, int transparent) {
+    for (int x = 0; x < count; ++x) {
+        const std::int64_t px = left + x;
+        if (px >= rowWidth) break;
+        const int index = line[x];
+        if (index == transparent) continue;
+        // An index beyond the table reads as black, as a bitmap's does.
+        const GifColorType c = index < map.ColorCount ? map.Colors[index] : GifColorType{0, 0, 0};
+        std::uint8_t* p = row + px * 3;
+        p[0] = c.Blue;
+        p[1] = c.Green;
+        p[2] = c.Red;
+    }
+}
+
+std::shared_ptr<TBitmapImage> ScaleRows(GifFileType& gif, const GifImageDesc& frame, const ColorMapObject& map,
+                                        int transparent, std::int32_t width, std::int32_t height,
+                                        import::KeptSize scaled) {
+    RowScaler scaler(width, height, scaled.Width, scaled.Height);
+    std::vector<std::uint8_t> row;
+    std::vector<GifPixelType> line;
+    try {
+        row.resize(static_cast<std::size_t>(width) * 3);
+        line.resize(static_cast<std::size_t>(frame.Width));
+    } catch (const std::bad_alloc&) {
+        throw EOutOfResources();
+    }
+    const std::int64_t top = frame.Top, bottom = std::int64_t{frame.Top} + frame.Height;
+    bool paperLast = false;
+    for (std::int32_t y = 0; y < height; ++y) {
+        const bool paper = y < top || y >= bottom;
+        if (paper && paperLast) {
+            scaler.RepeatRow();
+            continue;
+        }
+        std::fill(row.begin(), row.end(), 0xFF);
+        if (!paper) {
+            if (Gif().DGifGetLine(&gif, line.data(), frame.Width) == GIF_ERROR) Failed(gif.Error);
+            PutLine(row.data(), width, frame.Left, line.data(), frame.Width, map, transparent);
+        }
+        scaler.AddRow(row.data(), 3);
+        paperLast = paper;
+    }
+    return scaler.Result();
 }
 
 } // namespace
@@ -78,6 +128,12 @@ std::shared_ptr<TBitmapImage> DecodeGifFile(std::span<const std::uint8_t> bytes,
             width = std::int64_t{frame.Left} + frame.Width;
             height = std::int64_t{frame.Top} + frame.Height;
         }
+        // A frame in rows from top to bottom is scaled row by row, the rows
+        // it does not cover being paper; an interlaced one is read whole.
+        if (!frame.Interlace)
+            if (const auto scaled = import::ScaledSize("GIF", width, height, hints.Crop))
+                return ScaleRows(*gif, frame, *map, transparent, static_cast<std::int32_t>(width),
+                                 static_cast<std::int32_t>(height), *scaled);
         import::CheckBuffer("GIF", width, height, 3); // the whole picture, kept whole or not
         const import::KeptSize kept = import::KeptPart(width, height, hints.Crop);
         auto raster = import::NewRaster("GIF", kept.Width, kept.Height);
@@ -86,19 +142,8 @@ std::shared_ptr<TBitmapImage> DecodeGifFile(std::span<const std::uint8_t> bytes,
         std::vector<GifPixelType> line(static_cast<std::size_t>(frame.Width));
         auto putLine = [&](std::int64_t y) {
             if (y < 0 || y >= kept.Height) return;
-            std::uint8_t* row = raster->Row(static_cast<std::int32_t>(y));
-            for (int x = 0; x < frame.Width; ++x) {
-                const std::int64_t px = std::int64_t{frame.Left} + x;
-                if (px >= kept.Width) break;
-                const int index = line[static_cast<std::size_t>(x)];
-                if (index == transparent) continue;
-                // An index beyond the table reads as black, as a bitmap's does.
-                const GifColorType c = index < map->ColorCount ? map->Colors[index] : GifColorType{0, 0, 0};
-                std::uint8_t* p = row + px * 3;
-                p[0] = c.Blue;
-                p[1] = c.Green;
-                p[2] = c.Red;
-            }
+            PutLine(raster->Row(static_cast<std::int32_t>(y)), kept.Width, frame.Left, line.data(), frame.Width,
+                    *map, transparent);
         };
         auto readLine = [&](std::int64_t y) {
             if (Gif().DGifGetLine(gif.get(), line.data(), frame.Width) == GIF_ERROR) Failed(gif->Error);

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "base/Exceptions.h"
+#include "image/RowScaler.h"
 
 namespace tlc::import {
 
@@ -36,6 +37,21 @@ KeptSize KeptPart(std::int64_t width, std::int64_t height, PictureCrop* crop) {
     crop->PictureWidth = w;
     crop->PictureHeight = h;
     return {std::min(w, std::max(crop->Width, 1)), std::min(h, std::max(crop->Height, 1))};
+}
+
+std::optional<KeptSize> ScaledSize(const char* format, std::int64_t width, std::int64_t height,
+                                   PictureCrop* crop) {
+    if (!crop || !crop->ScaleTo) return std::nullopt;
+    if (width <= 0 || height <= 0) Damaged(format, "the picture has no pixels");
+    if (width > kMaxScaledSide || height > kMaxScaledSide) TooLarge(format, width, height);
+    const auto w = static_cast<std::int32_t>(width), h = static_cast<std::int32_t>(height);
+    crop->PictureWidth = w;
+    crop->PictureHeight = h;
+    const auto [scaledWidth, scaledHeight] = crop->ScaleTo(w, h);
+    if (scaledWidth >= w && scaledHeight >= h) return std::nullopt;
+    // Every pixel is decoded to be averaged: the work is bounded, not only the memory.
+    if (width * height > kMaxScaledPixels) TooLarge(format, width, height);
+    return KeptSize{std::min(scaledWidth, w), std::min(scaledHeight, h)};
 }
 
 std::shared_ptr<TBitmapImage> NewRaster(const char* format, std::int64_t width, std::int64_t height) {

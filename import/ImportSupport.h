@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,13 @@ struct KeptSize {
     std::int32_t Height;
 };
 KeptSize KeptPart(std::int64_t width, std::int64_t height, PictureCrop* crop);
+
+// With a crop whose ScaleTo is set: the size a width x height picture is to
+// be scaled down to, when smaller (the picture's size noted in the crop);
+// none otherwise. A picture to scale above kMaxScaledPixels or
+// kMaxScaledSide raises EOutOfResources naming the format.
+std::optional<KeptSize> ScaledSize(const char* format, std::int64_t width, std::int64_t height,
+                                   PictureCrop* crop);
 
 // Refuses width x height x bytesPerPixel above the raster cap (for buffers
 // the libraries decode into before the raster is filled).

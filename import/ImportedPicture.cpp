@@ -96,6 +96,13 @@ std::shared_ptr<TBitmapImage> DecodeImportedPicture(std::span<const std::uint8_t
                 return std::pair{sh, sw};
             };
     }
+    const bool hasProfile = !metadata.Profile.empty() || metadata.CompressedPngProfile;
+    PictureCrop whole;
+    if (hasProfile && asked.Crop && asked.Crop->ScaleTo) {
+        // Colours turn before averaging (the profile is not linear), so such
+        // a picture is read whole and scaled after.
+        asked.Crop = &whole;
+    }
     std::shared_ptr<TBitmapImage> raster = DecodeFormat(format, bytes, asked);
 
     // Colours first, as the file stores them, then the turn.
@@ -107,6 +114,10 @@ std::shared_ptr<TBitmapImage> DecodeImportedPicture(std::span<const std::uint8_t
         if (!profile.empty()) profileApplied = import::ConvertToSrgb(*raster, profile);
     }
     raster = import::Orient(std::move(raster), orientation);
+    if (asked.Crop == &whole && whole.PictureWidth > 0) {
+        hints.Crop->PictureWidth = whole.PictureWidth;
+        hints.Crop->PictureHeight = whole.PictureHeight;
+    }
     if (asked.Crop == &stored && stored.PictureWidth > 0) {
         hints.Crop->PictureWidth = swaps ? stored.PictureHeight : stored.PictureWidth;
         hints.Crop->PictureHeight = swaps ? stored.PictureWidth : stored.PictureHeight;

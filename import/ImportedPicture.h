@@ -46,7 +46,9 @@ struct ImportHints {
     // full size wanted.
     std::function<std::pair<std::int32_t, std::int32_t>(std::int32_t, std::int32_t)> ScaledSize;
     // Set: only the picture's top-left part is wanted (see PictureCrop); the
-    // readers stop after its last row and keep only its columns.
+    // readers stop after its last row and keep only its columns. With its
+    // ScaleTo set, the picture is wanted scaled down instead: the PNG, JPEG
+    // and GIF readers scale it row by row as they decode.
     PictureCrop* Crop = nullptr;
     // Set by DecodeImportedPicture for the reader: what the file says
     // besides its pixels (the JPEG reader turns CMYK through its profile).

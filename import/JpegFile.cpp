@@ -9,6 +9,7 @@
 
 #include "base/Exceptions.h"
 #include "image/PixelBuffer.h"
+#include "image/RowScaler.h"
 #include "import/CodecLibraries.h"
 #include "import/ColourProfile.h"
 #include "import/ImportSupport.h"
@@ -62,6 +63,20 @@ tjscalingfactor ChooseScale(int width, int height, const ImportHints& hints) {
     return best;
 }
 
+// The picture decoded by the scaled DCT row by row into the scaler: neither
+// it nor the DCT-scaled picture is ever held whole.
+std::shared_ptr<TBitmapImage> ScaleRows(const LibjpegLibrary& lib, std::span<const std::uint8_t> bytes,
+                                        tjscalingfactor scale, int w, int h, import::KeptSize target) {
+    RowScaler scaler(w, h, std::min(target.Width, w), std::min(target.Height, h));
+    import::JpegRowRequest request;
+    request.ScaleNum = static_cast<unsigned>(scale.num);
+    request.ScaleDenom = static_cast<unsigned>(scale.denom);
+    request.Row = [&](const std::uint8_t* pixels) { scaler.AddRow(pixels, 3); };
+    import::ReadJpegRows(lib, bytes, request);
+    if (!scaler.Done()) import::Damaged("JPEG", "the picture data ends early");
+    return scaler.Result();
+}
+
 } // namespace
 
 std::shared_ptr<TBitmapImage> DecodeJpegFile(std::span<const std::uint8_t> bytes,
@@ -72,28 +87,34 @@ std::shared_ptr<TBitmapImage> DecodeJpegFile(std::span<const std::uint8_t> bytes
     if (Jpeg().tjDecompressHeader3(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()),
                             &width, &height, &subsampling, &colourspace) != 0)
         import::Damaged("JPEG", Jpeg().tjGetErrorStr2(handle.get()));
+    const bool cmyk = colourspace == TJCS_CMYK || colourspace == TJCS_YCCK;
+    const tjscalingfactor scale = ChooseScale(width, height, hints);
+    // CMYK turns to colours through its profile or Adobe's marker on the
+    // whole raster (import::ApplyCmyk), so it is not averaged row by row.
+    if (const auto target = import::ScaledSize("JPEG", width, height, hints.Crop); target && !cmyk)
+        if (const LibjpegLibrary* lib = Libjpeg())
+            return ScaleRows(*lib, bytes, scale, TJSCALED(width, scale), TJSCALED(height, scale), *target);
     // Hostile sizes are refused on the full size, before any decoding.
     import::CheckBuffer("JPEG", width, height, 3);
 
-    const tjscalingfactor scale = ChooseScale(width, height, hints);
     const int w = TJSCALED(width, scale), h = TJSCALED(height, scale);
     const import::KeptSize kept = import::KeptPart(width, height, hints.Crop);
     const int keptWidth = std::min(w, kept.Width), keptHeight = std::min(h, kept.Height);
     auto raster = import::NewRaster("JPEG", keptWidth, keptHeight);
 
-    if (colourspace == TJCS_CMYK || colourspace == TJCS_YCCK) {
+    if (cmyk) {
         // TurboJPEG gives CMYK as Adobe writes it, inverted: 255 is no ink.
         import::CheckBuffer("JPEG", w, h, 4);
-        std::vector<std::uint8_t> cmyk;
+        std::vector<std::uint8_t> inks;
         try {
-            cmyk.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
+            inks.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4);
         } catch (const std::bad_alloc&) {
             throw EOutOfResources();
         }
         CheckDecode(handle.get(),
                     Jpeg().tjDecompress2(handle.get(), bytes.data(), static_cast<unsigned long>(bytes.size()),
-                                  cmyk.data(), w, 0, h, TJPF_CMYK, kFlags));
-        import::ApplyCmyk(cmyk.data(), w, *raster, hints.Metadata);
+                                  inks.data(), w, 0, h, TJPF_CMYK, kFlags));
+        import::ApplyCmyk(inks.data(), w, *raster, hints.Metadata);
         return raster;
     }
     // Straight into the raster: its rows are blue, green, red, as TJPF_BGR.

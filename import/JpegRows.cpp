@@ -4,6 +4,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 
 #include "import/ImportSupport.h"
 
@@ -47,42 +48,54 @@ void LimitScans(j_common_ptr info) {
 }
 
 // Only trivially destroyed objects live here: libjpeg's errors longjmp out.
-// Returns false on an error, its message in `errors`.
+// Returns false on an error, its message in `errors`, or when `row` threw.
 bool ReadRows(const LibjpegLibrary& lib, jpeg_decompress_struct& info, ErrorManager& errors,
-              jpeg_progress_mgr& progress, std::span<const std::uint8_t> bytes, TBitmapImage& raster) {
+              jpeg_progress_mgr& progress, std::span<const std::uint8_t> bytes, const JpegRowRequest& request,
+              std::exception_ptr& thrown) {
     if (setjmp(errors.jump) != 0) return false;
     lib.jpeg_CreateDecompress(&info, JPEG_LIB_VERSION, sizeof info);
     progress.progress_monitor = LimitScans;
     info.progress = &progress;
     lib.jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
     lib.jpeg_read_header(&info, TRUE);
-    // TurboJPEG's defaults for TJPF_BGR: accurate integer DCT, smooth upsampling.
-    info.out_color_space = JCS_EXT_BGR;
+    // TurboJPEG's defaults for TJPF_BGR and TJPF_CMYK: accurate integer DCT,
+    // smooth upsampling.
+    info.out_color_space = request.Cmyk ? JCS_CMYK : JCS_EXT_BGR;
     info.dct_method = JDCT_ISLOW;
     info.do_fancy_upsampling = TRUE;
+    info.scale_num = request.ScaleNum;
+    info.scale_denom = request.ScaleDenom;
     lib.jpeg_start_decompress(&info);
 
-    const JDIMENSION keptWidth = static_cast<JDIMENSION>(raster.Width());
-    const JDIMENSION keptHeight = static_cast<JDIMENSION>(raster.AbsHeight());
-    // Smooth upsampling treats the last colour sample of a row as an edge:
-    // one iMCU more than asked keeps that edge off the kept columns.
-    const JDIMENSION block = static_cast<JDIMENSION>(info.max_h_samp_factor * DCTSIZE);
-    JDIMENSION xOffset = 0;
-    JDIMENSION width = std::min<JDIMENSION>(info.output_width, (keptWidth + block - 1) / block * block + block);
-    lib.jpeg_crop_scanline(&info, &xOffset, &width);
+    const JDIMENSION keptWidth = std::min<JDIMENSION>(request.Width, info.output_width);
+    const JDIMENSION keptHeight = std::min<JDIMENSION>(request.Height, info.output_height);
+    if (keptWidth < info.output_width) {
+        // Smooth upsampling treats the last colour sample of a row as an
+        // edge: one iMCU more than asked keeps that edge off the kept columns.
+        const JDIMENSION block = static_cast<JDIMENSION>(info.max_h_samp_factor * DCTSIZE);
+        JDIMENSION xOffset = 0;
+        JDIMENSION width = std::min<JDIMENSION>(info.output_width, (keptWidth + block - 1) / block * block + block);
+        lib.jpeg_crop_scanline(&info, &xOffset, &width);
+    }
     JSAMPARRAY row = info.mem->alloc_sarray(reinterpret_cast<j_common_ptr>(&info), JPOOL_IMAGE,
-                                            info.output_width * 3, 1);
+                                            info.output_width * static_cast<JDIMENSION>(info.output_components), 1);
     while (info.output_scanline < keptHeight) {
-        const JDIMENSION y = info.output_scanline;
         if (lib.jpeg_read_scanlines(&info, row, 1) != 1) break;
-        std::memcpy(raster.Row(static_cast<std::int32_t>(y)), row[0], static_cast<std::size_t>(keptWidth) * 3);
+        // Once the data has broken off, the rest would be made up: stop there.
+        if (errors.warned && std::strstr(errors.message, "extraneous bytes") == nullptr) break;
+        try {
+            request.Row(row[0]);
+        } catch (...) {
+            thrown = std::current_exception();
+            return false;
+        }
     }
     return true;
 }
 
 } // namespace
 
-void DecodeJpegRows(const LibjpegLibrary& lib, std::span<const std::uint8_t> bytes, TBitmapImage& raster) {
+void ReadJpegRows(const LibjpegLibrary& lib, std::span<const std::uint8_t> bytes, const JpegRowRequest& request) {
     ErrorManager errors{};
     jpeg_decompress_struct info{};
     jpeg_progress_mgr progress{};
@@ -91,13 +104,26 @@ void DecodeJpegRows(const LibjpegLibrary& lib, std::span<const std::uint8_t> byt
     errors.pub.error_exit = ErrorExit;
     errors.pub.output_message = OutputMessage;
     errors.pub.emit_message = EmitMessage;
-    const bool read = ReadRows(lib, info, errors, progress, bytes, raster);
+    std::exception_ptr thrown;
+    const bool read = ReadRows(lib, info, errors, progress, bytes, request, thrown);
     // The rows below the kept part are never read.
     lib.jpeg_abort_decompress(&info);
     lib.jpeg_destroy_decompress(&info);
+    if (thrown) std::rethrow_exception(thrown);
     // Stray bytes between markers, common in camera files, leave the picture whole.
     if (!read || (errors.warned && std::strstr(errors.message, "extraneous bytes") == nullptr))
         Damaged("JPEG", errors.message);
+}
+
+void DecodeJpegRows(const LibjpegLibrary& lib, std::span<const std::uint8_t> bytes, TBitmapImage& raster) {
+    std::int32_t y = 0;
+    JpegRowRequest request;
+    request.Width = static_cast<unsigned>(raster.Width());
+    request.Height = static_cast<unsigned>(raster.AbsHeight());
+    request.Row = [&](const std::uint8_t* bgr) {
+        std::memcpy(raster.Row(y++), bgr, static_cast<std::size_t>(raster.Width()) * 3);
+    };
+    ReadJpegRows(lib, bytes, request);
 }
 
 } // namespace tlc::import

@@ -5,9 +5,11 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <utility>
 
 #include "base/Exceptions.h"
+#include "image/RowScaler.h"
 #include "import/CodecLibraries.h"
 #include "import/ImportSupport.h"
 #include "import/ImportedPicture.h"
@@ -25,6 +27,56 @@ void Check(int status) {
     if (status != 0) import::Damaged("PNG", Png().spng_strerror(status));
 }
 
+// Row by row into the scaler: the picture is never held. Grey of 1, 2 or 4
+// bits is read as stored and widened here (v * 255 / (2^bits - 1), as
+// libspng widens it), so that a run of equal rows is neither widened nor
+// narrowed again.
+std::shared_ptr<TBitmapImage> ScaleRows(spng_ctx* ctx, const spng_ihdr& ihdr, bool alpha, import::KeptSize scaled) {
+    const bool packedGrey = !alpha && ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE && ihdr.bit_depth < 8;
+    const int format = packedGrey ? SPNG_FMT_PNG : alpha ? SPNG_FMT_RGBA8 : SPNG_FMT_RGB8;
+    Check(Png().spng_decode_image(ctx, nullptr, 0, format, SPNG_DECODE_TRNS | SPNG_DECODE_PROGRESSIVE));
+    const auto width = static_cast<std::int32_t>(ihdr.width);
+    RowScaler scaler(width, static_cast<std::int32_t>(ihdr.height), scaled.Width, scaled.Height);
+    std::vector<std::uint8_t> row, previous, bgr;
+    try {
+        row.resize(packedGrey ? (std::size_t{ihdr.width} * ihdr.bit_depth + 7) / 8
+                              : std::size_t{ihdr.width} * (alpha ? 4 : 3));
+        bgr.resize(std::size_t{ihdr.width} * 3);
+    } catch (const std::bad_alloc&) {
+        throw EOutOfResources();
+    }
+    std::shared_ptr<TBitmapImage> composed;
+    if (alpha) composed = import::NewRaster("PNG", width, 1);
+    const unsigned bits = ihdr.bit_depth, top = (1u << bits) - 1;
+    const std::int32_t last = static_cast<std::int32_t>(ihdr.height) - 1;
+    for (std::int32_t y = 0; y <= last; ++y) {
+        const int status = Png().spng_decode_row(ctx, row.data(), row.size());
+        // The last row reports the end of the picture data.
+        if (status != 0 && !(status == SPNG_EOI && y == last)) Check(status);
+        if (alpha) {
+            import::PutRgbaRow(*composed, 0, row.data());
+            scaler.AddRow(composed->Row(0), 3);
+        } else if (packedGrey) {
+            if (y > 0 && row == previous) {
+                scaler.RepeatRow();
+                continue;
+            }
+            for (std::int32_t x = 0; x < width; ++x) {
+                const unsigned at = static_cast<unsigned>(x) * bits;
+                const unsigned v = (row[at / 8] >> (8 - bits - at % 8)) & top;
+                bgr[x * 3] = bgr[x * 3 + 1] = bgr[x * 3 + 2] = static_cast<std::uint8_t>(v * 255 / top);
+            }
+            scaler.AddRow(bgr.data(), 3);
+            previous.swap(row);
+            row.resize(previous.size());
+        } else {
+            for (std::int32_t x = 0; x < width; ++x) std::swap(row[x * 3], row[x * 3 + 2]);
+            scaler.AddRow(row.data(), 3);
+        }
+    }
+    return scaler.Result();
+}
+
 } // namespace
 
 std::shared_ptr<TBitmapImage> DecodePngFile(std::span<const std::uint8_t> bytes, const ImportHints& hints) {
@@ -40,25 +92,37 @@ std::shared_ptr<TBitmapImage> DecodePngFile(std::span<const std::uint8_t> bytes,
 
     spng_ihdr ihdr{};
     Check(Png().spng_get_ihdr(ctx.get(), &ihdr));
-    // The decoder's own RGBA buffer and our raster, both checked before either exists.
-    import::CheckBuffer("PNG", ihdr.width, ihdr.height, 4);
     // Deflate packs at most 1032 bytes into one, so a short file cannot hold
     // the rows its header promises: refuse it before allocating for them.
     static constexpr int kChannels[] = {1, 0, 3, 1, 2, 0, 4};
     const std::uint64_t rowBits = std::uint64_t{ihdr.width} * ihdr.bit_depth *
                                   kChannels[ihdr.color_type < 7 ? ihdr.color_type : 0];
     const std::uint64_t filtered = std::uint64_t{ihdr.height} * (1 + (rowBits + 7) / 8);
+    std::optional<import::KeptSize> scaled;
+    if (ihdr.interlace_method == SPNG_INTERLACE_NONE) {
+        // Read row by row: only the rows kept or scaled are ever held.
+        scaled = import::ScaledSize("PNG", ihdr.width, ihdr.height, hints.Crop);
+        import::CheckBuffer("PNG", ihdr.width, 1, 4);
+        if (!scaled) {
+            const import::KeptSize kept = import::KeptPart(ihdr.width, ihdr.height, hints.Crop);
+            import::CheckBuffer("PNG", kept.Width, kept.Height, 3);
+        }
+    } else {
+        // The decoder's own RGBA buffer and our raster, both checked before either exists.
+        import::CheckBuffer("PNG", ihdr.width, ihdr.height, 4);
+    }
     if (std::uint64_t{bytes.size()} * 1032 < filtered)
         import::Damaged("PNG", "the file is too short for a picture of " + std::to_string(ihdr.width) +
                                    " x " + std::to_string(ihdr.height) + " pixels");
-    const import::KeptSize kept = import::KeptPart(ihdr.width, ihdr.height, hints.Crop);
-    auto raster = import::NewRaster("PNG", kept.Width, kept.Height);
-
     spng_trns trns{};
     const bool alpha = ihdr.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA ||
                        ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA ||
                        Png().spng_get_trns(ctx.get(), &trns) == 0;
     const int format = alpha ? SPNG_FMT_RGBA8 : SPNG_FMT_RGB8;
+    if (scaled) return ScaleRows(ctx.get(), ihdr, alpha, *scaled);
+    const import::KeptSize kept = import::KeptPart(ihdr.width, ihdr.height, hints.Crop);
+    auto raster = import::NewRaster("PNG", kept.Width, kept.Height);
+
     const std::int32_t height = raster->AbsHeight();
 
     if (ihdr.interlace_method == SPNG_INTERLACE_NONE) {

@@ -1,5 +1,8 @@
 #include "prepare/PrepareForPrinter.h"
 
+#include <algorithm>
+#include <cstdint>
+
 #include "image/Bitmap.h"
 
 namespace tlc {
@@ -18,24 +21,30 @@ PreparedPicture LoadForPrinter(TPicture& picture, const PictureLoader& load, con
     std::optional<PictureSize> target;
     ImportHints hints;
     hints.Notes = &result.Notes;
-    if (options.Fit)
+    PictureCrop crop;
+    if (options.Fit) {
+        // Kept from the full size, so that a reader that decodes smaller
+        // still ends at the size the full picture fits to.
         hints.ScaledSize = [&](std::int32_t w, std::int32_t h) {
-            // Kept from the full size, so that a reader that decodes smaller
-            // still ends at the size the full picture fits to.
             result.Original = {w, h};
             target = FitPictureSize(w, h, limits, options.MaxWidth);
-            return std::pair{target->Width, target->Height};
+            return std::pair{std::min(target->Width, w), std::min(target->Height, h)};
         };
-    // Without scaling or dithering the conversion reads no dot beyond the
-    // printer's largest logo: the readers keep only that corner.
-    PictureCrop crop;
-    if (!options.Fit && !options.Dither && limits.MaxWidth > 0 && limits.MaxHeight > 0) {
-        crop.Width = limits.MaxWidth;
-        crop.Height = limits.MaxHeight;
+        // The readers scale row by row as they decode, so that a picture
+        // too large to hold still fits; one that cannot gives it whole.
+        crop.ScaleTo = hints.ScaledSize;
         hints.Crop = &crop;
+    } else if (limits.MaxWidth > 0 && limits.MaxHeight > 0) {
+        // Without scaling or dithering the conversion reads no dot beyond
+        // the printer's largest logo: the readers keep only that corner.
+        if (!options.Dither) {
+            crop.Width = limits.MaxWidth;
+            crop.Height = limits.MaxHeight;
+            hints.Crop = &crop;
+        }
     }
     load(picture, hints);
-    if (crop.PictureWidth > 0)
+    if (crop.PictureWidth > 0 && !target)
         result.Original = {crop.PictureWidth, crop.PictureHeight};
     else if (!target)
         result.Original = {picture.Width(), picture.Height()};
@@ -45,9 +54,12 @@ PreparedPicture LoadForPrinter(TPicture& picture, const PictureLoader& load, con
     std::shared_ptr<TBitmapImage> image = bitmap->SharedImage();
     if (options.Fit) {
         if (!target) target = FitPictureSize(result.Original.Width, result.Original.Height, limits, options.MaxWidth);
-        if (target->Width < image->Width() || target->Height < image->AbsHeight()) {
-            image = ScaleDown(*image, std::min(target->Width, image->Width()),
-                              std::min(target->Height, image->AbsHeight()));
+        const std::int32_t width = std::min(target->Width, result.Original.Width);
+        const std::int32_t height = std::min(target->Height, result.Original.Height);
+        if (width < result.Original.Width || height < result.Original.Height) {
+            // Scaled by the reader, or here from the whole picture.
+            if (image->Width() != width || image->AbsHeight() != height)
+                image = ScaleDown(*image, std::min(width, image->Width()), std::min(height, image->AbsHeight()));
             result.Scaled = true;
         }
     }

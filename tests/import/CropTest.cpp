@@ -18,6 +18,7 @@
 #include "image/BitmapImage.h"
 #include "image/Image.h"
 #include "image/PictureFile.h"
+#include "image/Resample.h"
 #include "import/ImportedPicture.h"
 #include "logo/Conversion.h"
 #include "logo/LogoFile.h"
@@ -225,6 +226,65 @@ TEST(PictureCrop, DamagedJpegGivesTheWholeDecodesMessage) {
         const std::string whole = Refusal(bytes, {});
         EXPECT_EQ(whole.rfind("JPEG file damaged: ", 0), 0u) << whole;
         EXPECT_EQ(Refusal(bytes, hints), whole);
+    }
+}
+
+} // namespace
+} // namespace tlc
+
+namespace tlc {
+namespace {
+
+// With --fit the PNG and GIF readers scale as they decode; the result is
+// the whole picture read and then scaled down, dot for dot. Bands of equal
+// rows take the path that narrows a repeated row once.
+TEST(ScaledRead, PngAndGifRowsGiveTheDotsOfTheWholePictureScaled) {
+    const auto banded = [](int x, int y) { return (y / 4) % 3 == 1 ? (y / 12) * 5 + 1 : x * 7 + y * 3 + (x * y) % 11; };
+    const auto grey = [&](int w, int h, int bits) {
+        std::vector<std::uint8_t> rows(static_cast<std::size_t>((w * bits + 7) / 8) * h, 0);
+        const std::size_t stride = static_cast<std::size_t>((w * bits + 7) / 8);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                const unsigned v = static_cast<unsigned>(banded(x, y)) & ((1u << bits) - 1);
+                rows[y * stride + static_cast<std::size_t>(x * bits / 8)] |=
+                    static_cast<std::uint8_t>(v << (8 - bits - x * bits % 8));
+            }
+        return test::EncodePng(test::PngHeader(w, h, bits, SPNG_COLOR_TYPE_GRAYSCALE), rows);
+    };
+    const std::vector<test::Rgba> palette = {{250, 20, 20, 255}, {0, 0, 0, 255}, {90, 200, 140, 255}, {0, 0, 0, 0}};
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> file;
+        std::int32_t width, height;
+    } cases[] = {
+        {"PNG, 1-bit grey", grey(333, 250, 1), 100, 75},
+        {"PNG, 2-bit grey", grey(301, 199, 2), 13, 180},
+        {"PNG, 4-bit grey", grey(290, 310, 4), 145, 31},
+        {"PNG, true colour", test::EncodePng(test::PngHeader(257, 190, 8, SPNG_COLOR_TYPE_TRUECOLOR), Rgb(257, 190)),
+         64, 47},
+        {"PNG, with alpha",
+         test::EncodePngRgba(240, 200,
+                             [&](int x, int y) {
+                                 return test::Rgba{std::uint8_t(x), std::uint8_t(banded(x, y)), 40, std::uint8_t(y)};
+                             }),
+         100, 99},
+        {"GIF, transparent index", test::EncodeGif(271, 201, palette, [&](int x, int y) { return banded(x, y) % 4; }, 3, false),
+         90, 67},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto whole = DecodeImportedPicture(c.file);
+        const auto expected = ScaleDown(*whole, c.width, c.height);
+        PictureCrop crop;
+        crop.ScaleTo = [&](std::int32_t, std::int32_t) { return std::pair{c.width, c.height}; };
+        ImportHints hints;
+        hints.Crop = &crop;
+        const auto scaled = DecodeImportedPicture(c.file, hints);
+        ASSERT_EQ(scaled->Width(), c.width);
+        ASSERT_EQ(scaled->AbsHeight(), c.height);
+        EXPECT_TRUE(scaled->Pixels() == expected->Pixels());
+        EXPECT_EQ(crop.PictureWidth, whole->Width());
+        EXPECT_EQ(crop.PictureHeight, whole->AbsHeight());
     }
 }
 
