@@ -86,9 +86,10 @@ std::shared_ptr<TBitmapImage> DecodePngFile(std::span<const std::uint8_t> bytes,
     // Text and colour-profile chunks are skipped, but libspng still holds
     // them while reading, with its own bookkeeping on top: a fixed bound, so
     // that a small logo with a few text chunks is not refused and a large
-    // file cannot make it hold more. No chunk is longer than the file.
+    // file cannot make it hold more. libspng takes no chunk limit above the
+    // cache's, and the pixel data is read in pieces past it.
     constexpr std::size_t kChunkCache = std::size_t{8} << 20;
-    Check(Png().spng_set_chunk_limits(ctx.get(), bytes.size(), kChunkCache));
+    Check(Png().spng_set_chunk_limits(ctx.get(), std::min(bytes.size(), kChunkCache), kChunkCache));
 
     spng_ihdr ihdr{};
     Check(Png().spng_get_ihdr(ctx.get(), &ihdr));
@@ -170,7 +171,7 @@ std::vector<std::uint8_t> PngProfile(std::span<const std::uint8_t> bytes) {
     spng_iccp iccp{};
     // The chunks before the pixels only; a profile is no longer than the file.
     if (Png().spng_set_png_buffer(ctx.get(), bytes.data(), bytes.size()) != 0 ||
-        Png().spng_set_chunk_limits(ctx.get(), bytes.size(), std::size_t{8} << 20) != 0 ||
+        Png().spng_set_chunk_limits(ctx.get(), std::min(bytes.size(), std::size_t{8} << 20), std::size_t{8} << 20) != 0 ||
         Png().spng_get_iccp(ctx.get(), &iccp) != 0 || !iccp.profile)
         return {};
     const auto* profile = reinterpret_cast<const std::uint8_t*>(iccp.profile);

@@ -37,6 +37,13 @@ struct DecodeCase {
 
 TColor Opaque(Rgba p) { return RGB(p.R, p.G, p.B); }
 
+// Pixels deflate cannot shrink, for a file larger than libspng's chunk cache.
+Rgba Noise(int x, int y) {
+    const std::uint32_t v = (static_cast<std::uint32_t>(x) * 2654435761u) ^ (static_cast<std::uint32_t>(y) * 2246822519u);
+    const std::uint32_t h = (v ^ (v >> 15)) * 2654435761u;
+    return {static_cast<std::uint8_t>(h >> 24), static_cast<std::uint8_t>(h >> 16), static_cast<std::uint8_t>(h >> 8), 255};
+}
+
 std::uint32_t Crc(const std::uint8_t* p, std::size_t n) {
     return static_cast<std::uint32_t>(crc32(0, p, static_cast<uInt>(n)));
 }
@@ -73,6 +80,12 @@ std::vector<DecodeCase> LosslessCases() {
                                     test::RgbRows(13, 10, Colours, 16));
          },
          [](int x, int y) { return Opaque(Colours(x, y)); }},
+        {"png of more than 8 MiB", ImportFormat::Png, 1800, 1800,
+         [] {
+             return test::EncodePng(test::PngHeader(1800, 1800, 8, SPNG_COLOR_TYPE_TRUECOLOR),
+                                    test::RgbRows(1800, 1800, Noise));
+         },
+         [](int x, int y) { return Opaque(Noise(x, y)); }},
         {"png with five text chunks before its pixels", ImportFormat::Png, 21, 6,
          [] {
              return test::EncodePng(test::PngHeader(21, 6, 8, SPNG_COLOR_TYPE_TRUECOLOR), test::RgbRows(21, 6, Colours),
