@@ -26,7 +26,11 @@
 #include "ui/UpDown.h"
 #include "ui_Main.h"
 
+#include "base/Exceptions.h"
 #include "image/FileFormats.h"
+#include "image/Metafile.h"
+#include "image/PictureFile.h"
+#include "ui/MetafilePainter.h"
 #include "logo/SaveCommand.h"
 
 namespace tlc {
@@ -213,7 +217,19 @@ void TfmMain::btLoadClick() {
 
 void TfmMain::LoadPicture(const QString& path) {
     // A failed load throws here and leaves picture, target and geometry alone.
-    SourceImage().Picture().LoadFile(QFile::encodeName(path).toStdString());
+    // A vector picture must also draw (the helper may find it damaged, too
+    // slow or too large) before it replaces the shown one.
+    const std::string fileName = QFile::encodeName(path).toStdString();
+    if (TFileFormatsList::Instance().FindByExtension(PictureFileExtension(fileName)) != GraphicKind::Metafile) {
+        SourceImage().Picture().LoadFile(fileName);
+    } else {
+        TPicture loaded;
+        loaded.LoadFile(fileName);
+        if (const auto* metafile = dynamic_cast<const TMetafile*>(loaded.Graphic());
+            metafile && !MetafileDrawable(metafile->Image()))
+            throw EInvalidGraphic(metafile->Image().Svg ? "SVG picture is not valid" : "Metafile is not valid");
+        SourceImage().Picture().CopyPicture(loaded);
+    }
     SourceImage().Repaint();
     ConvertImage();
 }

@@ -1,14 +1,10 @@
-#include "ui/MetafileSvg.h"
+#include "draw/MetafileSvg.h"
 
 #include <emf2svg.h>
 #include <libwmf/api.h>
 #include <libwmf/svg.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,8 +16,6 @@
 namespace tlc {
 
 namespace {
-
-std::atomic<bool> messagesShown{false};
 
 // The Adobe Symbol encoding from 0x20 on, as Unicode; 0 where it has no
 // character.
@@ -157,7 +151,7 @@ std::string EncodeWindowsText(const std::string& svg) {
     return out;
 }
 
-std::string EnhancedToSvg(const TMetafileImage& image) {
+std::string EnhancedToSvg(const MetafileSource& image) {
     // The library takes non-const buffers; it gets its own copy.
     std::vector<char> bytes(image.Data.begin(), image.Data.end());
     char nameSpace[] = "";
@@ -195,11 +189,11 @@ void TrueWindowsHeader(std::vector<unsigned char>& data) {
     StoreLE32(&data[12], largest);
 }
 
-std::string WindowsToSvg(const TMetafileImage& image) {
+std::string WindowsToSvg(const MetafileSource& image) {
     wmfAPI_Options options{};
     options.function = wmf_svg_function;
     unsigned long flags = WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL;
-    if (!messagesShown) flags |= WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
+    if (!image.Messages) flags |= WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
     wmfAPI* api = nullptr;
     if (wmf_api_create(&api, flags, &options) != wmf_E_None) {
         if (api) wmf_api_destroy(api);
@@ -264,35 +258,10 @@ std::string RepairSvgText(std::string svg) {
 
 } // namespace
 
-void ShowMetafileMessages(bool shown) { messagesShown = shown; }
-bool MetafileMessagesShown() { return messagesShown; }
-
-TQuietStandardError::TQuietStandardError() {
-    if (messagesShown) return;
-    const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (nowhere < 0) return;
-    std::fflush(stderr);
-    saved_ = fcntl(2, F_DUPFD_CLOEXEC, 3);
-    if (saved_ >= 0 && dup2(nowhere, 2) < 0) {
-        close(saved_);
-        saved_ = -1;
-    }
-    close(nowhere);
-}
-
-TQuietStandardError::~TQuietStandardError() {
-    if (saved_ < 0) return;
-    std::fflush(stderr);
-    dup2(saved_, 2);
-    close(saved_);
-}
-
-std::string MetafileToSvg(const TMetafileImage& image) {
+std::string MetafileToSvg(const MetafileSource& image) {
     if (image.Data.empty()) return {};
-    TQuietStandardError quiet;
     std::string svg = image.Enhanced ? EnhancedToSvg(image) : EncodeWindowsText(WindowsToSvg(image));
     return svg.empty() ? svg : RepairSvgText(std::move(svg));
 }
-
 
 } // namespace tlc
