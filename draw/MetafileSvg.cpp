@@ -151,9 +151,30 @@ std::string EncodeWindowsText(const std::string& svg) {
     return out;
 }
 
+// libemf2svg starts with a black brush where the system's device context
+// starts with the white stock brush, so a shape drawn before any brush is
+// chosen came out solid black: the white brush is chosen explicitly after
+// the header record.
+std::vector<char> WithWhiteBrushChosen(std::span<const std::uint8_t> data) {
+    constexpr std::uint32_t kSelectObject = 37, kWhiteBrush = 0x80000000;
+    std::vector<char> bytes(data.begin(), data.end());
+    if (data.size() < 100) return bytes;
+    const std::uint32_t headerSize = LoadLE32(&data[4]);
+    if (headerSize < 88 || headerSize % 4 != 0 || headerSize > data.size()) return bytes;
+    std::uint8_t record[12];
+    StoreLE32(record, kSelectObject);
+    StoreLE32(record + 4, sizeof record);
+    StoreLE32(record + 8, kWhiteBrush);
+    bytes.insert(bytes.begin() + headerSize, record, record + sizeof record);
+    auto* header = reinterpret_cast<std::uint8_t*>(bytes.data());
+    StoreLE32(header + 48, static_cast<std::uint32_t>(bytes.size()));
+    StoreLE32(header + 52, LoadLE32(header + 52) + 1);
+    return bytes;
+}
+
 std::string EnhancedToSvg(const MetafileSource& image) {
     // The library takes non-const buffers; it gets its own copy.
-    std::vector<char> bytes(image.Data.begin(), image.Data.end());
+    std::vector<char> bytes = WithWhiteBrushChosen(image.Data);
     char nameSpace[] = "";
     generatorOptions options{};
     options.nameSpace = nameSpace;

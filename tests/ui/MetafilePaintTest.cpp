@@ -246,6 +246,10 @@ private slots:
         add("enhanced red rectangle", EmfShape(43, kRed), {100, 100}, qRgb(255, 0, 0), {20, 100});
         add("enhanced black ellipse", EmfShape(42, kBlack), {100, 100}, qRgb(0, 0, 0), {56, 56});
         add("windows red rectangle", WmfRedRectangle(), {100, 100}, qRgb(255, 0, 0), {100, 30});
+        // No brush chosen: the device context's white stock brush fills it.
+        Bytes outlined;
+        EmfRecord(outlined, 43, {250, 250, 750, 750});
+        add("enhanced rectangle, default brush", Emf(outlined, 1), {100, 100}, qRgb(255, 255, 255), {20, 100});
     }
 
     void shapesAtKnownPoints() {
