@@ -265,6 +265,8 @@ TEST(SniffGraphicKind, KnowsEachReadersFirstBytes) {
         {"png", {0x89, 'P', 'N', 'G'}, std::nullopt},
         {"empty", {}, std::nullopt},
         {"one byte", {'B'}, std::nullopt},
+        {"svg", {'<', 's', 'v', 'g', '>'}, GraphicKind::Metafile},
+        {"other markup", {'<', 'h', 't', 'm', 'l', '>'}, std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
