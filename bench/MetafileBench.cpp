@@ -1,6 +1,7 @@
 // A 1,000 x 800 metafile of 3,000 filled shapes: the first drawing (the
-// metafile library's SVG, the renderer, the picture) and a repaint, beside
-// playing the SVG anew on every paint.
+// drawing helper started, the metafile library's SVG, librsvg, the pixels
+// back) and a repaint from the kept drawing; and the helper's drawing alone
+// at a preview's size, the cost of each new size.
 #include <benchmark/benchmark.h>
 
 #include <memory>
@@ -8,11 +9,10 @@
 
 #include <QImage>
 #include <QPainter>
-#include <QSvgRenderer>
 
 #include "image/MetafileFile.h"
 #include "ui/MetafilePainter.h"
-#include "ui/MetafileSvg.h"
+#include "prepare/MetafileDrawing.h"
 #include "QtBenchMain.h"
 
 namespace {
@@ -141,18 +141,12 @@ void BM_MetafileFirstDraw(benchmark::State& state) {
 }
 BENCHMARK(BM_MetafileFirstDraw)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
-// What every repaint would cost if only the renderer were kept.
-void BM_SvgPlayedEveryPaint(benchmark::State& state) {
+// One drawing through the helper at a preview's size.
+void BM_DrawMetafilePreview(benchmark::State& state) {
     const auto image = Busy(state.range(0));
-    const std::string svg = tlc::MetafileToSvg(*image);
-    QSvgRenderer renderer(QByteArray::fromStdString(svg));
-    QImage target = Target(*image);
-    for (auto _ : state) {
-        QPainter painter(&target);
-        renderer.render(&painter, QRectF(0, 0, image->Width, image->Height));
-    }
+    for (auto _ : state) benchmark::DoNotOptimize(tlc::DrawMetafile(*image, 120, 96));
 }
-BENCHMARK(BM_SvgPlayedEveryPaint)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DrawMetafilePreview)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

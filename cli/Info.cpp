@@ -97,8 +97,8 @@ int Info(const std::vector<std::string>& args, std::istream& in, std::ostream& o
         break;
     case GraphicKind::Metafile: {
         const TMetafileImage& im = static_cast<const TMetafile*>(g)->Image();
-        out << "Kind: " << (im.Enhanced ? "enhanced metafile" : "Windows metafile")
-            << " (shown, not converted)\n";
+        out << "Kind: " << (im.Svg ? "SVG picture" : im.Enhanced ? "enhanced metafile" : "Windows metafile")
+            << " (drawn at the size asked for, then converted)\n";
         out << "Width: " << width << "\nHeight: " << height << '\n';
         break;
     }
@@ -110,8 +110,8 @@ int Info(const std::vector<std::string>& args, std::istream& in, std::ostream& o
             << DescribeDots(geometry) << '\n';
         WarnOfPrintWidth(err, picture, i, geometry.Width, width);
     }
-    if (g->Kind() != GraphicKind::Bitmap)
-        out << "Only bitmaps can be converted.\n";
+    if (g->Kind() == GraphicKind::Icon)
+        out << "Icons cannot be converted.\n";
     return 0;
 }
 

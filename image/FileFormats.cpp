@@ -44,6 +44,8 @@ TFileFormatsList::TFileFormatsList() {
     Add("emf", "Enhanced Metafiles", GraphicKind::Metafile);
     Add("ico", "Icons", GraphicKind::Icon);
     Add("bmp", "Bitmaps", GraphicKind::Bitmap);
+    // Read by content with the metafiles; drawn as they are.
+    Add("svg", "Scalable Vector Graphics", GraphicKind::Metafile);
 }
 
 TFileFormatsList& TFileFormatsList::Mutable() {

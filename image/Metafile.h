@@ -10,10 +10,12 @@ namespace tlc {
 
 // A Windows or enhanced metafile as read: the record bytes, the extent in
 // 0.01 mm, the units per inch of a Windows metafile (0 for an enhanced one)
-// and the size in screen pixels.
+// and the size in screen pixels. An SVG picture is held the same way.
 struct TMetafileImage {
     std::vector<std::uint8_t> Data;
     bool Enhanced = true;
+    // An SVG document (Data its text; Enhanced false, Inch 0).
+    bool Svg = false;
     std::int32_t MMWidth = 0;
     std::int32_t MMHeight = 0;
     std::uint16_t Inch = 0;

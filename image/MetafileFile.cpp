@@ -6,6 +6,7 @@
 
 #include "base/Exceptions.h"
 #include "image/FileBytes.h"
+#include "image/SvgFile.h"
 
 namespace tlc {
 
@@ -105,6 +106,8 @@ std::shared_ptr<TMetafileImage> DecodeMetafileFile(std::span<const std::uint8_t>
         image->MMWidth = Extent(LoadLE32Signed(h + 24), LoadLE32Signed(h + 32));
         image->MMHeight = Extent(LoadLE32Signed(h + 28), LoadLE32Signed(h + 36));
         image->Data.assign(data.begin(), data.end());
+    } else if (LooksLikeSvg(bytes)) {
+        return DecodeSvgFile(bytes);
     } else {
         if (total < kPlaceableHeaderSize || LoadLE32(&bytes[0]) != kPlaceableKey) NotValid();
         std::uint16_t checksum = 0;

@@ -10,6 +10,7 @@
 #include "image/Metafile.h"
 #include "image/MetafileFile.h"
 #include "image/Picture.h"
+#include "image/SvgFile.h"
 
 namespace tlc {
 
@@ -77,6 +78,7 @@ std::optional<GraphicKind> SniffGraphicKind(std::span<const std::uint8_t> b) {
         return GraphicKind::Metafile;
     if (b.size() >= 4 && LoadLE16(b.data()) == 0 && LoadLE16(b.data() + 2) == 1)
         return GraphicKind::Icon;
+    if (LooksLikeSvg(b)) return GraphicKind::Metafile;
     return std::nullopt;
 }
 

@@ -28,7 +28,8 @@ std::unique_ptr<TGraphic> DecodeGraphic(GraphicKind kind, std::span<const std::u
 
 // The kind of picture the bytes start like, for pictures that come without a
 // file name (a pipe): "BM" a bitmap, an icon directory header an icon, the
-// placeable key or an enhanced header a metafile; nothing otherwise.
+// placeable key or an enhanced header a metafile, an SVG document a vector
+// picture held as a metafile; nothing otherwise.
 std::optional<GraphicKind> SniffGraphicKind(std::span<const std::uint8_t> bytes);
 
 } // namespace tlc

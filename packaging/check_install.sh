@@ -12,6 +12,7 @@ fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 docs() { printf '%s\n' "share/doc/$1/README" "share/doc/$1/copyright" "share/doc/$1/LICENSE" \
                        "share/doc/$1/changelog.gz"; }
 cli_files="bin/tillora-logo
+libexec/tillora-logo/tillora-draw
 share/man/man1/tillora-logo.1.gz
 share/bash-completion/completions/tillora-logo
 $(docs tillora-logo)"
@@ -42,7 +43,7 @@ for component in $components; do
 done
 cli=$work/cli win=$work/window
 
-for program in "$cli/bin/tillora-logo" "$win/bin/tillora-converter"; do
+for program in "$cli/bin/tillora-logo" "$cli/libexec/tillora-logo/tillora-draw" "$win/bin/tillora-converter"; do
   [ -f "$program" ] || continue
   name=${program##*/}
   [ -x "$program" ] || fail "$name is not executable"
@@ -60,13 +61,16 @@ for program in "$cli/bin/tillora-logo" "$win/bin/tillora-converter"; do
     if command -v objdump >/dev/null; then
       objdump -d "$program" | grep -q endbr64 || fail "$name: no control-flow protection"
     fi
-    # tillora-logo makes no C library call whose buffer size the compiler
-    # knows, so the fortified build shows nothing to check in it: the flag is
-    # looked for in its compile commands instead.
+    # tillora-logo and tillora-draw make no C library call whose buffer size
+    # the compiler knows, so the fortified build shows nothing to check in
+    # them: the flag is looked for in their compile commands instead.
     skip=--nocfprotection
-    if [ "$name" = tillora-logo ]; then
+    main=
+    [ "$name" = tillora-logo ] && main=cli/main
+    [ "$name" = tillora-draw ] && main=draw/DrawMain
+    if [ -n "$main" ]; then
       skip="$skip --nofortify"
-      grep -B3 '"file": ".*/cli/main\.cpp"' "$build/compile_commands.json" 2>/dev/null |
+      grep -B3 "\"file\": \".*/$main\\.cpp\"" "$build/compile_commands.json" 2>/dev/null |
         grep -q -- '-D_FORTIFY_SOURCE=[23]' || fail "$name: not built with _FORTIFY_SOURCE"
     fi
     if command -v hardening-check >/dev/null; then
@@ -88,7 +92,16 @@ fi
 if command -v ldd >/dev/null; then
   all=$(ldd "$cli/bin/tillora-logo") || fail "ldd tillora-logo"
   case $all in *Qt*) fail "tillora-logo loads Qt: $all" ;; esac
+  # Bitmaps start without the vector libraries: only the drawing helper has them.
+  case $all in *rsvg*|*wmf*|*emf2svg*) fail "tillora-logo loads vector libraries: $all" ;; esac
+  all=$(ldd "$cli/libexec/tillora-logo/tillora-draw") || fail "ldd tillora-draw"
+  case $all in *Qt*) fail "tillora-draw loads Qt: $all" ;; esac
 fi
+# The installed program finds its installed helper and draws a vector picture.
+printf '<svg xmlns="http://www.w3.org/2000/svg" width="40" height="20"><rect width="20" height="20"/></svg>' \
+  >"$work/box.svg"
+"$cli/bin/tillora-logo" convert "$work/box.svg" -o "$work/box.rsc" >/dev/null ||
+  fail "the installed tillora-logo does not convert an SVG picture"
 out=$("$cli/bin/tillora-logo" --version) || fail "tillora-logo --version failed"
 [ "$out" = "tillora-logo (Tillora Graphic Logo Converter) $version" ] || fail "--version says: $out"
 

@@ -16,4 +16,8 @@ namespace tlc {
 std::shared_ptr<TBitmapImage> DrawMetafile(const TMetafileImage& image, std::int32_t width,
                                            std::int32_t height);
 
+// Whether the drawing libraries' own warnings reach standard error; off
+// unless asked for (a person looking into one picture).
+void ShowDrawingMessages(bool shown);
+
 } // namespace tlc

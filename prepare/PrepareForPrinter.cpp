@@ -1,9 +1,12 @@
 #include "prepare/PrepareForPrinter.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include "image/Bitmap.h"
+#include "image/Metafile.h"
+#include "prepare/MetafileDrawing.h"
 
 namespace tlc {
 
@@ -14,6 +17,21 @@ PreparedPicture LoadForPrinter(TPicture& picture, const std::string& fileName,
         [&](TPicture& p, const ImportHints& hints) { return LoadPictureByContent(p, fileName, hints); },
         limits, options);
 }
+
+namespace {
+
+// A vector picture has no size of its own to keep: fitted, it is drawn as
+// large as the printer's logo holds it (and --width allows), its proportions
+// kept; otherwise at its own size in screen pixels.
+PictureSize VectorFitSize(const PictureSize& own, const PrinterLimits& limits, std::int32_t maxWidth) {
+    if (own.Width <= 0 || own.Height <= 0 || limits.MaxWidth <= 0 || limits.MaxHeight <= 0) return own;
+    const double grow = std::max({1.0, double(limits.MaxWidth) / own.Width, double(limits.MaxHeight) / own.Height});
+    const auto w = static_cast<std::int32_t>(std::ceil(own.Width * grow));
+    const auto h = static_cast<std::int32_t>(std::ceil(own.Height * grow));
+    return FitPictureSize(w, h, limits, maxWidth);
+}
+
+} // namespace
 
 PreparedPicture LoadForPrinter(TPicture& picture, const PictureLoader& load, const PrinterLimits& limits,
                                const PrepareOptions& options) {
@@ -48,6 +66,17 @@ PreparedPicture LoadForPrinter(TPicture& picture, const PictureLoader& load, con
         result.Original = {crop.PictureWidth, crop.PictureHeight};
     else if (!target)
         result.Original = {picture.Width(), picture.Height()};
+
+    if (const auto* metafile = dynamic_cast<const TMetafile*>(picture.Graphic())) {
+        const PictureSize own{metafile->Width(), metafile->Height()};
+        const PictureSize size = options.Fit ? VectorFitSize(own, limits, options.MaxWidth) : own;
+        auto drawn = std::make_unique<TBitmap>();
+        drawn->SetImage(DrawMetafile(metafile->Image(), size.Width, size.Height));
+        picture.Install(std::move(drawn));
+        result.Original = own;
+        result.Scaled = size != own;
+        target = size; // drawn at it: nothing left to scale
+    }
 
     auto* bitmap = dynamic_cast<TBitmap*>(picture.Graphic());
     if (!bitmap || !bitmap->Image().HasRaster()) return result;

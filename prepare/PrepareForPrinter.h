@@ -31,7 +31,9 @@ struct PreparedPicture {
 using PictureLoader = std::function<ImportFormat(TPicture&, const ImportHints&)>;
 
 // Loads a picture through `load`, then for a bitmap scales it down to
-// FitPictureSize and dithers it to black and white, as asked. Without options
+// FitPictureSize and dithers it to black and white, as asked. A vector
+// picture (metafile, SVG) is drawn into a bitmap first (DrawMetafile): at
+// its own size, or fitted, as large as the printer's logo holds it. Without options
 // the loader is asked to keep only the top-left part a logo of the printer
 // can show (the same logo, less to read and hold) and the picture is what it
 // gave; Original is the picture's own size either way.

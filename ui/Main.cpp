@@ -32,6 +32,7 @@
 #include "ui/UpDown.h"
 #include "ui_Main.h"
 
+#include "base/Exceptions.h"
 #include "image/FileFormats.h"
 #include "import/ImportedFormats.h"
 #include "logo/SaveCommand.h"

@@ -18,16 +18,18 @@
 #include <QStatusBar>
 #include <QUrl>
 
+#include "base/Exceptions.h"
 #include "files/FileOps.h"
 #include "image/Bitmap.h"
 #include "image/FileBytes.h"
 #include "image/FileFormats.h"
 #include "image/Image.h"
+#include "image/Metafile.h"
 #include "image/PictureFile.h"
 #include "import/ImportedFormats.h"
 #include "logo/LogoReport.h"
-#include "prepare/VectorPicture.h"
 #include "ui/EventGuard.h"
+#include "ui/MetafilePainter.h"
 #include "ui/OpenPictureDialog.h"
 #include "ui/PrinterCombo.h"
 #include "ui/UpDown.h"
@@ -43,17 +45,8 @@ ImportFormat TfmMain::LoadPrepared(TPicture& picture, const ImportHints& hints) 
         const ImportFormat byContent = SniffImportFormat(loadedBytes_);
         return byContent != ImportFormat::None ? byContent : loadedFormat_;
     }
+    // A vector picture is drawn by LoadForPrinter at the size it fits to.
     picture.CopyPicture(SourceImage().Picture());
-    const TGraphic* graphic = picture.Graphic();
-    if (hints.ScaledSize && graphic && graphic->Kind() == GraphicKind::Metafile) {
-        // A vector picture is drawn at the size it fits to.
-        const auto [width, height] = hints.ScaledSize(graphic->Width(), graphic->Height());
-        if (auto raster = DrawVectorPicture(*graphic, width, height)) {
-            auto bitmap = std::make_unique<TBitmap>();
-            bitmap->SetImage(std::move(raster));
-            picture.Install(std::move(bitmap));
-        }
-    }
     return ImportFormat::None;
 }
 
@@ -77,8 +70,17 @@ void TfmMain::LoadPicture(const QString& path) {
         // What LoadFile does for these formats, keeping the bytes for fitting.
         bytes = ReadFileBytes(file);
         InstallImportedFile(SourceImage().Picture(), bytes, format);
-    } else {
+    } else if (TFileFormatsList::Instance().FindByExtension(PictureFileExtension(file)) != GraphicKind::Metafile) {
         SourceImage().Picture().LoadFile(file);
+    } else {
+        // A vector picture must also draw (the helper may find it damaged,
+        // too slow or too large) before it replaces the shown one.
+        TPicture loaded;
+        loaded.LoadFile(file);
+        if (const auto* metafile = dynamic_cast<const TMetafile*>(loaded.Graphic());
+            metafile && !MetafileDrawable(metafile->Image()))
+            throw EInvalidGraphic(metafile->Image().Svg ? "SVG picture is not valid" : "Metafile is not valid");
+        SourceImage().Picture().CopyPicture(loaded);
     }
     loadedFile_ = file;
     loadedBytes_ = std::move(bytes);

@@ -3,104 +3,83 @@
 #include <QImage>
 #include <QPaintDevice>
 #include <QPainter>
-#include <QSvgRenderer>
 
+#include <algorithm>
 #include <memory>
 
-#include "ui/MetafileSvg.h"
+#include "base/Exceptions.h"
+#include "image/BitmapImage.h"
+#include "prepare/MetafileDrawing.h"
 
 namespace tlc {
 
 namespace {
 
-// Larger pictures are played straight into the painter on every paint.
-constexpr qint64 kMaxKeptPixels = 4096 * 4096;
+// Larger areas get a drawing of this many pixels, stretched.
+constexpr qint64 kMaxDrawnPixels = 4096 * 4096;
+// Whether a picture draws at all is tried at this size at most.
+constexpr int kProbeSide = 64;
 
 struct TMetafileDrawing {
-    std::unique_ptr<QSvgRenderer> Renderer; // null when refused
-    QImage Picture;                         // the last drawing, at its size
+    bool Tried = false;   // drawn (or refused) at least once
+    bool Refused = false; // the helper failed: damaged, too slow, too large
+    QImage Picture;       // the last drawing, at its size
 };
-
-void DropMessage(QtMsgType, const QMessageLogContext&, const QString&) {}
-
-// Qt's SVG reader and painter complain about what the libraries wrote (and
-// about fonts); that is noise to the operator, as the libraries' own is.
-class QuietQt {
-public:
-    QuietQt()
-        : previous_(MetafileMessagesShown() ? nullptr : qInstallMessageHandler(DropMessage)) {}
-    ~QuietQt() {
-        if (previous_) qInstallMessageHandler(previous_);
-    }
-    QuietQt(const QuietQt&) = delete;
-    QuietQt& operator=(const QuietQt&) = delete;
-
-private:
-    QtMessageHandler previous_;
-    TQuietStandardError quietStandardError_;
-};
-
-// True when the drawing leaves some mark; a document the libraries wrote
-// without any shape counts as refused, so the operator sees the frame.
-bool LeavesAMark(QSvgRenderer& renderer) {
-    QImage probe(128, 128, QImage::Format_ARGB32_Premultiplied);
-    probe.fill(Qt::transparent);
-    {
-        QPainter painter(&probe);
-        renderer.render(&painter, QRectF(probe.rect()));
-    }
-    for (int y = 0; y < probe.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(probe.constScanLine(y));
-        for (int x = 0; x < probe.width(); ++x)
-            if (qAlpha(line[x]) != 0) return true;
-    }
-    return false;
-}
 
 TMetafileDrawing& DrawingOf(const TMetafileImage& image) {
-    if (!image.Drawing) {
-        auto drawing = std::make_shared<TMetafileDrawing>();
-        const std::string svg = MetafileToSvg(image);
-        if (!svg.empty()) {
-            QuietQt quiet;
-            auto renderer = std::make_unique<QSvgRenderer>(
-                QByteArray::fromRawData(svg.data(), static_cast<qsizetype>(svg.size())));
-            if (renderer->isValid() && !renderer->viewBoxF().isEmpty() && LeavesAMark(*renderer))
-                drawing->Renderer = std::move(renderer);
-        }
-        image.Drawing = std::move(drawing);
-    }
+    if (!image.Drawing) image.Drawing = std::make_shared<TMetafileDrawing>();
     return *static_cast<TMetafileDrawing*>(image.Drawing.get());
+}
+
+QImage ToQImage(const TBitmapImage& raster) {
+    QImage out(raster.Width(), raster.AbsHeight(), QImage::Format_RGB32);
+    for (int y = 0; y < out.height(); ++y) {
+        const std::uint8_t* from = raster.Row(y);
+        auto* to = reinterpret_cast<QRgb*>(out.scanLine(y));
+        for (int x = 0; x < out.width(); ++x, from += 3) to[x] = qRgb(from[2], from[1], from[0]);
+    }
+    return out;
+}
+
+// Draws the picture at `size` into the cache; false (and refused from then
+// on) when the helper fails.
+bool DrawAt(const TMetafileImage& image, TMetafileDrawing& drawing, const QSize& size) {
+    drawing.Tried = true;
+    if (drawing.Picture.size() == size) return true;
+    try {
+        drawing.Picture = ToQImage(*DrawMetafile(image, size.width(), size.height()));
+        return true;
+    } catch (const Exception&) {
+        drawing.Refused = true;
+        drawing.Picture = QImage();
+        return false;
+    }
+}
+
+QSize ProbeSize(const TMetafileImage& image) {
+    const int w = std::max(1, image.Width), h = std::max(1, image.Height);
+    if (w <= kProbeSide && h <= kProbeSide) return {w, h};
+    return w >= h ? QSize(kProbeSide, std::max(1, h * kProbeSide / w))
+                  : QSize(std::max(1, w * kProbeSide / h), kProbeSide);
 }
 
 } // namespace
 
 bool MetafileDrawable(const TMetafileImage& image) {
-    return DrawingOf(image).Renderer != nullptr;
+    TMetafileDrawing& drawing = DrawingOf(image);
+    if (!drawing.Tried) DrawAt(image, drawing, ProbeSize(image));
+    return !drawing.Refused;
 }
 
 bool PaintMetafile(QPainter& painter, const QRectF& dest, const TMetafileImage& image) {
     TMetafileDrawing& drawing = DrawingOf(image);
-    if (!drawing.Renderer) return false;
-    if (dest.isEmpty()) return true;
+    if (drawing.Refused) return false;
+    if (dest.isEmpty()) return MetafileDrawable(image);
     const qreal ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-    const QSize pixels = (dest.size() * ratio).toSize();
-    QuietQt quiet;
-    if (pixels.isEmpty() || qint64{pixels.width()} * pixels.height() > kMaxKeptPixels) {
-        drawing.Renderer->render(&painter, dest);
-        return true;
-    }
-    if (drawing.Picture.size() != pixels) {
-        drawing.Picture = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-        if (drawing.Picture.isNull()) {
-            drawing.Renderer->render(&painter, dest);
-            return true;
-        }
-        drawing.Picture.fill(Qt::transparent);
-        QPainter picturePainter(&drawing.Picture);
-        picturePainter.setRenderHint(QPainter::Antialiasing);
-        drawing.Renderer->render(&picturePainter, QRectF(QPointF(0, 0), QSizeF(pixels)));
-    }
+    QSize pixels = (dest.size() * ratio).toSize().expandedTo(QSize(1, 1));
+    if (qint64{pixels.width()} * pixels.height() > kMaxDrawnPixels)
+        pixels.scale(4096, 4096, Qt::KeepAspectRatio);
+    if (!DrawAt(image, drawing, pixels)) return false;
     drawing.Picture.setDevicePixelRatio(ratio);
     painter.drawImage(dest, drawing.Picture);
     return true;

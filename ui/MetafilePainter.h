@@ -8,16 +8,16 @@ class QPainter;
 
 namespace tlc {
 
-// Plays the metafile into dest, stretched to it. Returns false, drawing
-// nothing, when the metafile libraries or the SVG renderer refuse it; the
-// caller then shows its own sign of an unreadable picture.
+// Plays the metafile (or SVG picture) into dest, stretched to it, from the
+// drawing helper's pixels (DrawMetafile). Returns false, drawing nothing,
+// when the picture cannot be drawn (damaged, too slow or too large); the
+// caller then shows its own sign of an unreadable picture. A refusal is kept.
 //
-// The SVG renderer is made once per content and kept with it (every copy
-// sharing the content uses it); the picture last drawn is kept at its size,
-// so a repaint at the same size only copies pixels.
+// The last drawing is kept with the content (every copy sharing the content
+// uses it), so a repaint at the same size only copies pixels.
 bool PaintMetafile(QPainter& painter, const QRectF& dest, const TMetafileImage& image);
 
-// Whether PaintMetafile can draw this content (worked out once, as above).
+// Whether PaintMetafile can draw this content: tried once, at a small size.
 bool MetafileDrawable(const TMetafileImage& image);
 
 } // namespace tlc

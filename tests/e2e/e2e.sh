@@ -350,6 +350,47 @@ damaged_file)
   key ctrl+x
   expect_exit_zero
   ;;
+hostile_metafiles)
+  # Metafiles damaged so that the drawing libraries abort (after a WMF with
+  # many texts) or loop for ever: arrowing through them in the open dialog
+  # previews each, the dialog and the window keep answering, and loading one
+  # gives the error box.
+  root=${TLC_TESTDATA:-${TLC_TESTDATA_DEFAULT:-}}/metafile
+  [ -d "$root/hostile" ] || { echo "SKIPPED: no hostile metafiles (set TLC_TESTDATA)"; exit 77; }
+  mkdir "$work/pics"
+  cp "$(dirname "$0")/../ui/metafile-regressions/slow-1020-texts-from-17936-bytes.wmf" "$work/pics/a-texts.wmf"
+  cp "$root/hostile/damaged-text-after-wmf-text.emf" "$root/hostile/hang-dib-pattern-brush.wmf" \
+     "$root/pillow/drawing.wmf" "$work/pics/"
+  start_display
+  start_program
+  focus "$main_window"
+  before=$(visible_windows)
+  key ctrl+o
+  dialog=$(wait_new_window "$before") || exit 1
+  focus "$dialog"
+  key ctrl+a
+  type_text "$work/pics/"
+  key Return
+  # From the name box back to the file list, then down through the files.
+  key shift+Tab Home
+  for step in 1 2 3 4; do
+    sleep 0.5
+    key Down
+  done
+  sleep 0.5
+  key Escape
+  wait_gone "$dialog"
+  # The window still answers: the hanging file loads with the error box.
+  use_file_dialog ctrl+o "$work/pics/hang-dib-pattern-brush.wmf"
+  wait_count "$title" 2
+  box=$(windows_named "$title" | grep -vx "$main_window" | head -n 1)
+  focus "$box"
+  key Return
+  wait_count "$title" 1
+  focus "$main_window"
+  key ctrl+x
+  expect_exit_zero
+  ;;
 png_typed_save)
   # A PNG with transparent and half-transparent parts, loaded by its typed
   # path and saved: the command line's logo, byte for byte, and no settings

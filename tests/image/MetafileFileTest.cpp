@@ -218,5 +218,45 @@ TEST(MetafileFile, RoundingIsToTheNearestHalvesAwayFromZero) {
         EXPECT_EQ(MulDivRound(r.a, r.b, r.c), r.want) << r.a << "*" << r.b << "/" << r.c;
 }
 
+// An SVG document is recognised by its root element, whatever the file's
+// extension, and takes its size in screen pixels from width and height (units
+// at 96 per inch), else from its view box.
+TEST(MetafileFile, SvgSizeFromItsRootElement) {
+    struct Row {
+        const char* text;
+        std::int32_t width, height; // 0: refused
+    };
+    for (const Row& r : {
+             Row{"<svg xmlns='http://www.w3.org/2000/svg' width='120' height='40'/>", 120, 40},
+             Row{"\xEF\xBB\xBF<?xml version='1.0'?>\n<!-- logo -->\n<!DOCTYPE svg [ <!ENTITY a 'b'> ]>\n"
+                 "<svg height=\"1in\" stroke-width=\"9\" width=\"2.54cm\">", 96, 96},
+             Row{"<svg width='72pt' height='10mm' viewBox='0 0 5 5'>", 96, 38},
+             Row{"<svg viewBox='0,0 300.4 150'>", 300, 150},
+             Row{"<svg width='100%' height='100%' viewBox='0 0 30 20'>", 30, 20},
+             Row{"<svg width='60' viewBox='0 0 30 20'>", 60, 40},
+             Row{"<svg:svg xmlns:svg='http://www.w3.org/2000/svg' width='5' height='6'>", 5, 6},
+             Row{"<svg width='60'>", 0, 0},          // no height, no view box
+             Row{"<svg>", 0, 0},
+             Row{"<svg width='1e9' height='1'>", 0, 0},
+             Row{"<svgx width='5' height='6'>", 0, 0},
+             Row{"<html><svg width='5' height='6'>", 0, 0},
+         }) {
+        const std::string text = r.text;
+        const std::vector<std::uint8_t> bytes(text.begin(), text.end());
+        if (r.width == 0) {
+            // Not SVG at all: then it is no metafile either.
+            const bool svg = text.rfind("<svg ", 0) == 0 || text == "<svg>";
+            ExpectFailure<EInvalidGraphic>(bytes, svg ? "SVG picture is not valid" : "Metafile is not valid");
+            continue;
+        }
+        const auto image = DecodeMetafileFile(bytes);
+        EXPECT_TRUE(image->Svg) << text;
+        EXPECT_FALSE(image->Enhanced) << text;
+        EXPECT_EQ(image->Width, r.width) << text;
+        EXPECT_EQ(image->Height, r.height) << text;
+        EXPECT_EQ(image->Data, bytes) << text;
+    }
+}
+
 } // namespace
 } // namespace tlc

@@ -26,14 +26,15 @@ namespace fs = std::filesystem;
 // ---------------------------------------------------------------------------
 // The formats list.
 
-TEST(FileFormats, FourEntriesInRegistrationOrder) {
+// The four of the original program in its order, then SVG.
+TEST(FileFormats, EntriesInRegistrationOrder) {
     const auto& entries = TFileFormatsList::Instance().Entries();
-    ASSERT_EQ(entries.size(), 4u);
-    const char* ext[] = {"wmf", "emf", "ico", "bmp"};
-    const char* desc[] = {"Metafiles", "Enhanced Metafiles", "Icons", "Bitmaps"};
+    ASSERT_EQ(entries.size(), 5u);
+    const char* ext[] = {"wmf", "emf", "ico", "bmp", "svg"};
+    const char* desc[] = {"Metafiles", "Enhanced Metafiles", "Icons", "Bitmaps", "Scalable Vector Graphics"};
     const GraphicKind kind[] = {GraphicKind::Metafile, GraphicKind::Metafile, GraphicKind::Icon,
-                                GraphicKind::Bitmap};
-    for (int i = 0; i < 4; ++i) {
+                                GraphicKind::Bitmap, GraphicKind::Metafile};
+    for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(entries[i].Extension, ext[i]);
         EXPECT_EQ(entries[i].Description, desc[i]);
         EXPECT_EQ(entries[i].Kind, kind[i]);
@@ -49,7 +50,7 @@ TEST(FileFormats, FindByExtensionIgnoresLetterCase) {
          {Row{"bmp", GraphicKind::Bitmap}, Row{"BMP", GraphicKind::Bitmap},
           Row{"Bmp", GraphicKind::Bitmap}, Row{"ico", GraphicKind::Icon},
           Row{"ICO", GraphicKind::Icon}, Row{"wmf", GraphicKind::Metafile},
-          Row{"EMF", GraphicKind::Metafile}, Row{"", std::nullopt}, Row{"jpg", std::nullopt},
+          Row{"EMF", GraphicKind::Metafile}, Row{"Svg", GraphicKind::Metafile}, Row{"", std::nullopt}, Row{"jpg", std::nullopt},
           Row{"cur", std::nullopt}, Row{".bmp", std::nullopt}, Row{"bmp ", std::nullopt},
           Row{"bm", std::nullopt}})
         EXPECT_EQ(TFileFormatsList::Instance().FindByExtension(r.extension), r.kind) << r.extension;
@@ -59,9 +60,10 @@ TEST(FileFormats, FilterTexts) {
     const auto& list = TFileFormatsList::Instance();
     const FileFilter all = list.BuildFilter(GraphicClass::Graphic);
     EXPECT_EQ(all.Filter,
-              "All (*.bmp;*.ico;*.emf;*.wmf)|*.bmp;*.ico;*.emf;*.wmf|Bitmaps (*.bmp)|*.bmp|Icons "
-              "(*.ico)|*.ico|Enhanced Metafiles (*.emf)|*.emf|Metafiles (*.wmf)|*.wmf");
-    EXPECT_EQ(all.Masks, "*.bmp;*.ico;*.emf;*.wmf");
+              "All (*.svg;*.bmp;*.ico;*.emf;*.wmf)|*.svg;*.bmp;*.ico;*.emf;*.wmf|Scalable Vector "
+              "Graphics (*.svg)|*.svg|Bitmaps (*.bmp)|*.bmp|Icons (*.ico)|*.ico|Enhanced Metafiles "
+              "(*.emf)|*.emf|Metafiles (*.wmf)|*.wmf");
+    EXPECT_EQ(all.Masks, "*.svg;*.bmp;*.ico;*.emf;*.wmf");
 
     const FileFilter bitmaps = list.BuildFilter(GraphicClass::Bitmap);
     EXPECT_EQ(bitmaps.Filter, "Bitmaps (*.bmp)|*.bmp");
@@ -71,7 +73,8 @@ TEST(FileFormats, FilterTexts) {
     const FileFilter metafiles = list.BuildFilter(GraphicKind::Metafile);
     EXPECT_EQ(
         metafiles.Filter,
-        "All (*.emf;*.wmf)|*.emf;*.wmf|Enhanced Metafiles (*.emf)|*.emf|Metafiles (*.wmf)|*.wmf");
+        "All (*.svg;*.emf;*.wmf)|*.svg;*.emf;*.wmf|Scalable Vector Graphics (*.svg)|*.svg|Enhanced "
+        "Metafiles (*.emf)|*.emf|Metafiles (*.wmf)|*.wmf");
     EXPECT_EQ(list.BuildFilter(GraphicClass::Icon).Filter, "Icons (*.ico)|*.ico");
 }
 
@@ -262,6 +265,8 @@ TEST(SniffGraphicKind, KnowsEachReadersFirstBytes) {
         {"png", {0x89, 'P', 'N', 'G'}, std::nullopt},
         {"empty", {}, std::nullopt},
         {"one byte", {'B'}, std::nullopt},
+        {"svg", {'<', 's', 'v', 'g', '>'}, GraphicKind::Metafile},
+        {"other markup", {'<', 'h', 't', 'm', 'l', '>'}, std::nullopt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

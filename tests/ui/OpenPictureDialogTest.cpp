@@ -3,11 +3,13 @@
 // filter and file name kept across runs, and one load typed into the real
 // dialog's name box.
 
+#include <cstdlib>
 #include <memory>
 
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QLayout>
@@ -447,6 +449,23 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&metafilePanel));
         QTRY_COMPARE(metafilePanel.Caption(), QStringLiteral("Invalid image"));
         QVERIFY(!AnyMessageBox());
+
+        // So do files that make the drawing libraries loop or abort: the
+        // drawing ends (in its own process) and this one goes on.
+        const char* testdata = std::getenv("TLC_TESTDATA");
+        if (!testdata || !*testdata) testdata = std::getenv("TLC_TESTDATA_DEFAULT");
+        const QString hostile = QString::fromLocal8Bit(testdata ? testdata : "") + "/metafile/hostile/";
+        for (const char* name : {"hang-dib-pattern-brush.wmf", "damaged-text-after-wmf-text.emf"}) {
+            if (!QFileInfo::exists(hostile + name)) QSKIP("no hostile metafiles (set TLC_TESTDATA)");
+            TSilentPaintPanel hostilePanel;
+            auto* hostileBox = new TFillImage(&hostilePanel);
+            hostilePanel.layout()->addWidget(hostileBox);
+            hostileBox->Model().Picture().LoadFile(QFile::encodeName(hostile + name).toStdString());
+            hostilePanel.resize(120, 90);
+            hostilePanel.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&hostilePanel));
+            QTRY_COMPARE(hostilePanel.Caption(), QStringLiteral("Invalid image"));
+        }
     }
 };
 

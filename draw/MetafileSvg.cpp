@@ -1,14 +1,10 @@
-#include "ui/MetafileSvg.h"
+#include "draw/MetafileSvg.h"
 
 #include <emf2svg.h>
 #include <libwmf/api.h>
 #include <libwmf/svg.h>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -20,8 +16,6 @@
 namespace tlc {
 
 namespace {
-
-std::atomic<bool> messagesShown{false};
 
 // The Adobe Symbol encoding from 0x20 on, as Unicode; 0 where it has no
 // character.
@@ -157,9 +151,30 @@ std::string EncodeWindowsText(const std::string& svg) {
     return out;
 }
 
-std::string EnhancedToSvg(const TMetafileImage& image) {
+// libemf2svg starts with a black brush where the system's device context
+// starts with the white stock brush, so a shape drawn before any brush is
+// chosen came out solid black: the white brush is chosen explicitly after
+// the header record.
+std::vector<char> WithWhiteBrushChosen(std::span<const std::uint8_t> data) {
+    constexpr std::uint32_t kSelectObject = 37, kWhiteBrush = 0x80000000;
+    std::vector<char> bytes(data.begin(), data.end());
+    if (data.size() < 100) return bytes;
+    const std::uint32_t headerSize = LoadLE32(&data[4]);
+    if (headerSize < 88 || headerSize % 4 != 0 || headerSize > data.size()) return bytes;
+    std::uint8_t record[12];
+    StoreLE32(record, kSelectObject);
+    StoreLE32(record + 4, sizeof record);
+    StoreLE32(record + 8, kWhiteBrush);
+    bytes.insert(bytes.begin() + headerSize, record, record + sizeof record);
+    auto* header = reinterpret_cast<std::uint8_t*>(bytes.data());
+    StoreLE32(header + 48, static_cast<std::uint32_t>(bytes.size()));
+    StoreLE32(header + 52, LoadLE32(header + 52) + 1);
+    return bytes;
+}
+
+std::string EnhancedToSvg(const MetafileSource& image) {
     // The library takes non-const buffers; it gets its own copy.
-    std::vector<char> bytes(image.Data.begin(), image.Data.end());
+    std::vector<char> bytes = WithWhiteBrushChosen(image.Data);
     char nameSpace[] = "";
     generatorOptions options{};
     options.nameSpace = nameSpace;
@@ -195,11 +210,11 @@ void TrueWindowsHeader(std::vector<unsigned char>& data) {
     StoreLE32(&data[12], largest);
 }
 
-std::string WindowsToSvg(const TMetafileImage& image) {
+std::string WindowsToSvg(const MetafileSource& image) {
     wmfAPI_Options options{};
     options.function = wmf_svg_function;
     unsigned long flags = WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL;
-    if (!messagesShown) flags |= WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
+    if (!image.Messages) flags |= WMF_OPT_NO_ERROR | WMF_OPT_NO_DEBUG;
     wmfAPI* api = nullptr;
     if (wmf_api_create(&api, flags, &options) != wmf_E_None) {
         if (api) wmf_api_destroy(api);
@@ -264,35 +279,10 @@ std::string RepairSvgText(std::string svg) {
 
 } // namespace
 
-void ShowMetafileMessages(bool shown) { messagesShown = shown; }
-bool MetafileMessagesShown() { return messagesShown; }
-
-TQuietStandardError::TQuietStandardError() {
-    if (messagesShown) return;
-    const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    if (nowhere < 0) return;
-    std::fflush(stderr);
-    saved_ = fcntl(2, F_DUPFD_CLOEXEC, 3);
-    if (saved_ >= 0 && dup2(nowhere, 2) < 0) {
-        close(saved_);
-        saved_ = -1;
-    }
-    close(nowhere);
-}
-
-TQuietStandardError::~TQuietStandardError() {
-    if (saved_ < 0) return;
-    std::fflush(stderr);
-    dup2(saved_, 2);
-    close(saved_);
-}
-
-std::string MetafileToSvg(const TMetafileImage& image) {
+std::string MetafileToSvg(const MetafileSource& image) {
     if (image.Data.empty()) return {};
-    TQuietStandardError quiet;
     std::string svg = image.Enhanced ? EnhancedToSvg(image) : EncodeWindowsText(WindowsToSvg(image));
     return svg.empty() ? svg : RepairSvgText(std::move(svg));
 }
-
 
 } // namespace tlc
