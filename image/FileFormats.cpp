@@ -39,13 +39,14 @@ std::string LowerCaseExtension(std::string text) {
 }
 
 TFileFormatsList::TFileFormatsList() {
+    // Read by content with the metafiles; drawn as they are. First here, so
+    // that it comes after the four below in the dialog's lists.
+    Add("svg", "Scalable Vector Graphics", GraphicKind::Metafile);
     // The open dialog's lists rely on this order.
     Add("wmf", "Metafiles", GraphicKind::Metafile);
     Add("emf", "Enhanced Metafiles", GraphicKind::Metafile);
     Add("ico", "Icons", GraphicKind::Icon);
     Add("bmp", "Bitmaps", GraphicKind::Bitmap);
-    // Read by content with the metafiles; drawn as they are.
-    Add("svg", "Scalable Vector Graphics", GraphicKind::Metafile);
 }
 
 TFileFormatsList& TFileFormatsList::Mutable() {

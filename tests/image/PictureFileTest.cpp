@@ -60,10 +60,10 @@ TEST(FileFormats, FilterTexts) {
     const auto& list = TFileFormatsList::Instance();
     const FileFilter all = list.BuildFilter(GraphicClass::Graphic);
     EXPECT_EQ(all.Filter,
-              "All (*.svg;*.bmp;*.ico;*.emf;*.wmf)|*.svg;*.bmp;*.ico;*.emf;*.wmf|Scalable Vector "
-              "Graphics (*.svg)|*.svg|Bitmaps (*.bmp)|*.bmp|Icons (*.ico)|*.ico|Enhanced Metafiles "
-              "(*.emf)|*.emf|Metafiles (*.wmf)|*.wmf");
-    EXPECT_EQ(all.Masks, "*.svg;*.bmp;*.ico;*.emf;*.wmf");
+              "All (*.bmp;*.ico;*.emf;*.wmf;*.svg)|*.bmp;*.ico;*.emf;*.wmf;*.svg|Bitmaps (*.bmp)|*.bmp|"
+              "Icons (*.ico)|*.ico|Enhanced Metafiles (*.emf)|*.emf|Metafiles (*.wmf)|*.wmf|Scalable "
+              "Vector Graphics (*.svg)|*.svg");
+    EXPECT_EQ(all.Masks, "*.bmp;*.ico;*.emf;*.wmf;*.svg");
 
     const FileFilter bitmaps = list.BuildFilter(GraphicClass::Bitmap);
     EXPECT_EQ(bitmaps.Filter, "Bitmaps (*.bmp)|*.bmp");
@@ -73,8 +73,8 @@ TEST(FileFormats, FilterTexts) {
     const FileFilter metafiles = list.BuildFilter(GraphicKind::Metafile);
     EXPECT_EQ(
         metafiles.Filter,
-        "All (*.svg;*.emf;*.wmf)|*.svg;*.emf;*.wmf|Scalable Vector Graphics (*.svg)|*.svg|Enhanced "
-        "Metafiles (*.emf)|*.emf|Metafiles (*.wmf)|*.wmf");
+        "All (*.emf;*.wmf;*.svg)|*.emf;*.wmf;*.svg|Enhanced Metafiles (*.emf)|*.emf|Metafiles "
+        "(*.wmf)|*.wmf|Scalable Vector Graphics (*.svg)|*.svg");
     EXPECT_EQ(list.BuildFilter(GraphicClass::Icon).Filter, "Icons (*.ico)|*.ico");
 }
 

@@ -630,7 +630,7 @@ private slots:
         const QString picture = WriteSamplePicture(QStringLiteral("sample.bmp"));
         const QStringList filters = window->OpenPictureDialog().nameFilters();
         QVERIFY(!filters.isEmpty());
-        QVERIFY2(filters.first().startsWith(QStringLiteral("All (*.svg *.bmp")),
+        QVERIFY2(filters.first().startsWith(QStringLiteral("All (*.bmp *.ico *.emf *.wmf *.svg")),
                  qPrintable(filters.first()));
 
         LoadThroughDialog(picture);
