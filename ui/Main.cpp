@@ -221,7 +221,9 @@ void TfmMain::ConvertImage() {
     RedThreshold = ParseIntOrDefault(ui->edRedThreshold->text().toStdString(), 0);
     GreenThreshold = ParseIntOrDefault(ui->edGreenThreshold->text().toStdString(), 0);
     BlueThreshold = ParseIntOrDefault(ui->edBlueThreshold->text().toStdString(), 0);
-    const PrinterLimits limits{GetMaxWidth(), GetMaxHeight(), GetMaxArea()};
+    PrinterLimits limits{GetMaxWidth(), GetMaxHeight(), GetMaxArea()};
+    // The fit keeps to the width the printer prints, as the command line's.
+    limits.PrintableWidth = LimitsOf(PrinterModels, ui->cbTargetPrinterType->ItemIndex()).PrintableWidth;
     Thresholds thresholds;
     thresholds.Red = RedThreshold;
     thresholds.Green = GreenThreshold;

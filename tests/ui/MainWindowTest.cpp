@@ -899,7 +899,9 @@ private slots:
                  qPrintable(window->StatusText()));
         // The conversion saw black and white only.
         TCanvas& target = window->TargetImage().EnsureCanvas();
-        for (int x = 0; x < window->Geometry.Width; x += 7)
+        const int fittedWidth = window->TargetImage().Picture().Width();
+        QVERIFY(fittedWidth > 0 && fittedWidth <= window->Geometry.Width);
+        for (int x = 0; x < fittedWidth; x += 7)
             QVERIFY(target.ReadPixel(x, 5) == clBlack || target.ReadPixel(x, 5) == clWhite);
 
         ChooseMenuItem("Picture1", "NoDither1");
