@@ -213,7 +213,9 @@ void TfmMain::btLoadClick() {
 
 void TfmMain::LoadPicture(const QString& path) {
     // A failed load throws here and leaves picture, target and geometry alone.
-    SourceImage().Picture().LoadFile(QFile::encodeName(path).toStdString());
+    const std::string file = QFile::encodeName(path).toStdString();
+    SourceImage().Picture().LoadFile(file);
+    loadedPicture_ = file;
     SourceImage().Repaint();
     ConvertImage();
 }
@@ -231,7 +233,7 @@ void TfmMain::btSaveClick() {
     const auto result =
         RunSaveCommand(ui->cbTargetPrinterType->ItemIndex(),
                        QFile::encodeName(openPictureDialog_->FileName()).toStdString(), runSaveDialog,
-                       Geometry, TargetImage());
+                       Geometry, TargetImage(), loadedPicture_);
     if (result && !*result) ShowInfoMessage(result->Message);
 }
 

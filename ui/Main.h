@@ -94,6 +94,7 @@ private:
     TOpenPictureDialog* openPictureDialog_ = nullptr;
     QFileDialog* saveDialog_ = nullptr;
     QString saveFileName_ = QStringLiteral("logo.rsc");
+    std::string loadedPicture_; // the picture file shown, which a save must not replace
     QPointer<QWidget> about_;
     QPointer<QWidget> help_;
     bool shownBefore_ = false;

@@ -31,6 +31,7 @@
 #include "UiTestSupport.h"
 #include "image/Image.h"
 #include "logo/LogoFile.h"
+#include "logo/SaveCommand.h"
 #include "resources/Glyphs.h"
 #include "ui/AppTitle.h"
 #include "ui/EventGuard.h"
@@ -656,6 +657,49 @@ private slots:
         QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(window.get()));
         Press(Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(offeredAgain, saved);
+    }
+
+    // Save onto the loaded picture, by its own name and through a link: the
+    // information box says so and the picture stays as it was (hard links:
+    // SaveCommandTest).
+    void saveOntoTheLoadedPictureIsRefused() {
+        ShowActive();
+        const QString picture = WriteSamplePicture(QStringLiteral("sample.bmp"));
+        QVERIFY(QFile::link(picture, Path(QStringLiteral("link.bmp"))));
+        const QByteArray before = test::ReadFile(picture);
+        LoadThroughDialog(picture);
+        const QStringList targets = {picture, Path(QStringLiteral("link.bmp"))};
+        for (const QString& target : targets) {
+            QString boxText;
+            WhenModal([&](QWidget* modal) {
+                auto* dialog = qobject_cast<QFileDialog*>(modal);
+                QVERIFY(dialog);
+                WhenModal(
+                    [&](QWidget* box) {
+                        for (const QLabel* label : box->findChildren<QLabel*>())
+                            if (!label->text().isEmpty()) boxText = label->text();
+                        ClickOnlyButton(box);
+                    },
+                    dialog);
+                // Typed, then the Save button: a name that exists opens the
+                // name completion, which could take the Enter key.
+                auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                QVERIFY(edit);
+                QTRY_COMPARE(QApplication::focusWidget(), edit);
+                Press(Qt::Key_A, Qt::ControlModifier);
+                Type(target);
+                DropStrayCompletions();
+                ClickButton(dialog, QStringLiteral("Save"));
+            });
+            Click(Control<QPushButton>("btSave"));
+            test::DropPendingAnswers();
+            // The dialog may hand back a link's target rather than the link.
+            const QString chosen = boxText.section(QLatin1Char('\''), 1, 1);
+            QVERIFY2(chosen == target || chosen == picture, qPrintable(target + QStringLiteral(": ") + boxText));
+            QCOMPARE(boxText, QString::fromStdString(SameFileMessage(QFile::encodeName(chosen).toStdString(),
+                                                                     QFile::encodeName(picture).toStdString())));
+            QCOMPARE(test::ReadFile(picture), before);
+        }
     }
 
     // The whole road as a person takes it, checked against the logo files
