@@ -252,7 +252,7 @@ bool FileWriter::CommitInPlace(const std::vector<std::uint8_t>& bytes) {
     if (!ops_.Lock(target_) || !ops_.InspectOpen(target_, facts)) return false;
     // Another save moved a new file in while we waited: this one has no
     // name left, and bytes written to it would be lost without a word.
-    if (facts.Links == 0) return errno = ESTALE, false;
+    if (facts.Links == 0) return errno = ENOENT, false;
     // The old bytes are kept to put back should the new ones not fit.
     std::vector<std::uint8_t> old;
     bool restorable = facts.Size <= kRestoreLimit;
