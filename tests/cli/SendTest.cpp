@@ -218,5 +218,27 @@ TEST_F(SendTest, FailuresNameTheBytesThatWent) {
     }
 }
 
+// A blank logo clears one stored in the printer: the format's header for 8 x 8
+// dots and eight bytes of clear dots, to a file and to the printer.
+TEST_F(SendTest, BlankLogoForEachModel) {
+    const std::vector<std::uint8_t> heads[4] = {
+        {0x0F, 0x00, 0x1C, 0x71, 0x01, 0x01, 0x00, 0x01, 0x00},
+        {0x0C, 0x00, 0x1D, 0x2A, 0x01, 0x01},
+        {0x10, 0x00, 0x1B, 0x1C, 0x71, 0x01, 0x01, 0x00, 0x01, 0x00},
+        {0x10, 0x00, 0x1B, 0x23, 0x01, 0x1D, 0x2A, 0x01, 0x01, 0x01},
+    };
+    for (int model = 0; model < 4; ++model) {
+        std::vector<std::uint8_t> expected = heads[model];
+        expected.resize(expected.size() + 8, 0x00);
+        const fs::path file = dir_ / ("blank" + std::to_string(model) + ".rsc");
+        EXPECT_EQ(Cli({"blank", "--printer", std::to_string(model), "-o", file.string()}).status, 0);
+        EXPECT_EQ(test::ReadBytes(file), expected) << model;
+        FakePrinter printer(FakePrinter::Mode::ReadAll);
+        EXPECT_EQ(Cli({"blank", "--printer", std::to_string(model), "--to", printer.Target()}).status, 0);
+        EXPECT_EQ(printer.Received(), std::vector<std::uint8_t>(expected.begin() + 2, expected.end())) << model;
+    }
+    EXPECT_EQ(Cli({"blank", "-o", (dir_ / "x.rsc").string()}).status, 2); // which printer?
+}
+
 } // namespace
 } // namespace tlc
