@@ -218,6 +218,36 @@ TEST_F(SendTest, FailuresNameTheBytesThatWent) {
     }
 }
 
+// --print: the Epson models' print command, then feed and cut, after the
+// logo or alone; the models without a cited print command get nothing.
+TEST_F(SendTest, PrintFollowsTheLogoWhereThePrinterHasACommand) {
+    const std::vector<std::uint8_t> print[4] = {
+        {0x1C, 0x70, 0x01, 0x00, 0x1D, 0x56, 0x42, 0x00}, // FS p 1 0, GS V 66 0
+        {0x1D, 0x2F, 0x00, 0x1D, 0x56, 0x42, 0x00},       // GS / 0, GS V 66 0
+        {},
+        {},
+    };
+    for (int model = 0; model < 4; ++model) {
+        SCOPED_TRACE(model);
+        const std::vector<std::uint8_t> file = test::ReadBytes(Logo(model, 8, 4));
+        FakePrinter printer(FakePrinter::Mode::ReadAll);
+        const CliRun r = Cli({"send", (dir_ / ("logo" + std::to_string(model) + ".rsc")).string(), "--print", "--to",
+                              printer.Target()});
+        std::vector<std::uint8_t> expected;
+        if (!print[model].empty()) {
+            expected.assign(file.begin() + 2, file.end());
+            expected.insert(expected.end(), print[model].begin(), print[model].end());
+        }
+        EXPECT_EQ(r.status, print[model].empty() ? 1 : 0) << r.err;
+        EXPECT_EQ(printer.Received(), expected);
+
+        FakePrinter again(FakePrinter::Mode::ReadAll);
+        const CliRun alone = Cli({"send", "--print", "--printer", std::to_string(model), "--to", again.Target()});
+        EXPECT_EQ(alone.status, print[model].empty() ? 1 : 0) << alone.err;
+        EXPECT_EQ(again.Received(), print[model]);
+    }
+}
+
 // A blank logo clears one stored in the printer: the format's header for 8 x 8
 // dots and eight bytes of clear dots, to a file and to the printer.
 TEST_F(SendTest, BlankLogoForEachModel) {
