@@ -220,7 +220,11 @@ bool FileWriter::Flush() {
 bool FileWriter::Finish() {
     if (step_ != Step::Flushed) return false;
     step_ = Step::Done;
-    if (!(inPlace_ ? CommitInPlace(inPlaceBytes_) : MoveIn())) return Failed();
+    if (!(inPlace_ ? CommitInPlace(inPlaceBytes_) : MoveIn())) {
+        Failed();
+        CloseTarget(); // the lock goes with it, for the next save of this process
+        return false;
+    }
     ops_.RemoveLeftovers(folder_);
     return true;
 }
