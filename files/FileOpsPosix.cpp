@@ -207,8 +207,12 @@ bool FileOps::Lock(FileHandle file) {
     // flock, not fcntl: a record lock would go as soon as any descriptor of
     // the file closed in this process, and one that must outlive the rename
     // would be lost then.
-    while (::flock(Fd(file), LOCK_EX) != 0)
+    while (::flock(Fd(file), LOCK_EX) != 0) {
+        // A file system that keeps no locks (some network shares) saves as
+        // before, unguarded, rather than not at all.
+        if (errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL) return true;
         if (errno != EINTR) return false;
+    }
     return true;
 }
 
