@@ -32,6 +32,10 @@ int RunCli(const std::vector<std::string>& args, std::istream& in, std::ostream&
                 status = Show(rest, in, out, err);
             else if (command == "info")
                 status = Info(rest, in, out, err);
+            else if (command == "send")
+                status = Send(rest, in, out, err);
+            else if (command == "blank")
+                status = Blank(rest, in, out, err);
             else
                 throw UsageError("unknown command " + command);
         }

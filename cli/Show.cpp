@@ -97,7 +97,7 @@ int Show(const std::vector<std::string>& args, std::istream& in, std::ostream& o
                      : EndsWith(*output, ".bmp") ? WindowsBitmap(logo)
                                                  : OneBitPng(logo));
         if (!result) {
-            ReportFailure(err, *output, result.Message);
+            ReportFailure(err, *output, UnableToCreateMessage(*output, result.Cause));
             return 1;
         }
         out << "Dots written to " << Printable(*output) << '\n';

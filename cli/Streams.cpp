@@ -116,7 +116,7 @@ void WriteLogo(const std::string& output, int printer, const LogoGeometry& geome
         return;
     }
     const LogoWriteResult result = WriteLogoFile(output, printer, geometry, target);
-    if (!result) throw Exception(result.Message);
+    if (!result) throw Exception(UnableToCreateMessage(output, result.Cause));
 }
 
 void ReportFailure(std::ostream& err, const std::string& what, const std::string& message) {

@@ -29,6 +29,13 @@ std::string FileOps::UnpredictableName() {
     return name + ".tmp";
 }
 
+bool IsTemporaryName(const std::string& name) {
+    if (name.size() != 5 + 16 + 4 || !name.starts_with(".tlc-") || !name.ends_with(".tmp")) return false;
+    for (std::size_t i = 5; i < 5 + 16; ++i)
+        if (!((name[i] >= 'a' && name[i] <= 'z') || (name[i] >= '0' && name[i] <= '9'))) return false;
+    return true;
+}
+
 FileOps& DefaultFileOps() {
     static FileOps ops;
     return ops;

@@ -14,6 +14,7 @@ inline constexpr FileHandle kNoFile = -1;
 struct FileFacts {
     bool Exists = false;
     bool Regular = false;
+    bool Directory = false;
     std::uint64_t Device = 0;
     std::uint64_t Inode = 0;
     std::uint64_t Links = 0;
@@ -65,6 +66,10 @@ public:
     // that syncing many files afterwards waits about as long as for one.
     virtual void StartSync(FileHandle file);
     virtual bool Close(FileHandle file);
+    // Takes the writers' lock on an open file, waiting while another writer
+    // of ours holds it; closing the file lets it go. Advisory: only our own
+    // saves (and readers that ask for it) keep to it.
+    virtual bool Lock(FileHandle file);
 
     // Gives `to` the owner, group, permission bits, extended attributes and
     // access-control lists of `from`. True only when all of them match now.
@@ -76,14 +81,22 @@ public:
     // Makes the names in `folder` durable; harmless where folders cannot be synced.
     virtual void SyncFolder(const std::string& folder);
     virtual bool Remove(const std::string& path);
+    // Removes temporary files of ours that an earlier save left in `folder`
+    // (a process killed while one had a name): only names UnpredictableName
+    // makes, regular files of this user, untouched for more than a day.
+    virtual void RemoveLeftovers(const std::string& folder);
 
     // A file name nobody can guess, short enough for any folder.
     virtual std::string UnpredictableName();
 
     // Holds back Ctrl-C, hang-up and termination while a temporary file has a
-    // name, so that they end the process only once it is gone. Nests.
+    // name, so that they end the process only once it is gone, whichever
+    // thread they reach. Nests.
     virtual void DeferInterrupts(bool defer);
 };
+
+// Whether `name` is one UnpredictableName makes.
+bool IsTemporaryName(const std::string& name);
 
 // The system's own operations.
 FileOps& DefaultFileOps();

@@ -1,13 +1,19 @@
 #include "files/FileOps.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <ctime>
+#include <mutex>
+#include <set>
 #include <filesystem>
 #include <vector>
 
@@ -22,6 +28,7 @@ int Fd(FileHandle file) {
 void FillFacts(const struct stat& st, FileFacts& facts) {
     facts.Exists = true;
     facts.Regular = S_ISREG(st.st_mode);
+    facts.Directory = S_ISDIR(st.st_mode);
     facts.Device = static_cast<std::uint64_t>(st.st_dev);
     facts.Inode = static_cast<std::uint64_t>(st.st_ino);
     facts.Links = static_cast<std::uint64_t>(st.st_nlink);
@@ -196,6 +203,19 @@ bool FileOps::Close(FileHandle file) {
     return ::close(Fd(file)) == 0;
 }
 
+bool FileOps::Lock(FileHandle file) {
+    // flock, not fcntl: a record lock would go as soon as any descriptor of
+    // the file closed in this process, and one that must outlive the rename
+    // would be lost then.
+    while (::flock(Fd(file), LOCK_EX) != 0) {
+        // A file system that keeps no locks (some network shares) saves as
+        // before, unguarded, rather than not at all.
+        if (errno == ENOLCK || errno == EOPNOTSUPP || errno == EINVAL) return true;
+        if (errno != EINTR) return false;
+    }
+    return true;
+}
+
 bool FileOps::CopyIdentity(FileHandle fromFile, FileHandle toFile) {
     const int from = Fd(fromFile), to = Fd(toFile);
     struct stat want {}, have {};
@@ -237,17 +257,119 @@ bool FileOps::Remove(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
 }
 
+void FileOps::RemoveLeftovers(const std::string& folder) {
+    // Once per folder and process: a batch saves many files into one.
+    static std::mutex mutex;
+    static std::set<std::string> swept;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!swept.insert(folder).second) return;
+    }
+    const int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return;
+    DIR* listing = ::fdopendir(dir);
+    if (!listing) {
+        ::close(dir);
+        return;
+    }
+    constexpr time_t kDay = 24 * 60 * 60;
+    const time_t now = std::time(nullptr);
+    while (const dirent* entry = ::readdir(listing)) {
+        if (!IsTemporaryName(entry->d_name)) continue;
+        struct stat st {};
+        // The name itself, never what a link there leads to; a file another
+        // user planted under such a name stays.
+        if (::fstatat(dir, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode) ||
+            st.st_uid != ::geteuid() || now - st.st_mtime <= kDay)
+            continue;
+        ::unlinkat(dir, entry->d_name, 0);
+    }
+    ::closedir(listing);
+}
+
+namespace {
+
+// Whatever thread a signal reaches (a window's toolkit starts threads of its
+// own, which a signal mask of ours never covers), the handler looks here: the
+// low bits count the saves holding signals back, the bits above them keep
+// the first signal that came meanwhile, and kDying marks a process that has
+// let a signal end it.
+std::atomic<unsigned> interruptState{0};
+constexpr unsigned kDepthMask = 0xFFFF;
+constexpr unsigned kSignalShift = 16;
+constexpr unsigned kDying = ~0u;
+constexpr int kHeld[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+[[noreturn]] void DieOf(int sig) {
+    ::signal(sig, SIG_DFL);
+    sigset_t one;
+    sigemptyset(&one);
+    sigaddset(&one, sig);
+    ::pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+    ::raise(sig);
+    for (;;) ::pause();
+}
+
+void OnInterrupt(int sig) {
+    const int saved = errno;
+    unsigned state = interruptState.load();
+    for (;;) {
+        if (state == kDying) break;
+        if ((state & kDepthMask) == 0) {
+            if (interruptState.compare_exchange_weak(state, kDying)) {
+                ::signal(sig, SIG_DFL);
+                ::raise(sig); // delivered as this handler returns
+                break;
+            }
+        } else if ((state >> kSignalShift) != 0 ||
+                   interruptState.compare_exchange_weak(state, state | (static_cast<unsigned>(sig) << kSignalShift))) {
+            break; // the save that holds it raises it when done
+        }
+    }
+    errno = saved;
+}
+
+// Installed once, before the first hold, for the signals whose action is
+// still the default: one ignored from the start (nohup) stays ignored.
+void InstallInterruptHandlers() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        for (int sig : kHeld) {
+            struct sigaction now {};
+            if (::sigaction(sig, nullptr, &now) != 0 || now.sa_handler != SIG_DFL) continue;
+            struct sigaction act {};
+            act.sa_handler = OnInterrupt;
+            sigfillset(&act.sa_mask);
+            act.sa_flags = SA_RESTART;
+            ::sigaction(sig, &act, nullptr);
+        }
+    });
+}
+
+} // namespace
+
 void FileOps::DeferInterrupts(bool defer) {
-    static int depth = 0;
-    static sigset_t before;
-    if (defer && depth++ == 0) {
-        sigset_t held;
-        sigemptyset(&held);
-        for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&held, sig);
-        ::pthread_sigmask(SIG_BLOCK, &held, &before);
-    } else if (!defer && depth > 0 && --depth == 0) {
-        // Anything that arrived meanwhile is delivered here.
-        ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    if (defer) {
+        InstallInterruptHandlers();
+        unsigned state = interruptState.load();
+        for (;;) {
+            // A signal already on its way ends the process before any name
+            // comes to exist.
+            if (state == kDying) for (;;) ::pause();
+            if (interruptState.compare_exchange_weak(state, state + 1)) return;
+        }
+    }
+    unsigned state = interruptState.load();
+    for (;;) {
+        if (state == kDying || (state & kDepthMask) == 0) return;
+        const bool last = (state & kDepthMask) == 1;
+        const unsigned pending = state >> kSignalShift;
+        const unsigned next = last && pending ? kDying : last ? 0 : state - 1;
+        if (interruptState.compare_exchange_weak(state, next)) {
+            // Anything that arrived meanwhile ends the process now.
+            if (next == kDying) DieOf(static_cast<int>(pending));
+            return;
+        }
     }
 }
 

@@ -5,6 +5,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <mutex>
+#include <set>
+#include <string>
 
 #include "base/Paths.h"
 
@@ -50,6 +55,7 @@ void FillFacts(HANDLE handle, const BY_HANDLE_FILE_INFORMATION& info, FileFacts&
     facts.Exists = true;
     facts.Regular = ::GetFileType(handle) == FILE_TYPE_DISK &&
                     !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE));
+    facts.Directory = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
     facts.Device = info.dwVolumeSerialNumber;
     facts.Inode = (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
     facts.Links = info.nNumberOfLinks;
@@ -192,6 +198,12 @@ bool FileOps::Close(FileHandle file) {
     return ::CloseHandle(Handle(file)) || Failed();
 }
 
+bool FileOps::Lock(FileHandle file) {
+    // The whole file, exclusively, waiting for another writer of ours.
+    OVERLAPPED whole {};
+    return ::LockFileEx(Handle(file), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole) || Failed();
+}
+
 bool FileOps::CopyIdentity(FileHandle, FileHandle) {
     // ReplaceFileW gives the new file the old one's attributes and security
     // as it moves it over.
@@ -223,6 +235,25 @@ void FileOps::SyncFolder(const std::string&) {}
 
 bool FileOps::Remove(const std::string& path) {
     return ::DeleteFileW(Wide(path).c_str()) || Failed();
+}
+
+void FileOps::RemoveLeftovers(const std::string& folder) {
+    static std::mutex mutex;
+    static std::set<std::string> swept;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!swept.insert(folder).second) return;
+    }
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const auto dayAgo = fs::file_time_type::clock::now() - std::chrono::hours(24);
+    for (const auto& entry : fs::directory_iterator(PathFromUtf8(folder.empty() ? "." : folder), ec)) {
+        const std::string name = Utf8FromPath(entry.path().filename());
+        if (!IsTemporaryName(name) || entry.is_symlink(ec) || !entry.is_regular_file(ec)) continue;
+        // Another user's file here is not ours to remove: the system's
+        // access rules refuse that deletion by themselves.
+        if (entry.last_write_time(ec) < dayAgo && !ec) ::DeleteFileW(entry.path().c_str());
+    }
 }
 
 void FileOps::DeferInterrupts(bool defer) {

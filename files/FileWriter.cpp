@@ -50,8 +50,32 @@ std::string UnableToCreateMessage(const std::string& path) {
     return "Unable to create the file " + path;
 }
 
+std::string UnableToCreateMessage(const std::string& path, const std::string& cause) {
+    return cause.empty() ? UnableToCreateMessage(path) : UnableToCreateMessage(path) + ": " + cause;
+}
+
+bool FileWriter::Failed() {
+    if (error_ == 0 && !notRegular_) error_ = errno != 0 ? errno : EIO;
+    return false;
+}
+
+std::string FileWriter::FailureCause() const {
+    if (notRegular_) return "not a regular file";
+    if (error_ == 0) return {};
+    return std::generic_category().message(error_);
+}
+
 FileWriter::FileWriter(const std::string& path, FileOps& ops) : ops_(ops) {
-    if (path.empty()) return;
+    errno = 0;
+    Open(path);
+    if (!opened_) Failed();
+}
+
+void FileWriter::Open(const std::string& path) {
+    if (path.empty()) {
+        errno = ENOENT;
+        return;
+    }
     bool viaLink = false;
     real_ = FollowLinks(ops_, path, viaLink);
     if (real_.empty()) return;
@@ -66,7 +90,13 @@ FileWriter::FileWriter(const std::string& path, FileOps& ops) : ops_(ops) {
     if (facts.Exists) {
         // Only a regular file that opens for writing may be replaced: never
         // a folder or a device, and a read-only file stays read-only.
-        if (!facts.Regular) return;
+        if (!facts.Regular) {
+            if (facts.Directory)
+                errno = EISDIR;
+            else
+                notRegular_ = true;
+            return;
+        }
         // Through the link by its name, so that the system's own rules for
         // links in shared folders apply; then it must still be the file the
         // links led to, or a link changed meanwhile.
@@ -168,7 +198,7 @@ bool FileWriter::Write(const std::vector<std::uint8_t>& bytes) {
         inPlaceBytes_ = bytes;
         return true;
     }
-    if (!ops_.WriteAll(temp_, bytes.data(), bytes.size())) return step_ = Step::Done, false;
+    if (!ops_.WriteAll(temp_, bytes.data(), bytes.size())) return step_ = Step::Done, Failed();
     // Set after the bytes: a write by a plain user drops set-id bits.
     if (target_ != kNoFile && !ops_.CopyIdentity(target_, temp_)) {
         DiscardTemp();
@@ -184,29 +214,52 @@ bool FileWriter::Flush() {
     step_ = Step::Flushed;
     if (inPlace_ || ops_.Sync(temp_)) return true;
     step_ = Step::Done;
-    return false;
+    return Failed();
 }
 
 bool FileWriter::Finish() {
     if (step_ != Step::Flushed) return false;
     step_ = Step::Done;
-    if (inPlace_) return CommitInPlace(inPlaceBytes_);
+    if (!(inPlace_ ? CommitInPlace(inPlaceBytes_) : MoveIn())) {
+        Failed();
+        CloseTarget(); // the lock goes with it, for the next save of this process
+        return false;
+    }
+    ops_.RemoveLeftovers(folder_);
+    return true;
+}
+
+bool FileWriter::MoveIn() {
+    // The writers' lock on the old file, so that a rewrite in place by
+    // another save of ours is never replaced half done. Taken before the
+    // temporary file has a name: the wait must not hold back Ctrl-C.
+    if (target_ != kNoFile && !ops_.Lock(target_)) return false;
     if (tempPath_.empty() && !NameTemp()) return false;
     const FileHandle temp = temp_;
     temp_ = kNoFile;
     if (!ops_.Close(temp)) return false;
-    CloseTarget();
+#ifdef _WIN32
+    CloseTarget(); // ReplaceFileW moves the old file aside, which an open handle would stop
+#endif
     if (!ops_.Rename(tempPath_, real_)) return false;
+    CloseTarget(); // lets the lock go
     tempPath_.clear();
     Defer(false);
     return true;
 }
 
 bool FileWriter::CommitInPlace(const std::vector<std::uint8_t>& bytes) {
-    // The old bytes are kept to put back should the new ones not fit.
+    // Under the writers' lock another save of ours never meets the file
+    // half rewritten. A reader that takes no lock can, and a kill between
+    // the write and the cut leaves the file so.
     FileFacts facts;
+    if (!ops_.Lock(target_) || !ops_.InspectOpen(target_, facts)) return false;
+    // Another save moved a new file in while we waited: this one has no
+    // name left, and bytes written to it would be lost without a word.
+    if (facts.Links == 0) return errno = ENOENT, false;
+    // The old bytes are kept to put back should the new ones not fit.
     std::vector<std::uint8_t> old;
-    bool restorable = ops_.InspectOpen(target_, facts) && facts.Size <= kRestoreLimit;
+    bool restorable = facts.Size <= kRestoreLimit;
     if (restorable) {
         old.resize(static_cast<std::size_t>(facts.Size));
         restorable = ops_.ReadAll(target_, old.data(), old.size());
@@ -219,16 +272,19 @@ bool FileWriter::CommitInPlace(const std::vector<std::uint8_t>& bytes) {
             ops_.Sync(target_);
         errno = reason;
     }
+    const int reason = errno;
     const FileHandle target = target_;
     target_ = kNoFile;
-    return ops_.Close(target) && written;
+    const bool closed = ops_.Close(target);
+    if (!written) errno = reason;
+    return closed && written;
 }
 
 FileWriteResult WriteFileCarefully(const std::string& path, const std::vector<std::uint8_t>& bytes,
                                    FileOps& ops) {
     FileWriter writer(path, ops);
-    if (writer.Opened() && writer.Commit(bytes)) return {true, {}};
-    return {false, UnableToCreateMessage(path)};
+    if (writer.Opened() && writer.Commit(bytes)) return {true, {}, {}};
+    return {false, UnableToCreateMessage(path), writer.FailureCause()};
 }
 
 } // namespace tlc

@@ -11,12 +11,16 @@ namespace tlc {
 struct FileWriteResult {
     bool Written = false;
     std::string Message; // for the information box when not written
+    std::string Cause;   // why, in the system's words ("Permission denied"); may be empty
 
     explicit operator bool() const { return Written; }
 };
 
 // The message for a file that cannot be created or written.
 std::string UnableToCreateMessage(const std::string& path);
+// The same with its cause after it, where one is known:
+// "Unable to create the file out/logo.rsc: Permission denied".
+std::string UnableToCreateMessage(const std::string& path, const std::string& cause);
 
 // The one way the program writes a file. Opening settles whether the file
 // can be written at all, before the caller builds its bytes; Commit then
@@ -29,7 +33,10 @@ std::string UnableToCreateMessage(const std::string& path);
 // over it in one step. The old file is rewritten in place instead (open
 // without creating, write, cut to the new length, flush; the old bytes put
 // back on failure) when the folder takes no new file, the file has other
-// hard links, or what it is cannot be kept. A symbolic link is followed (opened by its name, so the system's rules
+// hard links, or what it is cannot be kept. Every save of ours takes an
+// advisory lock on the old file (files/FileOps: Lock) for its rewrite or its
+// move, so two saves never mix their bytes; a kill in the middle of a rewrite
+// in place can still leave the file incomplete. A symbolic link is followed (opened by its name, so the system's rules
 // for links in shared folders apply); a dangling link, and another user's link
 // in a sticky folder everyone may write, are refused.
 // Every failure removes the temporary file and leaves the old file as it was.
@@ -41,6 +48,9 @@ public:
     ~FileWriter();
 
     bool Opened() const { return opened_; }
+    // Why the file could not be opened or written, in the system's words
+    // ("No such file or directory", "Is a directory"); empty when unknown.
+    std::string FailureCause() const;
     bool Commit(const std::vector<std::uint8_t>& bytes);
 
     // Commit in three steps, for a caller that writes many files: Stage
@@ -59,6 +69,9 @@ public:
 private:
     enum class Step { Open, Staged, Flushed, Done };
 
+    void Open(const std::string& path);
+    bool Failed(); // keeps the first reason; always false
+    bool MoveIn();
     bool CreateTemp();
     bool CommitInPlace(const std::vector<std::uint8_t>& bytes);
     // Stage without starting the bytes to the disk: a single file's flush
@@ -80,6 +93,8 @@ private:
     bool inPlace_ = false;
     bool opened_ = false;
     bool deferring_ = false;
+    bool notRegular_ = false;
+    int error_ = 0;
 };
 
 // Opens, then writes `bytes` whole; the message names `path` on failure.

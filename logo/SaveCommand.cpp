@@ -45,13 +45,25 @@ std::string SaveInitialDir(const std::string& openDialogFileName) {
     return folder;
 }
 
+std::string SameFileMessage(const std::string& path, const std::string& picture) {
+    return "'" + path + "' and '" + picture + "' are the same file; the picture is not overwritten";
+}
+
 std::optional<LogoWriteResult> RunSaveCommand(int printerIndex,
                                               const std::string& openDialogFileName,
                                               const SaveDialogRunner& runSaveDialog,
-                                              const LogoGeometry& geometry, TImage& target) {
+                                              const LogoGeometry& geometry, TImage& target,
+                                              const std::string& loadedPicture) {
     if (!CanSaveLogo(printerIndex)) return std::nullopt;
     const std::optional<std::string> path = runSaveDialog(SaveInitialDir(openDialogFileName));
     if (!path) return std::nullopt;
+    // By what the names lead to, so that a hard or symbolic link to the
+    // picture is caught as well as its own name.
+    FileFacts chosen, picture;
+    if (!loadedPicture.empty() && DefaultFileOps().Inspect(*path, chosen) && chosen.Exists &&
+        DefaultFileOps().Inspect(loadedPicture, picture) && picture.Exists &&
+        chosen.Device == picture.Device && chosen.Inode == picture.Inode)
+        return LogoWriteResult{false, SameFileMessage(*path, loadedPicture), {}};
     return WriteLogoFile(*path, printerIndex, geometry, target);
 }
 

@@ -25,10 +25,16 @@ using SaveDialogRunner = std::function<std::optional<std::string>(const std::str
 
 // The save command without its window: nothing at all for an invalid printer
 // index or a cancelled dialog (no result); otherwise the writer's result,
-// whose message the caller shows in the information box.
+// whose message the caller shows in the information box. A chosen file that
+// is the loaded picture `loadedPicture` (by its name or another link to it)
+// is left alone, with a message that says so.
 std::optional<LogoWriteResult> RunSaveCommand(int printerIndex,
                                               const std::string& openDialogFileName,
                                               const SaveDialogRunner& runSaveDialog,
-                                              const LogoGeometry& geometry, TImage& target);
+                                              const LogoGeometry& geometry, TImage& target,
+                                              const std::string& loadedPicture = {});
+
+// The message for a save onto the loaded picture.
+std::string SameFileMessage(const std::string& path, const std::string& picture);
 
 } // namespace tlc

@@ -269,17 +269,12 @@ void TfmMain::btSaveClick() {
         if (chosen.isEmpty()) return std::nullopt;
         saveFileName_ = chosen.first();
         const std::string path = QFile::encodeName(saveFileName_).toStdString();
-        if (IsLoadedPicture(path)) {
-            ShowInfoMessage("Unable to create the file " + path +
-                            ": it is the picture being converted, which is not overwritten");
-            return std::nullopt;
-        }
         return path;
     };
     const auto result =
         RunSaveCommand(ui->cbTargetPrinterType->ItemIndex(),
                        QFile::encodeName(openPictureDialog_->FileName()).toStdString(), runSaveDialog,
-                       Geometry, TargetImage());
+                       Geometry, TargetImage(), loadedFile_);
     if (result && !*result) ShowInfoMessage(result->Message);
 }
 

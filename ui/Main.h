@@ -119,7 +119,6 @@ private:
     void PictureOptionsChanged();
     void ShowConversion(PictureSize picture, PictureSize original, bool scaled);
     ImportFormat LoadPrepared(TPicture& picture, const ImportHints& hints);
-    bool IsLoadedPicture(const std::string& path) const;
 
     std::unique_ptr<Ui::TfmMain> ui;
     TOpenPictureDialog* openPictureDialog_ = nullptr;

@@ -19,7 +19,6 @@
 #include <QUrl>
 
 #include "base/Exceptions.h"
-#include "files/FileOps.h"
 #include "image/Bitmap.h"
 #include "image/FileBytes.h"
 #include "image/FileFormats.h"
@@ -92,15 +91,6 @@ void TfmMain::LoadPicture(const QString& path) {
 void TfmMain::OpenPicture(const QString& path) {
     openPictureDialog_->SetFileName(QFileInfo(path).absoluteFilePath());
     LoadPicture(openPictureDialog_->FileName());
-}
-
-bool TfmMain::IsLoadedPicture(const std::string& path) const {
-    if (loadedFile_.empty()) return false;
-    FileFacts chosen, loaded;
-    if (!DefaultFileOps().Inspect(path, chosen) || !chosen.Exists) return false;
-    if (!DefaultFileOps().Inspect(loadedFile_, loaded) || !loaded.Exists) return false;
-    // Links followed: a hard or symbolic link to the picture is the picture.
-    return chosen.Device == loaded.Device && chosen.Inode == loaded.Inode;
 }
 
 void TfmMain::SetUpPictureMenu() {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <string>
 
+#include "FileHelpers.h"
 #include "LogoTestSupport.h"
 #include "TempDir.h"
 #include "logo/LogoFile.h"
@@ -102,6 +103,31 @@ TEST_F(SaveCommand, UncreatableFileComesBackAsMessage) {
     ASSERT_TRUE(result.has_value());
     EXPECT_FALSE(result->Written);
     EXPECT_EQ(result->Message, "Unable to create the file " + path);
+}
+
+// The loaded picture is not saved over, whichever name leads to it; another
+// file is saved as ever.
+TEST_F(SaveCommand, LoadedPictureIsNotOverwritten) {
+    const fs::path picture = dir_ / "shop.bmp";
+    test::WriteBytes(picture, {'B', 'M', 1, 2, 3});
+    std::error_code noLinks;
+    fs::create_hard_link(picture, dir_ / "twin.bmp", noLinks);
+    fs::create_symlink(picture, dir_ / "link.bmp");
+    struct Case {
+        const char* name;
+        bool refused;
+    };
+    for (const Case c : {Case{"shop.bmp", true}, Case{"twin.bmp", !noLinks}, Case{"link.bmp", true},
+                         Case{"logo.rsc", false}}) {
+        const std::string path = (dir_ / c.name).string();
+        const auto result = RunSaveCommand(
+            0, picture.string(), [&](const std::string&) { return std::optional(path); }, {8, 8}, target_,
+            picture.string());
+        ASSERT_TRUE(result.has_value());
+        EXPECT_EQ(result->Written, !c.refused) << c.name;
+        if (c.refused) EXPECT_EQ(result->Message, SameFileMessage(path, picture.string()));
+        EXPECT_EQ(test::ReadBytes(picture), (std::vector<std::uint8_t>{'B', 'M', 1, 2, 3})) << c.name;
+    }
 }
 
 } // namespace
