@@ -35,7 +35,12 @@ const char* const kUsage =
     "Options take their value as --printer=2 or --printer 2; -- ends the options.\n"
     "\n"
     "Beyond the window (which keeps its formats and its threshold rule):\n"
+#ifdef _WIN32
+    "  PNG, JPEG, GIF and TIFF pictures are read too, through Windows' own codecs\n"
+    "  (WebP where Windows has its codec), recognised by their content;\n"
+#else
     "  PNG, JPEG, GIF and WebP pictures are read too, recognised by their content;\n"
+#endif
     "  transparent parts are white, as the paper is.\n"
     "  --fit          scales a picture larger than the printer's largest logo down\n"
     "                 to the largest size it prints whole, aspect kept (averaging\n"

@@ -19,6 +19,11 @@ ImportFormat SniffImportFormat(std::span<const std::uint8_t> head) {
     if (startsWith("\xFF\xD8\xFF")) return ImportFormat::Jpeg;
     if (startsWith("GIF87a") || startsWith("GIF89a")) return ImportFormat::Gif;
     if (startsWith("RIFF") && startsWith("WEBP", 8)) return ImportFormat::Webp;
+#ifdef _WIN32
+    static constexpr std::uint8_t kTiffIntel[] = {'I', 'I', 42, 0}, kTiffMotorola[] = {'M', 'M', 0, 42};
+    if (head.size() >= 4 && (std::memcmp(head.data(), kTiffIntel, 4) == 0 || std::memcmp(head.data(), kTiffMotorola, 4) == 0))
+        return ImportFormat::Tiff;
+#endif
     return ImportFormat::None;
 }
 
@@ -28,6 +33,7 @@ const char* ImportFormatName(ImportFormat format) {
     case ImportFormat::Jpeg: return "JPEG";
     case ImportFormat::Gif: return "GIF";
     case ImportFormat::Webp: return "WebP";
+    case ImportFormat::Tiff: return "TIFF";
     case ImportFormat::None: break;
     }
     return "";
@@ -40,6 +46,11 @@ std::shared_ptr<TBitmapImage> DecodeImportedPicture(std::span<const std::uint8_t
     case ImportFormat::Jpeg: return DecodeJpegFile(bytes, hints);
     case ImportFormat::Gif: return DecodeGifFile(bytes, hints);
     case ImportFormat::Webp: return DecodeWebpFile(bytes, hints);
+#ifdef _WIN32
+    case ImportFormat::Tiff: return DecodeTiffFile(bytes, hints);
+#else
+    case ImportFormat::Tiff: break;
+#endif
     case ImportFormat::None: break;
     }
     throw EInvalidGraphic("Not a PNG, JPEG, GIF or WebP file");

@@ -14,13 +14,13 @@ namespace tlc {
 class TPicture;
 
 // Picture formats the command line reads besides the window's own.
-enum class ImportFormat { None, Png, Jpeg, Gif, Webp };
+enum class ImportFormat { None, Png, Jpeg, Gif, Webp, Tiff };
 
 // The format that a file's first bytes announce (PNG signature, JPEG SOI
 // marker, "GIF87a"/"GIF89a", RIFF...WEBP); None for anything else.
 ImportFormat SniffImportFormat(std::span<const std::uint8_t> head);
 
-// "PNG", "JPEG", "GIF", "WebP".
+// "PNG", "JPEG", "GIF", "WebP", "TIFF".
 const char* ImportFormatName(ImportFormat format);
 
 // What the caller will do with the picture. A reader that can decode at a
@@ -50,6 +50,9 @@ std::shared_ptr<TBitmapImage> DecodeJpegFile(std::span<const std::uint8_t> bytes
 std::shared_ptr<TBitmapImage> DecodeGifFile(std::span<const std::uint8_t> bytes,
                                             const ImportHints& hints = {});
 std::shared_ptr<TBitmapImage> DecodeWebpFile(std::span<const std::uint8_t> bytes,
+                                             const ImportHints& hints = {});
+// Windows only (its imaging component); elsewhere TIFF is not recognised.
+std::shared_ptr<TBitmapImage> DecodeTiffFile(std::span<const std::uint8_t> bytes,
                                              const ImportHints& hints = {});
 
 // Installs the picture held in `bytes` when it is one of the four formats
