@@ -57,8 +57,14 @@ void CheckAnnouncedSize(ImportFormat format, std::span<const std::uint8_t> b) {
         }
         break;
     case ImportFormat::Webp:
+        // The extended header's canvas, or the lossless or lossy frame's own size.
         if (n >= 30 && std::memcmp(&b[12], "VP8X", 4) == 0)
             import::CheckBuffer(name, std::int64_t{Little24(&b[24])} + 1, std::int64_t{Little24(&b[27])} + 1, 4);
+        else if (n >= 25 && std::memcmp(&b[12], "VP8L", 4) == 0 && b[20] == 0x2F) {
+            const std::uint32_t bits = b[21] | std::uint32_t{b[22]} << 8 | std::uint32_t{b[23]} << 16 | std::uint32_t{b[24]} << 24;
+            import::CheckBuffer(name, (bits & 0x3FFF) + 1, ((bits >> 14) & 0x3FFF) + 1, 4);
+        } else if (n >= 30 && std::memcmp(&b[12], "VP8 ", 4) == 0)
+            import::CheckBuffer(name, (b[26] | b[27] << 8) & 0x3FFF, (b[28] | b[29] << 8) & 0x3FFF, 4);
         break;
     default: break; // TIFF: the frame's size, before any pixel is copied
     }

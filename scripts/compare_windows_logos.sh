@@ -96,6 +96,7 @@ if [ -x "$writer" ]; then
     [ "$mode" = dither ] && options=(--dither fs)
     win_pictures=() linux_pictures=()
     for picture in "$imported"/*; do
+      [ -f "$picture" ] || continue
       # Dithering spreads a decoder's rounding over the neighbours: JPEG is
       # compared by thresholds only.
       [ "$mode" = dither ] && [[ $picture == *.jpg ]] && continue
@@ -136,6 +137,20 @@ PY
     done
     echo "imported pictures ($mode): $same logo files byte-identical"
   done
+  # Damaged and hostile files: each refused with its format's message, the
+  # sizes before any pixel memory (WebP may be refused for want of a codec).
+  "$wine_run" "$win_exe" convert "$imported"/damaged/*.bin -d "$work/damaged" -q 2>"$work/damaged.err"
+  refused=0
+  while IFS=$'\t' read -r name message; do
+    [[ $message == *"file damaged: "* ]] && message=${message%%damaged: *}damaged:
+    if grep -qF "$name: $message" "$work/damaged.err" ||
+       { [[ $message == WebP* ]] && grep -qF "$name: WebP pictures are not read on this Windows" "$work/damaged.err"; }; then
+      refused=$((refused + 1))
+    else
+      echo "$name: not refused with \"$message\": $(grep -F "$name" "$work/damaged.err")"; failed=1
+    fi
+  done <"$imported/damaged/messages.tsv"
+  echo "damaged and hostile pictures: $refused refused as on Linux"
   [ "$failed" = 0 ] || cat "$work"/imported-*.err
 else
   echo "SKIP imported pictures: no $writer (build the Linux tests first)"

@@ -2,6 +2,8 @@
 // a folder, for the Windows build's comparison of its logos with the Linux
 // build's (scripts/compare_windows_logos.sh). A TIFF file X-tiff.tif comes
 // with a PNG X-tiff.png of the same pixels: the Linux build reads no TIFF.
+// The damaged and hostile files of the tests go into FOLDER/damaged, with
+// the start of each one's message in FOLDER/damaged/messages.tsv.
 // Usage: tlc_write_import_pictures FOLDER
 #include <cctype>
 #include <cstdio>
@@ -114,5 +116,14 @@ int main(int argc, char** argv) {
     Write(folder / "scene-rgba-tiff.png", test::EncodePngRgba(sw, sh, Scene));
     Write(folder / "colours-rgb-tiff.tif", EncodeTiff(w, h, false, Colours));
     Write(folder / "colours-rgb-tiff.png", test::EncodePngRgba(w, h, Colours));
-    return 0;
+
+    std::filesystem::create_directories(folder / "damaged");
+    std::ofstream messages(folder / "damaged" / "messages.tsv", std::ios::binary);
+    int number = 0;
+    for (const Damage& d : DamagedFiles()) {
+        const std::string name = std::to_string(++number) + "-" + Slug(d.name) + ".bin";
+        Write(folder / "damaged" / name, d.file);
+        messages << name << '\t' << d.message << '\n';
+    }
+    return messages.flush() ? 0 : 1;
 }
