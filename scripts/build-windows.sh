@@ -41,3 +41,18 @@ for notice in /usr/share/doc/mingw-w64-x86-64-dev/copyright:mingw-w64.txt \
 done
 (cd "$build" && zip -q -r -X "$folder.zip" "$folder")
 echo "Made $build/$folder.zip"
+
+# The installer: the same files into Program Files, the folder on the PATH.
+if command -v wixl >/dev/null && command -v msibuild >/dev/null; then
+  msi=$build/$folder.msi
+  rm -f "$msi"
+  wixl -a x64 -D Version="$version" -D Staged="$build/$folder" -D Icon=resources/icons/tillora-logo.ico \
+       -o "$msi" packaging/windows/tillora-logo.wxs
+  msibuild "$msi" -i packaging/windows/Environment.idt
+  msibuild "$msi" \
+    -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Sequence\`) VALUES ('RemoveEnvironmentStrings', 3300)" \
+    -q "INSERT INTO \`InstallExecuteSequence\` (\`Action\`, \`Sequence\`) VALUES ('WriteEnvironmentStrings', 5200)"
+  echo "Made $msi"
+else
+  echo "No installer: wixl or msibuild (msitools) is missing" >&2
+fi
