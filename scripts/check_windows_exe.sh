@@ -2,7 +2,7 @@
 # What Windows and Explorer read from tillora-logo.exe, and how it starts:
 # icon, version and manifest resources; the version resource's numbers are
 # the project's; started alone in its console (as by a double click) it
-# greets and waits for a key; started from a prompt with no command, the
+# greets and waits for a key; names beyond ASCII show in the console; started from a prompt with no command, the
 # usage error as before. With ZIP (when scripts/build-windows.sh has made it):
 # the zip holds the stripped program, its README and every licence notice.
 # Usage: check_windows_exe.sh EXE VERSION [ZIP]
@@ -40,8 +40,13 @@ if command -v script >/dev/null; then
   [ "$status" = 0 ] || fail "double-click start: exit status $status"
   [[ "$plain" == *"usedfromaCommandPrompt"*"Pressanykeytoclosethiswindow."* ]] || fail "double-click start: no greeting: $plain"
   [ "$took" -ge 2 ] || fail "double-click start: ended after $took s, before the key"
+  # A name beyond ASCII in a message shows as itself in the console.
+  name="missing-caf$(printf '\303\251')-$(printf '\346\227\245').rsc"
+  shown=$(LC_ALL=C.UTF-8 timeout 60 script -qec "'$wine_run' '$exe' show '$name'" /dev/null </dev/null)
+  [[ $(sed 's/\x1b\[[0-9;?]*[A-Za-z]//g' <<<"$shown" | tr -d '\r\n') == *"$name"* ]] ||
+    fail "console: the name is not shown as given: $shown"
 else
-  echo "script (util-linux) is missing: the double-click start is not checked"
+  echo "script (util-linux) is missing: the console is not checked"
 fi
 # From a prompt (standard input not a console of its own): the usage error.
 "$wine_run" "$exe" </dev/null >/dev/null 2>&1

@@ -1,14 +1,90 @@
 #include "cli/win/Console.h"
 
+#include <iostream>
+#include <string>
+#include <string_view>
+
 #include <windows.h>
 
 namespace tlc::cli {
 
-Utf8Console::Utf8Console() : previous_(::GetConsoleOutputCP()) {
+namespace {
+
+// Collects UTF-8 and writes it to a console as UTF-16 at each line end and
+// flush, so that lines keep their order with the other stream's (a
+// character cut at the end of the buffer waits for its other bytes).
+class ConsoleBuffer final : public std::streambuf {
+public:
+    explicit ConsoleBuffer(HANDLE console) : console_(console) {}
+    ~ConsoleBuffer() override { sync(); }
+
+protected:
+    int_type overflow(int_type c) override {
+        if (c == traits_type::eof()) return traits_type::not_eof(c);
+        pending_ += static_cast<char>(c);
+        if (c == '\n' || pending_.size() >= 4096) sync();
+        return c;
+    }
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        pending_.append(s, static_cast<std::size_t>(n));
+        if (std::string_view(s, static_cast<std::size_t>(n)).find('\n') != std::string_view::npos ||
+            pending_.size() >= 4096)
+            sync();
+        return n;
+    }
+    int sync() override {
+        // Up to the last whole character.
+        std::size_t whole = pending_.size();
+        for (std::size_t back = 1; back <= 3 && back <= pending_.size(); ++back) {
+            const auto c = static_cast<unsigned char>(pending_[pending_.size() - back]);
+            if ((c & 0xC0) == 0x80) continue;
+            const std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+            if (length > back) whole = pending_.size() - back;
+            break;
+        }
+        if (whole == 0) return 0;
+        const int wide = ::MultiByteToWideChar(CP_UTF8, 0, pending_.data(), static_cast<int>(whole), nullptr, 0);
+        std::wstring text(static_cast<std::size_t>(wide), L'\0');
+        ::MultiByteToWideChar(CP_UTF8, 0, pending_.data(), static_cast<int>(whole), text.data(), wide);
+        pending_.erase(0, whole);
+        for (std::size_t at = 0; at < text.size();) {
+            DWORD written = 0;
+            if (!::WriteConsoleW(console_, text.data() + at, static_cast<DWORD>(text.size() - at), &written, nullptr) ||
+                written == 0)
+                return -1;
+            at += written;
+        }
+        return 0;
+    }
+
+private:
+    HANDLE console_;
+    std::string pending_;
+};
+
+// A buffer writing to the console behind `which`, or none when it is not one.
+std::unique_ptr<std::streambuf> ConsoleBufferFor(DWORD which) {
+    const HANDLE handle = ::GetStdHandle(which);
+    DWORD mode = 0;
+    if (handle == INVALID_HANDLE_VALUE || !handle || !::GetConsoleMode(handle, &mode)) return nullptr;
+    return std::make_unique<ConsoleBuffer>(handle);
+}
+
+} // namespace
+
+Utf8Console::Utf8Console()
+    : previous_(::GetConsoleOutputCP()), out_(ConsoleBufferFor(STD_OUTPUT_HANDLE)),
+      err_(ConsoleBufferFor(STD_ERROR_HANDLE)) {
     if (previous_ != 0 && previous_ != CP_UTF8) ::SetConsoleOutputCP(CP_UTF8);
+    if (out_) oldOut_ = std::cout.rdbuf(out_.get());
+    if (err_) oldErr_ = std::cerr.rdbuf(err_.get());
 }
 
 Utf8Console::~Utf8Console() {
+    std::cout.flush();
+    std::cerr.flush();
+    if (out_) std::cout.rdbuf(oldOut_);
+    if (err_) std::cerr.rdbuf(oldErr_);
     if (previous_ != 0 && previous_ != CP_UTF8) ::SetConsoleOutputCP(previous_);
 }
 

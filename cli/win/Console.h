@@ -1,12 +1,17 @@
 #pragma once
 
+#include <memory>
 #include <ostream>
+#include <streambuf>
 
 namespace tlc::cli {
 
 // For the life of the program the console shows UTF-8, as every message
-// and name is written; the console's own code page comes back at the end,
-// since a Command Prompt shares its console with the programs it starts.
+// and name is written: the console's output code page is UTF-8 (its own
+// comes back at the end, since a Command Prompt shares its console with the
+// programs it starts), and standard output and error, where they are the
+// console, write UTF-16 through WriteConsoleW, which shows every character
+// whatever the code page. Redirected streams keep their UTF-8 bytes.
 class Utf8Console {
 public:
     Utf8Console();
@@ -16,6 +21,9 @@ public:
 
 private:
     unsigned previous_ = 0;
+    std::unique_ptr<std::streambuf> out_, err_;
+    std::streambuf* oldOut_ = nullptr;
+    std::streambuf* oldErr_ = nullptr;
 };
 
 // True when no other process shares this console: the program was started
