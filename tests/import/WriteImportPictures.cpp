@@ -78,6 +78,25 @@ std::vector<std::uint8_t> EncodeTiff(int w, int h, bool alpha, const tlc::test::
     return b;
 }
 
+// A GIF frame on a larger logical screen (30 x 20, the frame's 12 x 7 at
+// 9, 6): what it leaves uncovered is paper.
+std::vector<std::uint8_t> GifOnALargerScreen() {
+    const std::vector<Rgba> palette = {{255, 0, 0, 255}, {0, 0, 0, 255}, {10, 200, 30, 255}, {0, 0, 0, 0}};
+    std::vector<std::uint8_t> gif = test::EncodeGif(12, 7, palette, [](int x, int y) { return (x + y) % 4; }, 3, false);
+    gif[6] = 30;
+    gif[8] = 20;
+    std::size_t at = 13 + 3 * (std::size_t{2} << (gif[10] & 7)); // past the colour table
+    while (gif[at] == 0x21) { // extensions: label, then sub-blocks to an empty one
+        at += 2;
+        while (gif[at] != 0) at += gif[at] + 1u;
+        ++at;
+    }
+    if (gif[at] != 0x2C) throw std::runtime_error("no image descriptor");
+    gif[at + 1] = 9;
+    gif[at + 3] = 6;
+    return gif;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -90,6 +109,8 @@ int main(int argc, char** argv) {
     const char* extensions[] = {"", ".png", ".jpg", ".gif", ".webp", ".tif"};
     for (const DecodeCase& c : LosslessCases())
         Write(folder / (Slug(c.name) + extensions[static_cast<int>(c.format)]), c.file());
+
+    Write(folder / "gif-frame-on-a-larger-screen.gif", GifOnALargerScreen());
 
     const int w = 37, h = 21;
     std::vector<std::uint8_t> grey;
