@@ -6,6 +6,7 @@
 // kept top-left part copied out.
 #include <algorithm>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "base/Exceptions.h"
@@ -97,18 +98,21 @@ std::uint32_t MetadataNumber(IWICMetadataQueryReader* reader, const wchar_t* pat
     return result;
 }
 
-// The turn and mirroring that EXIF orientation 2 to 8 asks for (the
-// rotation comes first, then the mirroring).
-WICBitmapTransformOptions Transform(std::uint32_t orientation) {
+// Where EXIF orientation 1 to 8 shows the stored pixel (x, y) of a w x h
+// picture.
+struct Shown {
+    std::int64_t X, Y;
+};
+Shown Orient(std::uint32_t orientation, std::int64_t x, std::int64_t y, std::int64_t w, std::int64_t h) {
     switch (orientation) {
-    case 2: return WICBitmapTransformFlipHorizontal;
-    case 3: return WICBitmapTransformRotate180;
-    case 4: return WICBitmapTransformFlipVertical;
-    case 5: return static_cast<WICBitmapTransformOptions>(WICBitmapTransformRotate90 | WICBitmapTransformFlipHorizontal);
-    case 6: return WICBitmapTransformRotate90;
-    case 7: return static_cast<WICBitmapTransformOptions>(WICBitmapTransformRotate270 | WICBitmapTransformFlipHorizontal);
-    case 8: return WICBitmapTransformRotate270;
-    default: return WICBitmapTransformRotate0;
+    case 2: return {w - 1 - x, y};
+    case 3: return {w - 1 - x, h - 1 - y};
+    case 4: return {x, h - 1 - y};
+    case 5: return {y, x};
+    case 6: return {h - 1 - y, x};
+    case 7: return {h - 1 - y, w - 1 - x};
+    case 8: return {y, w - 1 - x};
+    default: return {x, y};
     }
 }
 
@@ -156,18 +160,12 @@ public:
             }
         }
 
-        ComPtr<IWICBitmapFlipRotator> rotator;
+        std::uint32_t orientation = 1;
         if (format_ == ImportFormat::Jpeg || format_ == ImportFormat::Tiff) {
-            const WICBitmapTransformOptions turn = Transform(MetadataNumber(
-                frameMetadata.Get(), format_ == ImportFormat::Jpeg ? L"/app1/ifd/{ushort=274}" : L"/ifd/{ushort=274}", 1));
-            if (turn != WICBitmapTransformRotate0) {
-                Check(session_.Factory()->CreateBitmapFlipRotator(rotator.Out()));
-                Check(rotator->Initialize(source, turn));
-                source = rotator.Get();
-                Check(source->GetSize(&width, &height));
-                canvasWidth = width;
-                canvasHeight = height;
-            }
+            orientation = MetadataNumber(frameMetadata.Get(),
+                                         format_ == ImportFormat::Jpeg ? L"/app1/ifd/{ushort=274}" : L"/ifd/{ushort=274}", 1);
+            if (orientation < 1 || orientation > 8) orientation = 1;
+            if (orientation >= 5) std::swap(canvasWidth, canvasHeight);
         }
 
         import::CheckBuffer(name_, canvasWidth, canvasHeight, 3);
@@ -175,29 +173,48 @@ public:
         auto raster = import::NewRaster(name_, kept.Width, kept.Height);
         std::fill(raster->Pixels().begin(), raster->Pixels().end(), 0xFF);
 
+        std::vector<std::uint8_t> row;
+        auto rowOf = [&](std::size_t columns) {
+            try {
+                row.resize(columns * 4);
+            } catch (const std::bad_alloc&) {
+                throw EOutOfResources();
+            }
+        };
+        auto put = [&](std::uint8_t* out, const std::uint8_t* bgra) {
+            const unsigned a = bgra[3];
+            out[0] = import::OverWhite(bgra[0], a);
+            out[1] = import::OverWhite(bgra[1], a);
+            out[2] = import::OverWhite(bgra[2], a);
+        };
+
+        if (orientation != 1) {
+            // Each stored row whole, each pixel to where it shows, if kept.
+            rowOf(width);
+            for (UINT y = 0; y < height; ++y) {
+                const WICRect rect{0, static_cast<INT>(y), static_cast<INT>(width), 1};
+                Check(source->CopyPixels(&rect, width * 4, static_cast<UINT>(row.size()), row.data()));
+                for (UINT x = 0; x < width; ++x) {
+                    const Shown at = Orient(orientation, x, y, width, height);
+                    if (at.X < kept.Width && at.Y < kept.Height)
+                        put(raster->Row(static_cast<std::int32_t>(at.Y)) + at.X * 3, row.data() + std::size_t{x} * 4);
+                }
+            }
+            return raster;
+        }
+
         // The frame's part of the kept rectangle, one row at a time.
         const std::int64_t x0 = std::max<std::int64_t>(left, 0), y0 = std::max<std::int64_t>(top, 0);
         const std::int64_t x1 = std::min<std::int64_t>(left + width, kept.Width);
         const std::int64_t y1 = std::min<std::int64_t>(top + height, kept.Height);
         if (x1 <= x0 || y1 <= y0) return raster;
         const UINT columns = static_cast<UINT>(x1 - x0);
-        std::vector<std::uint8_t> row;
-        try {
-            row.resize(std::size_t{columns} * 4);
-        } catch (const std::bad_alloc&) {
-            throw EOutOfResources();
-        }
+        rowOf(columns);
         for (std::int64_t y = y0; y < y1; ++y) {
             const WICRect rect{static_cast<INT>(x0 - left), static_cast<INT>(y - top), static_cast<INT>(columns), 1};
             Check(source->CopyPixels(&rect, columns * 4, static_cast<UINT>(row.size()), row.data()));
             std::uint8_t* out = raster->Row(static_cast<std::int32_t>(y)) + x0 * 3;
-            const std::uint8_t* bgra = row.data();
-            for (UINT x = 0; x < columns; ++x, bgra += 4, out += 3) {
-                const unsigned a = bgra[3];
-                out[0] = import::OverWhite(bgra[0], a);
-                out[1] = import::OverWhite(bgra[1], a);
-                out[2] = import::OverWhite(bgra[2], a);
-            }
+            for (UINT x = 0; x < columns; ++x) put(out + std::size_t{x} * 3, row.data() + std::size_t{x} * 4);
         }
         return raster;
     }

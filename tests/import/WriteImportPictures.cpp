@@ -41,13 +41,14 @@ Rgba Scene(int x, int y) {
 }
 
 // An uncompressed baseline TIFF, 8 bits a channel, RGB or RGBA (unassociated
-// alpha), little-endian, one strip.
-std::vector<std::uint8_t> EncodeTiff(int w, int h, bool alpha, const tlc::test::PixelFunction& pixel) {
+// alpha), little-endian, one strip; an orientation tag when given.
+std::vector<std::uint8_t> EncodeTiff(int w, int h, bool alpha, const tlc::test::PixelFunction& pixel,
+                                     int orientation = 0) {
     const int channels = alpha ? 4 : 3;
     std::vector<std::uint8_t> b = {'I', 'I', 42, 0, 8, 0, 0, 0};
     auto put16 = [&](std::uint32_t v) { b.insert(b.end(), {std::uint8_t(v), std::uint8_t(v >> 8)}); };
     auto put32 = [&](std::uint32_t v) { put16(v & 0xFFFF); put16(v >> 16); };
-    const std::uint32_t entries = alpha ? 11 : 10;
+    const std::uint32_t entries = (alpha ? 11 : 10) + (orientation ? 1 : 0);
     const std::uint32_t ifdEnd = 8 + 2 + entries * 12 + 4;
     const std::uint32_t bitsAt = ifdEnd, pixelsAt = ifdEnd + 8;
     const std::uint32_t pixelBytes = static_cast<std::uint32_t>(w * h * channels);
@@ -62,6 +63,7 @@ std::vector<std::uint8_t> EncodeTiff(int w, int h, bool alpha, const tlc::test::
     entry(259, 3, 1, 1);                                          // no compression
     entry(262, 3, 1, 2);                                          // RGB
     entry(273, 4, 1, pixelsAt);
+    if (orientation) entry(274, 3, 1, static_cast<std::uint32_t>(orientation));
     entry(277, 3, 1, static_cast<std::uint32_t>(channels));
     entry(278, 4, 1, static_cast<std::uint32_t>(h));
     entry(279, 4, 1, pixelBytes);
@@ -137,6 +139,16 @@ int main(int argc, char** argv) {
     Write(folder / "scene-rgba-tiff.png", test::EncodePngRgba(sw, sh, Scene));
     Write(folder / "colours-rgb-tiff.tif", EncodeTiff(w, h, false, Colours));
     Write(folder / "colours-rgb-tiff.png", test::EncodePngRgba(w, h, Colours));
+    // EXIF orientations that turn the picture a quarter: transposed (5), turned
+    // clockwise (6), transversed (7); the PNG holds the picture as shown.
+    Write(folder / "orientation-5-tiff.tif", EncodeTiff(w, h, false, Colours, 5));
+    Write(folder / "orientation-5-tiff.png", test::EncodePngRgba(h, w, [](int x, int y) { return Colours(y, x); }));
+    Write(folder / "orientation-6-tiff.tif", EncodeTiff(w, h, false, Colours, 6));
+    Write(folder / "orientation-6-tiff.png",
+          test::EncodePngRgba(h, w, [=](int x, int y) { return Colours(y, h - 1 - x); }));
+    Write(folder / "orientation-7-tiff.tif", EncodeTiff(w, h, false, Colours, 7));
+    Write(folder / "orientation-7-tiff.png",
+          test::EncodePngRgba(h, w, [=](int x, int y) { return Colours(w - 1 - y, h - 1 - x); }));
 
     std::filesystem::create_directories(folder / "damaged");
     std::ofstream messages(folder / "damaged" / "messages.tsv", std::ios::binary);
