@@ -150,7 +150,7 @@ PY
       echo "$name: not refused with \"$message\": $(grep -F "$name" "$work/damaged.err")"; failed=1
     fi
   done <"$imported/damaged/messages.tsv"
-  echo "damaged and hostile pictures: $refused refused as on Linux"
+  echo "damaged and hostile pictures: $refused refused with their format's message"
   [ "$failed" = 0 ] || cat "$work"/imported-*.err
 else
   echo "SKIP imported pictures: no $writer (build the Linux tests first)"

@@ -158,5 +158,13 @@ int main(int argc, char** argv) {
         Write(folder / "damaged" / name, d.file);
         messages << name << '\t' << d.message << '\n';
     }
+    // A TIFF whose header claims 100000 x 100000 (the Windows build's alone).
+    std::vector<std::uint8_t> hugeTiff = EncodeTiff(w, h, false, Colours);
+    for (std::size_t entry = 10; entry < 10 + 12u * hugeTiff[8]; entry += 12)
+        if (hugeTiff[entry + 1] == 1 && (hugeTiff[entry] == 0 || hugeTiff[entry] == 1)) // tags 256, 257
+            for (int k = 0; k < 4; ++k) hugeTiff[entry + 8 + k] = static_cast<std::uint8_t>(100000 >> (8 * k));
+    const std::string name = std::to_string(++number) + "-tiff-100000-x-100000.bin";
+    Write(folder / "damaged" / name, hugeTiff);
+    messages << name << "\tTIFF picture too large: 100000 x 100000\n";
     return messages.flush() ? 0 : 1;
 }
