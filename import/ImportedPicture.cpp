@@ -20,8 +20,10 @@ ImportFormat SniffImportFormat(std::span<const std::uint8_t> head) {
     if (startsWith("GIF87a") || startsWith("GIF89a")) return ImportFormat::Gif;
     if (startsWith("RIFF") && startsWith("WEBP", 8)) return ImportFormat::Webp;
 #ifdef _WIN32
-    static constexpr std::uint8_t kTiffIntel[] = {'I', 'I', 42, 0}, kTiffMotorola[] = {'M', 'M', 0, 42};
-    if (head.size() >= 4 && (std::memcmp(head.data(), kTiffIntel, 4) == 0 || std::memcmp(head.data(), kTiffMotorola, 4) == 0))
+    static constexpr std::uint8_t kTiffIntel[] = {'I', 'I', 42, 0},
+                                  kTiffMotorola[] = {'M', 'M', 0, 42};
+    if (head.size() >= 4 && (std::memcmp(head.data(), kTiffIntel, 4) == 0 ||
+                             std::memcmp(head.data(), kTiffMotorola, 4) == 0))
         return ImportFormat::Tiff;
 #endif
     return ImportFormat::None;
@@ -33,7 +35,8 @@ const char* ImportFormatName(ImportFormat format) {
     case ImportFormat::Jpeg: return "JPEG";
     case ImportFormat::Gif: return "GIF";
     case ImportFormat::Webp: return "WebP";
-    case ImportFormat::Tiff: return "TIFF";
+    case ImportFormat::Tiff:
+        return "TIFF";
     case ImportFormat::None: break;
     }
     return "";
@@ -47,9 +50,11 @@ std::shared_ptr<TBitmapImage> DecodeImportedPicture(std::span<const std::uint8_t
     case ImportFormat::Gif: return DecodeGifFile(bytes, hints);
     case ImportFormat::Webp: return DecodeWebpFile(bytes, hints);
 #ifdef _WIN32
-    case ImportFormat::Tiff: return DecodeTiffFile(bytes, hints);
+    case ImportFormat::Tiff:
+        return DecodeTiffFile(bytes, hints);
 #else
-    case ImportFormat::Tiff: break;
+    case ImportFormat::Tiff:
+        break;
 #endif
     case ImportFormat::None: break;
     }

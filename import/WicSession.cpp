@@ -30,13 +30,16 @@ std::string DescribeResult(HRESULT result) {
     std::string text = code;
     wchar_t* message = nullptr;
     const DWORD length = ::FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        static_cast<DWORD>(result), 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(result), 0, reinterpret_cast<wchar_t*>(&message), 0, nullptr);
     if (length > 0 && message) {
-        const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, message, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+        const int bytes = ::WideCharToMultiByte(CP_UTF8, 0, message, static_cast<int>(length),
+                                                nullptr, 0, nullptr, nullptr);
         std::string utf8(static_cast<std::size_t>(bytes), '\0');
-        ::WideCharToMultiByte(CP_UTF8, 0, message, static_cast<int>(length), utf8.data(), bytes, nullptr, nullptr);
-        while (!utf8.empty() && (utf8.back() == '\n' || utf8.back() == '\r' || utf8.back() == ' ' || utf8.back() == '.'))
+        ::WideCharToMultiByte(CP_UTF8, 0, message, static_cast<int>(length), utf8.data(), bytes,
+                              nullptr, nullptr);
+        while (!utf8.empty() && (utf8.back() == '\n' || utf8.back() == '\r' || utf8.back() == ' ' ||
+                                 utf8.back() == '.'))
             utf8.pop_back();
         if (!utf8.empty()) text += " (" + utf8 + ")";
     }

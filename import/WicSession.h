@@ -3,8 +3,8 @@
 // The Windows Imaging Component, for the readers and the PNG writer of the
 // Windows build.
 
-#include <windows.h>
 #include <wincodec.h>
+#include <windows.h>
 
 #include <string>
 #include <utility>
@@ -12,8 +12,7 @@
 namespace tlc::import {
 
 // Owns one COM reference.
-template <class T>
-class ComPtr {
+template <class T> class ComPtr {
 public:
     ComPtr() = default;
     ~ComPtr() { Reset(); }

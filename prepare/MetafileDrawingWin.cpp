@@ -51,7 +51,8 @@ struct Playing {
     bool late = false;
 };
 
-int CALLBACK PlayRecord(HDC dc, HANDLETABLE* handles, const ENHMETARECORD* record, int count, LPARAM data) {
+int CALLBACK PlayRecord(HDC dc, HANDLETABLE* handles, const ENHMETARECORD* record, int count,
+                        LPARAM data) {
     auto* playing = reinterpret_cast<Playing*>(data);
     if (::GetTickCount64() > playing->deadline) {
         playing->late = true;
@@ -113,7 +114,8 @@ std::shared_ptr<TBitmapImage> DrawMetafile(const TMetafileImage& image, std::int
     // Both are 24-bit, blue first, rows padded to four bytes, top row first.
     const std::size_t stride = RowStride(width, 24);
     for (std::int32_t y = 0; y < height; ++y)
-        std::memcpy(raster->Row(y), static_cast<const std::uint8_t*>(bits) + stride * static_cast<std::size_t>(y),
+        std::memcpy(raster->Row(y),
+                    static_cast<const std::uint8_t*>(bits) + stride * static_cast<std::size_t>(y),
                     static_cast<std::size_t>(width) * 3);
     return raster;
 }

@@ -43,13 +43,16 @@ protected:
             break;
         }
         if (whole == 0) return 0;
-        const int wide = ::MultiByteToWideChar(CP_UTF8, 0, pending_.data(), static_cast<int>(whole), nullptr, 0);
+        const int wide =
+            ::MultiByteToWideChar(CP_UTF8, 0, pending_.data(), static_cast<int>(whole), nullptr, 0);
         std::wstring text(static_cast<std::size_t>(wide), L'\0');
-        ::MultiByteToWideChar(CP_UTF8, 0, pending_.data(), static_cast<int>(whole), text.data(), wide);
+        ::MultiByteToWideChar(CP_UTF8, 0, pending_.data(), static_cast<int>(whole), text.data(),
+                              wide);
         pending_.erase(0, whole);
         for (std::size_t at = 0; at < text.size();) {
             DWORD written = 0;
-            if (!::WriteConsoleW(console_, text.data() + at, static_cast<DWORD>(text.size() - at), &written, nullptr) ||
+            if (!::WriteConsoleW(console_, text.data() + at, static_cast<DWORD>(text.size() - at),
+                                 &written, nullptr) ||
                 written == 0)
                 return -1;
             at += written;
@@ -66,7 +69,8 @@ private:
 std::unique_ptr<std::streambuf> ConsoleBufferFor(DWORD which) {
     const HANDLE handle = ::GetStdHandle(which);
     DWORD mode = 0;
-    if (handle == INVALID_HANDLE_VALUE || !handle || !::GetConsoleMode(handle, &mode)) return nullptr;
+    if (handle == INVALID_HANDLE_VALUE || !handle || !::GetConsoleMode(handle, &mode))
+        return nullptr;
     return std::make_unique<ConsoleBuffer>(handle);
 }
 

@@ -46,8 +46,8 @@ std::vector<std::uint8_t> OneBitPng(const DecodedLogo& logo) {
     WICPixelFormatGUID format = GUID_WICPixelFormatBlackWhite;
     Check(frame->SetPixelFormat(&format));
     if (format != GUID_WICPixelFormatBlackWhite) throw Exception("PNG encoder: no 1-bit pictures");
-    Check(frame->WritePixels(static_cast<UINT>(height), static_cast<UINT>(rowBytes), static_cast<UINT>(dots.size()),
-                             dots.data()));
+    Check(frame->WritePixels(static_cast<UINT>(height), static_cast<UINT>(rowBytes),
+                             static_cast<UINT>(dots.size()), dots.data()));
     Check(frame->Commit());
     Check(encoder->Commit());
 

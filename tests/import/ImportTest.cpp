@@ -7,8 +7,8 @@
 #include <map>
 
 #include "PictureEncoders.h"
-#include "import/ImportCases.h"
 #include "base/Exceptions.h"
+#include "import/ImportCases.h"
 #include "import/ImportedPicture.h"
 
 namespace tlc {

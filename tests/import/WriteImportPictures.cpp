@@ -22,7 +22,8 @@ using tlc::test::Rgba;
 
 void Write(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out.flush()) throw std::runtime_error("cannot write " + path.string());
 }
 
@@ -37,40 +38,54 @@ std::string Slug(const char* name) {
 Rgba Scene(int x, int y) {
     const auto a = static_cast<std::uint8_t>(x < 200 ? 255 : 255 - (x - 200) * 2);
     return {static_cast<std::uint8_t>(x * 3 + y), static_cast<std::uint8_t>((x * y / 64) & 255),
-            static_cast<std::uint8_t>(255 - y), (x / 40 + y / 40) % 2 ? a : static_cast<std::uint8_t>(255)};
+            static_cast<std::uint8_t>(255 - y),
+            (x / 40 + y / 40) % 2 ? a : static_cast<std::uint8_t>(255)};
 }
 
 // An uncompressed baseline TIFF, 8 bits a channel, RGB or RGBA (unassociated
 // alpha), little-endian, one strip; an orientation tag when given.
-std::vector<std::uint8_t> EncodeTiff(int w, int h, bool alpha, const tlc::test::PixelFunction& pixel,
-                                     int orientation = 0) {
+std::vector<std::uint8_t> EncodeTiff(int w, int h, bool alpha,
+                                     const tlc::test::PixelFunction& pixel, int orientation = 0) {
     const int channels = alpha ? 4 : 3;
     std::vector<std::uint8_t> b = {'I', 'I', 42, 0, 8, 0, 0, 0};
-    auto put16 = [&](std::uint32_t v) { b.insert(b.end(), {std::uint8_t(v), std::uint8_t(v >> 8)}); };
-    auto put32 = [&](std::uint32_t v) { put16(v & 0xFFFF); put16(v >> 16); };
+    auto put16 = [&](std::uint32_t v) {
+        b.insert(b.end(), {std::uint8_t(v), std::uint8_t(v >> 8)});
+    };
+    auto put32 = [&](std::uint32_t v) {
+        put16(v & 0xFFFF);
+        put16(v >> 16);
+    };
     const std::uint32_t entries = (alpha ? 11 : 10) + (orientation ? 1 : 0);
     const std::uint32_t ifdEnd = 8 + 2 + entries * 12 + 4;
     const std::uint32_t bitsAt = ifdEnd, pixelsAt = ifdEnd + 8;
     const std::uint32_t pixelBytes = static_cast<std::uint32_t>(w * h * channels);
     put16(entries);
-    auto entry = [&](std::uint16_t tag, std::uint16_t type, std::uint32_t count, std::uint32_t value) {
-        put16(tag); put16(type); put32(count);
-        if (type == 3 && count == 1) { put16(value); put16(0); } else put32(value);
+    auto entry = [&](std::uint16_t tag, std::uint16_t type, std::uint32_t count,
+                     std::uint32_t value) {
+        put16(tag);
+        put16(type);
+        put32(count);
+        if (type == 3 && count == 1) {
+            put16(value);
+            put16(0);
+        } else
+            put32(value);
     };
     entry(256, 4, 1, static_cast<std::uint32_t>(w));
     entry(257, 4, 1, static_cast<std::uint32_t>(h));
     entry(258, 3, static_cast<std::uint32_t>(channels), bitsAt); // 8 bits each, listed below
-    entry(259, 3, 1, 1);                                          // no compression
-    entry(262, 3, 1, 2);                                          // RGB
+    entry(259, 3, 1, 1);                                         // no compression
+    entry(262, 3, 1, 2);                                         // RGB
     entry(273, 4, 1, pixelsAt);
     if (orientation) entry(274, 3, 1, static_cast<std::uint32_t>(orientation));
     entry(277, 3, 1, static_cast<std::uint32_t>(channels));
     entry(278, 4, 1, static_cast<std::uint32_t>(h));
     entry(279, 4, 1, pixelBytes);
-    entry(284, 3, 1, 1); // chunky
+    entry(284, 3, 1, 1);            // chunky
     if (alpha) entry(338, 3, 1, 2); // unassociated alpha
     put32(0);
-    for (int i = 0; i < 4; ++i) put16(8);
+    for (int i = 0; i < 4; ++i)
+        put16(8);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const Rgba p = pixel(x, y);
@@ -83,14 +98,17 @@ std::vector<std::uint8_t> EncodeTiff(int w, int h, bool alpha, const tlc::test::
 // A GIF frame on a larger logical screen (30 x 20, the frame's 12 x 7 at
 // 9, 6): what it leaves uncovered is paper.
 std::vector<std::uint8_t> GifOnALargerScreen() {
-    const std::vector<Rgba> palette = {{255, 0, 0, 255}, {0, 0, 0, 255}, {10, 200, 30, 255}, {0, 0, 0, 0}};
-    std::vector<std::uint8_t> gif = test::EncodeGif(12, 7, palette, [](int x, int y) { return (x + y) % 4; }, 3, false);
+    const std::vector<Rgba> palette = {
+        {255, 0, 0, 255}, {0, 0, 0, 255}, {10, 200, 30, 255}, {0, 0, 0, 0}};
+    std::vector<std::uint8_t> gif = test::EncodeGif(
+        12, 7, palette, [](int x, int y) { return (x + y) % 4; }, 3, false);
     gif[6] = 30;
     gif[8] = 20;
     std::size_t at = 13 + 3 * (std::size_t{2} << (gif[10] & 7)); // past the colour table
     while (gif[at] == 0x21) { // extensions: label, then sub-blocks to an empty one
         at += 2;
-        while (gif[at] != 0) at += gif[at] + 1u;
+        while (gif[at] != 0)
+            at += gif[at] + 1u;
         ++at;
     }
     if (gif[at] != 0x2C) throw std::runtime_error("no image descriptor");
@@ -117,8 +135,10 @@ int main(int argc, char** argv) {
     const int w = 37, h = 21;
     std::vector<std::uint8_t> grey;
     for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) grey.push_back(static_cast<std::uint8_t>(x * 6 + y));
-    Write(folder / "jpeg-baseline-420.jpg", test::EncodeJpeg(w, h, TJPF_RGB, TJSAMP_420, RgbPixels(w, h)));
+        for (int x = 0; x < w; ++x)
+            grey.push_back(static_cast<std::uint8_t>(x * 6 + y));
+    Write(folder / "jpeg-baseline-420.jpg",
+          test::EncodeJpeg(w, h, TJPF_RGB, TJSAMP_420, RgbPixels(w, h)));
     Write(folder / "jpeg-progressive.jpg",
           test::EncodeJpeg(w, h, TJPF_RGB, TJSAMP_444, RgbPixels(w, h), TJFLAG_PROGRESSIVE));
     Write(folder / "jpeg-greyscale.jpg", test::EncodeJpeg(w, h, TJPF_GRAY, TJSAMP_GRAY, grey));
@@ -142,7 +162,8 @@ int main(int argc, char** argv) {
     // EXIF orientations that turn the picture a quarter: transposed (5), turned
     // clockwise (6), transversed (7); the PNG holds the picture as shown.
     Write(folder / "orientation-5-tiff.tif", EncodeTiff(w, h, false, Colours, 5));
-    Write(folder / "orientation-5-tiff.png", test::EncodePngRgba(h, w, [](int x, int y) { return Colours(y, x); }));
+    Write(folder / "orientation-5-tiff.png",
+          test::EncodePngRgba(h, w, [](int x, int y) { return Colours(y, x); }));
     Write(folder / "orientation-6-tiff.tif", EncodeTiff(w, h, false, Colours, 6));
     Write(folder / "orientation-6-tiff.png",
           test::EncodePngRgba(h, w, [=](int x, int y) { return Colours(y, h - 1 - x); }));
@@ -161,8 +182,10 @@ int main(int argc, char** argv) {
     // A TIFF whose header claims 100000 x 100000 (the Windows build's alone).
     std::vector<std::uint8_t> hugeTiff = EncodeTiff(w, h, false, Colours);
     for (std::size_t entry = 10; entry < 10 + 12u * hugeTiff[8]; entry += 12)
-        if (hugeTiff[entry + 1] == 1 && (hugeTiff[entry] == 0 || hugeTiff[entry] == 1)) // tags 256, 257
-            for (int k = 0; k < 4; ++k) hugeTiff[entry + 8 + k] = static_cast<std::uint8_t>(100000 >> (8 * k));
+        if (hugeTiff[entry + 1] == 1 &&
+            (hugeTiff[entry] == 0 || hugeTiff[entry] == 1)) // tags 256, 257
+            for (int k = 0; k < 4; ++k)
+                hugeTiff[entry + 8 + k] = static_cast<std::uint8_t>(100000 >> (8 * k));
     const std::string name = std::to_string(++number) + "-tiff-100000-x-100000.bin";
     Write(folder / "damaged" / name, hugeTiff);
     messages << name << "\tTIFF picture too large: 100000 x 100000\n";

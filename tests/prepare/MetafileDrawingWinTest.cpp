@@ -19,7 +19,8 @@ namespace fs = std::filesystem;
 fs::path MetafileTestdata() {
     for (const char* name : {"TLC_TESTDATA", "TLC_TESTDATA_DEFAULT"}) {
         const char* value = std::getenv(name);
-        if (value && *value && fs::is_directory(fs::path(value) / "metafile")) return fs::path(value) / "metafile";
+        if (value && *value && fs::is_directory(fs::path(value) / "metafile"))
+            return fs::path(value) / "metafile";
     }
     return {};
 }
@@ -28,7 +29,8 @@ fs::path MetafileTestdata() {
 // record's handle table) or never finishes: not given to it. Nor are the hostile and
 // damaged samples (libemf2svg's bad_corrupted_2014-12-02-215425.emf is one
 // of the first kind).
-const char* const kBeyondWinesPlayer[] = {"libuemf/test_libuemf_ref.emf", "libuemf/test_libuemf_ref.wmf"};
+const char* const kBeyondWinesPlayer[] = {"libuemf/test_libuemf_ref.emf",
+                                          "libuemf/test_libuemf_ref.wmf"};
 
 // Samples that draw nothing through GDI: object selections only, and EMF+
 // records only (GDI plays none; GDI+ would). Then those that come out blank
@@ -36,9 +38,11 @@ const char* const kBeyondWinesPlayer[] = {"libuemf/test_libuemf_ref.emf", "libue
 // whose frame lies above the origin, and two of wmf2svg's Windows
 // metafiles (which libwmf draws).
 const char* const kNothingForGdi[] = {
-    "libemf2svg/test-030.emf",          "libuemf/test_libuemf_p_ref.emf",   "libuemf/test_mm_hienglish_ref.emf",
-    "libuemf/test_mm_himetric_ref.emf", "libuemf/test_mm_loenglish_ref.emf", "libuemf/test_mm_lometric_ref.emf",
-    "libuemf/test_mm_twips_ref.emf",    "wmf2svg/fulltest.wmf",             "wmf2svg/symbol-font-tables.wmf"};
+    "libemf2svg/test-030.emf",           "libuemf/test_libuemf_p_ref.emf",
+    "libuemf/test_mm_hienglish_ref.emf", "libuemf/test_mm_himetric_ref.emf",
+    "libuemf/test_mm_loenglish_ref.emf", "libuemf/test_mm_lometric_ref.emf",
+    "libuemf/test_mm_twips_ref.emf",     "wmf2svg/fulltest.wmf",
+    "wmf2svg/symbol-font-tables.wmf"};
 
 // Whether FOLDER/NAME of the file is among `names`.
 bool Listed(const fs::path& file, std::span<const char* const> names) {
@@ -83,7 +87,8 @@ Ink InkOf(const TBitmapImage& raster) {
 // place (within the pixels rounding and text hinting move).
 TEST(MetafileDrawingThroughGdi, SamplesDrawStretchedToTheSizeAsked) {
     const fs::path root = MetafileTestdata();
-    if (root.empty()) GTEST_SKIP() << "no sample metafiles (set TLC_TESTDATA to ../shared/testdata)";
+    if (root.empty())
+        GTEST_SKIP() << "no sample metafiles (set TLC_TESTDATA to ../shared/testdata)";
     int drawn = 0, refused = 0;
     for (const fs::path& file : SampleFiles(root)) {
         SCOPED_TRACE(file.string());
