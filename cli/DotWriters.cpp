@@ -103,11 +103,11 @@ std::vector<std::uint8_t> OneBitPng(const DecodedLogo& logo) {
     return std::vector<std::uint8_t>(p, p + length);
 }
 
-#else
+#elif !defined(_WIN32) // Windows: cli/win/OneBitPng.cpp
 
-// Debian packages no libspng for MinGW-w64 (the Windows cross-build).
+// A build without libspng.
 std::vector<std::uint8_t> OneBitPng(const DecodedLogo&) {
-    throw EInvalidGraphic("PNG pictures are not read by this build of tillora-logo");
+    throw EInvalidGraphic("PNG pictures are not written by this build of tillora-logo");
 }
 
 #endif

@@ -54,10 +54,17 @@ const char* const kUsage =
     "Options take their value as --printer=2 or --printer 2; -- ends the options.\n"
     "\n"
     "Beyond the window (which keeps its formats and its threshold rule):\n"
+#ifdef _WIN32
+    "  PNG, JPEG, GIF and TIFF pictures are read too, through Windows' own codecs\n"
+    "  (WebP where Windows has its codec), recognised by their content;\n"
+    "  transparent parts are white, as the paper is; a photo is turned upright\n"
+    "  by its EXIF orientation.\n"
+#else
     "  PNG, JPEG, GIF, WebP and TIFF pictures are read too, recognised by their\n"
     "  content; transparent parts are white, as the paper is; a photo is turned\n"
     "  upright by its EXIF orientation and colours follow an embedded colour\n"
     "  profile; of an animation only the first frame is converted.\n"
+#endif
     "  Vector pictures (.emf, .wmf, .svg) are drawn at their own size (96 per inch),\n"
     "  or with --fit as large as the printer's logo holds them.\n"
     "  --fit          scales a picture larger than the printer's largest logo, or\n"

@@ -1,6 +1,6 @@
-// The imported formats' readers for a build without their libraries (the Windows
-// cross-build: Debian packages none of them for MinGW-w64). Such pictures are
-// still recognised, and refused with a clear message.
+// The imported formats' readers for a build without their libraries
+// (TLC_IMPORT_CODECS off). Such pictures are still recognised, and refused
+// with a clear message.
 #include "base/Exceptions.h"
 #include "import/ColourProfile.h"
 #include "import/ImportedPicture.h"

@@ -70,6 +70,10 @@ std::shared_ptr<TBitmapImage> DecodeFormat(ImportFormat format, std::span<const 
 
 std::shared_ptr<TBitmapImage> DecodeImportedPicture(std::span<const std::uint8_t> bytes,
                                                     const ImportHints& hints) {
+#ifdef _WIN32
+    // The imaging component turns the picture and composes it itself.
+    return DecodeFormat(SniffImportFormat(bytes), bytes, hints);
+#else
     const ImportFormat format = SniffImportFormat(bytes);
     const PictureMetadata metadata = ReadPictureMetadata(format, bytes);
     ImportHints asked = hints;
@@ -129,6 +133,7 @@ std::shared_ptr<TBitmapImage> DecodeImportedPicture(std::span<const std::uint8_t
         hints.Notes->Animated = metadata.Animated;
     }
     return raster;
+#endif
 }
 
 namespace {

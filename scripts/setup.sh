@@ -19,7 +19,7 @@ if [ "${1:-}" != --run ]; then
              libgtest-dev libgmock-dev libbenchmark-dev
              xvfb xauth fonts-liberation xdotool x11-utils
              desktop-file-utils appstream man-db dpkg-dev lintian devscripts
-             g++-mingw-w64-x86-64-posix wine wine64 googletest zip
+             g++-mingw-w64-x86-64-posix wine wine64 googletest zip unzip wixl msitools
              clang-14 libclang-rt-14-dev
              libgs-common)
 fi
