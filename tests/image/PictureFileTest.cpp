@@ -30,10 +30,12 @@ namespace fs = std::filesystem;
 TEST(FileFormats, EntriesInRegistrationOrder) {
     const auto& entries = TFileFormatsList::Instance().Entries();
     ASSERT_EQ(entries.size(), 5u);
-    const char* ext[] = {"wmf", "emf", "ico", "bmp", "svg"};
-    const char* desc[] = {"Metafiles", "Enhanced Metafiles", "Icons", "Bitmaps", "Scalable Vector Graphics"};
-    const GraphicKind kind[] = {GraphicKind::Metafile, GraphicKind::Metafile, GraphicKind::Icon,
-                                GraphicKind::Bitmap, GraphicKind::Metafile};
+    // SVG first, so that the dialogs, which walk the list from its end,
+    // offer it after the four.
+    const char* ext[] = {"svg", "wmf", "emf", "ico", "bmp"};
+    const char* desc[] = {"Scalable Vector Graphics", "Metafiles", "Enhanced Metafiles", "Icons", "Bitmaps"};
+    const GraphicKind kind[] = {GraphicKind::Metafile, GraphicKind::Metafile, GraphicKind::Metafile,
+                                GraphicKind::Icon, GraphicKind::Bitmap};
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(entries[i].Extension, ext[i]);
         EXPECT_EQ(entries[i].Description, desc[i]);
