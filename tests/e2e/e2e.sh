@@ -416,6 +416,26 @@ png_typed_save)
   expect_exit_zero
   no_settings_left
   ;;
+svg_fit)
+  # An SVG logo with Picture > Fit to printer: drawn at the size it fits to
+  # and converted, the logo of `convert --fit`.
+  cat > "$work/logo.svg" <<'SVG'
+<svg xmlns="http://www.w3.org/2000/svg" width="120" height="40" viewBox="0 0 120 40">
+  <rect x="2" y="2" width="116" height="36" fill="none" stroke="#000" stroke-width="3"/>
+  <circle cx="30" cy="20" r="12" fill="#1a237e"/>
+  <path d="M55 30 L70 8 L85 30 Z" fill="#444"/>
+</svg>
+SVG
+  "$cli" convert "$work/logo.svg" --fit -o "$work/expected.rsc" >/dev/null || fail "tillora-logo failed"
+  start_display
+  start_program
+  picture_menu f
+  use_file_dialog ctrl+o "$work/logo.svg"
+  use_file_dialog ctrl+s "$work/home/fitted.rsc"
+  same_bytes "$work/home/fitted.rsc" "$work/expected.rsc"
+  key ctrl+x
+  expect_exit_zero
+  ;;
 jpeg_fit_dither)
   # A 4000 x 3000 photo with Picture > Fit to printer and Floyd-Steinberg:
   # the logo of `convert --fit --dither fs`.
