@@ -11,11 +11,7 @@
 
 namespace tlc {
 
-namespace {
-
-// A 24-bit raster of width x height (each at least 1), rows top first, every
-// byte 0; above the raster cap EOutOfResources naming what it was for.
-std::shared_ptr<TBitmapImage> NewRaster(const char* what, std::int32_t width, std::int32_t height) {
+std::shared_ptr<TBitmapImage> NewRgbRaster(const char* what, std::int32_t width, std::int32_t height) {
     TRasterFormat f;
     f.Width = width;
     f.Height = -height;
@@ -29,8 +25,6 @@ std::shared_ptr<TBitmapImage> NewRaster(const char* what, std::int32_t width, st
     throw EOutOfResources(std::string(what) + " picture too large: " + std::to_string(width) + " x " +
                           std::to_string(height) + " pixels");
 }
-
-} // namespace
 
 std::shared_ptr<TBitmapImage> ScaleDown(const TBitmapImage& source, std::int32_t width,
                                         std::int32_t height) {
@@ -81,7 +75,7 @@ constexpr std::array<std::array<int, 8>, 8> BayerMatrix() {
 std::shared_ptr<TBitmapImage> Dither(const TBitmapImage& source, DitherMethod method) {
     const std::int32_t w = source.Width(), h = source.AbsHeight();
     if (!source.HasRaster()) throw EInvalidGraphic("Bitmap image is not valid");
-    auto out = NewRaster("Dithered", w, h);
+    auto out = NewRgbRaster("Dithered", w, h);
     auto set = [&](std::int32_t x, std::int32_t y, bool black) {
         std::uint8_t* p = out->Row(y) + static_cast<std::size_t>(x) * 3;
         const std::uint8_t v = black ? 0 : 255;

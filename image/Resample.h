@@ -14,6 +14,11 @@ namespace tlc {
 std::shared_ptr<TBitmapImage> ScaleDown(const TBitmapImage& source, std::int32_t width,
                                         std::int32_t height);
 
+// A 24-bit raster of width x height (each at least 1), rows top first, every
+// byte 0; above the raster cap EOutOfResources "<what> picture too large: W x
+// H pixels".
+std::shared_ptr<TBitmapImage> NewRgbRaster(const char* what, std::int32_t width, std::int32_t height);
+
 enum class DitherMethod { FloydSteinberg, Atkinson, Ordered };
 
 // The grey level 0 to 255 of a colour (ITU-R BT.601 weights, as encoded).

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/Exceptions.h"
+#include "image/Resample.h"
 
 namespace tlc {
 
@@ -82,19 +83,7 @@ RowScaler::RowScaler(std::int32_t sourceWidth, std::int32_t sourceHeight, std::i
                      std::int32_t height) try
     : sourceWidth_(CheckedSize(sourceWidth, sourceHeight, width, height)), sourceHeight_(sourceHeight),
       width_(width), height_(height), across_(sourceWidth, width), down_(sourceHeight, height) {
-    TRasterFormat f;
-    f.Width = width;
-    f.Height = -height;
-    f.BitCount = 24;
-    try {
-        if (std::uint64_t{static_cast<std::uint32_t>(width)} * static_cast<std::uint32_t>(height) <=
-            kMaxRasterBytes / 3)
-            out_ = TBitmapImage::Create(f);
-    } catch (const EOutOfResources&) {
-    }
-    if (!out_)
-        throw EOutOfResources("Scaled picture too large: " + std::to_string(width) + " x " +
-                              std::to_string(height) + " pixels");
+    out_ = NewRgbRaster("Scaled", width, height);
     narrow_.resize(static_cast<std::size_t>(width) * 3);
 } catch (const std::bad_alloc&) {
     throw EOutOfResources();

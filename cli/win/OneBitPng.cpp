@@ -23,14 +23,8 @@ void Check(HRESULT result) {
 
 std::vector<std::uint8_t> OneBitPng(const DecodedLogo& logo) {
     const std::int32_t width = logo.Width, height = logo.Height;
-    if (width < 1 || height < 1) throw EInvalidGraphic("PNG needs at least one dot");
+    std::vector<std::uint8_t> dots = PngDotRows(logo);
     const std::size_t rowBytes = (static_cast<std::size_t>(width) + 7) / 8;
-    std::vector<std::uint8_t> dots(rowBytes * static_cast<std::size_t>(height), 0);
-    for (std::int32_t y = 0; y < height; ++y) {
-        std::uint8_t* row = dots.data() + rowBytes * static_cast<std::size_t>(y);
-        for (std::int32_t x = 0; x < width; ++x)
-            if (!logo.Black(x, y)) row[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
-    }
 
     import::WicSession session;
     import::ComPtr<IStream> stream;

@@ -126,7 +126,9 @@ TEST_F(SaveCommand, LoadedPictureIsNotOverwritten) {
             picture.string());
         ASSERT_TRUE(result.has_value());
         EXPECT_EQ(result->Written, !c.refused) << c.name;
-        if (c.refused) EXPECT_EQ(result->Message, SameFileMessage(path, picture.string()));
+        if (c.refused) {
+            EXPECT_EQ(result->Message, SameFileMessage(path, picture.string()));
+        }
         EXPECT_EQ(test::ReadBytes(picture), (std::vector<std::uint8_t>{'B', 'M', 1, 2, 3})) << c.name;
     }
 }
