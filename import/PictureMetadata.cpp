@@ -31,7 +31,7 @@ int ExifOrientation(Bytes tiff) {
 // PNG: chunks of length, type, data, CRC, the whole file through.
 void ReadPng(Bytes b, PictureMetadata& m) {
     std::size_t at = 8;
-    while (b.size() - at >= 12) {
+    while (at <= b.size() && b.size() - at >= 12) {
         const std::uint32_t length = Big32(&b[at]);
         if (length > b.size() - at - 12) break;
         const Bytes type = b.subspan(at + 4, 4), data = b.subspan(at + 8, length);
@@ -90,7 +90,8 @@ void ReadJpeg(Bytes b, PictureMetadata& m) {
 void ReadWebp(Bytes b, PictureMetadata& m) {
     std::size_t at = 12;
     int frames = 0;
-    while (b.size() - at >= 8) {
+    // A chunk's padding byte may lie past the end of a cut file.
+    while (at <= b.size() && b.size() - at >= 8) {
         const Bytes type = b.subspan(at, 4);
         const std::uint32_t length = Little32(&b[at + 4]);
         if (length > b.size() - at - 8) break;
