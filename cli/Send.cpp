@@ -35,7 +35,7 @@ int ParseBaud(const std::string& text) {
 // The command that prints the stored logo once, then feeds the paper to the
 // cutter and cuts it, where the maker's reference gives one; empty where not.
 //   FS p n m (1C 70 n m), print NV bit image n in mode m: Epson TM-T88III
-//     Specification (STANDARD) rev. B, FS p; n = 1 is the image FS q stored,
+//     product reference (STANDARD) rev. B, FS p; n = 1 is the image FS q stored,
 //     m = 0 normal size.
 //   GS / m (1D 2F m), print downloaded bit image in mode m: Epson TM-T88/T88P
 //     Information Manual rev. A, GS /; the image GS * downloaded, m = 0 normal.
