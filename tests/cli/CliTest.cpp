@@ -20,6 +20,7 @@
 #include "TempDir.h"
 #include "FileHelpers.h"
 #include "cli/Cli.h"
+#include "cli/CliRun.h"
 #include "image/Image.h"
 #include "logo/Conversion.h"
 #include "logo/LogoFile.h"
@@ -30,17 +31,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun {
-    int status;
-    std::string out, err;
-};
-
-CliRun Cli(std::vector<std::string> args, const std::string& input = {}) {
-    std::istringstream in(input);
-    std::ostringstream out, err;
-    const int status = RunCli(args, in, out, err);
-    return {status, out.str(), err.str()};
-}
+using test::Cli;
+using test::CliRun;
 
 std::string Text(const std::vector<std::uint8_t>& bytes) {
     return std::string(bytes.begin(), bytes.end());

@@ -20,23 +20,15 @@
 #include "FileHelpers.h"
 #include "TempDir.h"
 #include "cli/Cli.h"
+#include "cli/CliRun.h"
 
 namespace tlc {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct CliRun {
-    int status;
-    std::string out, err;
-};
-
-CliRun Cli(const std::vector<std::string>& args) {
-    std::istringstream in;
-    std::ostringstream out, err;
-    const int status = RunCli(args, in, out, err);
-    return {status, out.str(), err.str()};
-}
+using test::Cli;
+using test::CliRun;
 
 // A logo file of `model` with X x Y units of 8 dots, laid out as the four
 // printers' headers are, and dots that vary from byte to byte.

@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "FileHelpers.h"
 #include "TempDir.h"
 #include "files/FileWriter.h"
 
@@ -29,15 +30,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::vector<std::uint8_t> Read(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void Write(const fs::path& p, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                             static_cast<std::streamsize>(bytes.size()));
-}
+using test::ReadBytes;
+using test::WriteBytes;
 
 // Read as a reader that keeps to the writers' lock does.
 std::vector<std::uint8_t> ReadLocked(const fs::path& p) {
@@ -77,7 +71,7 @@ protected:
 TEST_F(SaveSafety, TwoProcessesSavingOneHardLinkedLogoNeverMixIt) {
     const fs::path logo = dir_ / "logo.rsc", twin = dir_ / "twin.rsc";
     const std::vector<std::uint8_t> longBytes(3000, 0xA5), shortBytes(700, 0x3C);
-    Write(logo, shortBytes);
+    WriteBytes(logo, shortBytes);
     fs::create_hard_link(logo, twin);
     constexpr int kSaves = 200;
     pid_t children[2];
@@ -99,9 +93,9 @@ TEST_F(SaveSafety, TwoProcessesSavingOneHardLinkedLogoNeverMixIt) {
         ASSERT_TRUE(WIFEXITED(status));
         EXPECT_EQ(WEXITSTATUS(status), 0) << "mixed logos seen (above 100: a save failed)";
     }
-    const std::vector<std::uint8_t> last = Read(logo);
+    const std::vector<std::uint8_t> last = ReadBytes(logo);
     EXPECT_TRUE(last == longBytes || last == shortBytes);
-    EXPECT_EQ(Read(twin), last);
+    EXPECT_EQ(ReadBytes(twin), last);
     EXPECT_EQ(Listing(dir_), (std::set<std::string>{"logo.rsc", "twin.rsc"}));
 }
 
@@ -111,7 +105,7 @@ TEST_F(SaveSafety, TwoProcessesSavingOneHardLinkedLogoNeverMixIt) {
 TEST_F(SaveSafety, InterruptsReachingAnyThreadLeaveNoTemporaryFile) {
     const fs::path logo = dir_ / "logo.rsc";
     const std::vector<std::uint8_t> a(20000, 0x11), b(9000, 0x22);
-    Write(logo, a);
+    WriteBytes(logo, a);
     std::mt19937 random(11);
     for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
         for (int round = 0; round < 8; ++round) {
@@ -132,7 +126,7 @@ TEST_F(SaveSafety, InterruptsReachingAnyThreadLeaveNoTemporaryFile) {
             int status = 0;
             ::waitpid(child, &status, 0);
             EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << "signal " << sig;
-            const std::vector<std::uint8_t> now = Read(logo);
+            const std::vector<std::uint8_t> now = ReadBytes(logo);
             EXPECT_TRUE(now == a || now == b) << "signal " << sig;
             EXPECT_EQ(Listing(dir_), std::set<std::string>{"logo.rsc"}) << "signal " << sig;
             for (const std::string& name : Listing(dir_))
@@ -173,8 +167,10 @@ TEST_F(SaveSafety, LeftoverTemporaryFilesOlderThanADayAreRemovedAtTheNextSave) {
         else if (c.kind == Folder)
             fs::create_directory(p);
         else
-            Write(p, {1, 2, 3});
-        if (c.kind == OtherUsersFile) ASSERT_EQ(::chown(p.c_str(), 65534, 65534), 0);
+            WriteBytes(p, {1, 2, 3});
+        if (c.kind == OtherUsersFile) {
+            ASSERT_EQ(::chown(p.c_str(), 65534, 65534), 0);
+        }
         const std::time_t when = std::time(nullptr) - (c.daysOld ? c.daysOld * 86400 : 3600);
         const timespec times[2] = {{when, 0}, {when, 0}};
         ASSERT_EQ(::utimensat(AT_FDCWD, p.c_str(), times, AT_SYMLINK_NOFOLLOW), 0) << c.name;
@@ -192,7 +188,7 @@ TEST_F(SaveSafety, FailedSavesNameTheirCause) {
         bool WriteAll(FileHandle, const std::uint8_t*, std::size_t) override { return errno = ENOSPC, false; }
     };
     fs::create_directory(dir_ / "folder");
-    Write(dir_ / "readonly.rsc", {1});
+    WriteBytes(dir_ / "readonly.rsc", {1});
     fs::permissions(dir_ / "readonly.rsc", fs::perms::owner_read);
     const bool root = ::access((dir_ / "readonly.rsc").c_str(), W_OK) == 0;
     struct Case {

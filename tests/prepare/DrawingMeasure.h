@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <utility>
 #include <vector>
 
@@ -13,6 +14,16 @@
 #include "image/Metafile.h"
 
 namespace tlc {
+
+// The sample metafiles of the shared test data; empty when it is absent.
+inline std::filesystem::path MetafileTestdata() {
+    namespace fs = std::filesystem;
+    for (const char* name : {"TLC_TESTDATA", "TLC_TESTDATA_DEFAULT"}) {
+        const char* value = std::getenv(name);
+        if (value && *value && fs::is_directory(fs::path(value) / "metafile")) return fs::path(value) / "metafile";
+    }
+    return {};
+}
 
 inline std::uint32_t Pixel(const TBitmapImage& image, int x, int y) {
     const std::uint8_t* p = image.Row(y) + 3 * x;

@@ -21,15 +21,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path MetafileTestdata() {
-    for (const char* name : {"TLC_TESTDATA", "TLC_TESTDATA_DEFAULT"}) {
-        const char* value = std::getenv(name);
-        if (value && *value && fs::is_directory(fs::path(value) / "metafile"))
-            return fs::path(value) / "metafile";
-    }
-    return {};
-}
-
 // Samples Wine's player (8.0) takes the process down with (reading past a
 // record's handle table) or never finishes: not given to it. Nor are the hostile and
 // damaged samples (libemf2svg's bad_corrupted_2014-12-02-215425.emf is one

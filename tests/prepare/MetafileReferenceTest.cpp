@@ -26,14 +26,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-fs::path MetafileTestdata() {
-    for (const char* name : {"TLC_TESTDATA", "TLC_TESTDATA_DEFAULT"}) {
-        const char* value = std::getenv(name);
-        if (value && *value && fs::is_directory(fs::path(value) / "metafile")) return fs::path(value) / "metafile";
-    }
-    return {};
-}
-
 TEST(MetafileDrawing, SvgDrawnStretchedOverWhite) {
     const std::string svg =
         "<svg xmlns='http://www.w3.org/2000/svg' width='40' height='20' viewBox='0 0 4 2'>"
