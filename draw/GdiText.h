@@ -1,0 +1,42 @@
+#pragma once
+
+// Text as a device context draws it for the metafile players: the font
+// chosen by face, weight and slant through fontconfig, sized and turned
+// in logical units, the characters placed by the record's own advances.
+#include <cairo.h>
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "draw/GdiCanvas.h"
+
+namespace tlc::gdi {
+
+// The 8-bit text of a record as Unicode, read in the font's character set
+// (Windows-1252 for the Western ones, the Symbol and Wingdings fonts through
+// tables of their own); characters with no meaning become nothing.
+std::u32string DecodeText8(std::string_view bytes, const Font& font);
+std::u32string DecodeUtf16(std::u16string_view text);
+
+struct TextSettings {
+    Font Font;
+    Colour TextColour{0, 0, 0};
+    Colour BkColour{255, 255, 255};
+    int BkMode = kOpaque;
+    std::uint32_t Align = kTaLeft | kTaTop;
+    double CharExtra = 0; // logical units added after each character
+};
+
+// Draws text at p on cr, whose user space is the logical coordinates (its
+// matrix: logical units to output pixels; a flipped axis does not turn the
+// letters upside down). dx: each character's advance in logical units
+// (empty: the font's own; with kEtoPdy, x and y pairs). The opaque
+// rectangle (kEtoOpaque) and the text's own background (kOpaque) are
+// filled with the background colour; kEtoClipped clips to rect. Returns the
+// end point of the text's advance (logical), for kTaUpdateCp.
+Point DrawText(cairo_t* cr, Point p, std::u32string_view text, std::span<const double> dx,
+               std::uint32_t options, const Rect* rect, const TextSettings& settings);
+
+} // namespace tlc::gdi
