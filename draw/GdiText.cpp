@@ -22,6 +22,8 @@ namespace {
 
 // Longer texts are cut: no record needs more, and the work stays bounded.
 constexpr std::size_t kMaxCharacters = 16384;
+// Letters larger than this (output pixels) are filled as outlines.
+constexpr double kMaxBitmapEm = 512;
 // Fonts tried for a character the chosen face lacks.
 constexpr int kMaxFallbackFonts = 24;
 
@@ -411,7 +413,13 @@ Point DrawText(cairo_t* cr, Point p, std::u32string_view text, std::span<const d
             at = Add(at, advances[k]);
         }
         cairo_set_scaled_font(cr, scaledFont(fontIndex));
-        cairo_show_glyphs(cr, run.data(), static_cast<int>(run.size()));
+        if (em <= kMaxBitmapEm && wide <= kMaxBitmapEm) {
+            cairo_show_glyphs(cr, run.data(), static_cast<int>(run.size()));
+        } else {
+            // Huge letters as outlines: their bitmaps would cost the square of the size.
+            cairo_glyph_path(cr, run.data(), static_cast<int>(run.size()));
+            cairo_fill(cr);
+        }
     }
     const double minLine = 1.0; // a line is at least a pixel thick
     if (font.Underline) {
