@@ -50,7 +50,7 @@ enum PenStyleBits : std::uint32_t {
 struct Pen {
     std::uint32_t Style = kPsSolid;  // PenStyleBits
     double Width = 0;                // logical units; 0: one output pixel
-    Colour Colour{};
+    gdi::Colour Colour{};
     std::vector<double> Dashes;      // kPsUserStyle: on/off lengths in logical units
 };
 
@@ -68,7 +68,7 @@ struct Dib {
 
 struct Brush {
     std::uint32_t Style = kBsSolid; // BrushStyle
-    Colour Colour{255, 255, 255};
+    gdi::Colour Colour{255, 255, 255};
     std::uint32_t Hatch = kHsHorizontal; // kBsHatched
     std::shared_ptr<const Dib> Pattern;  // kBsPattern, kBsDibPattern (a monochrome one takes text and background colours)
 };

@@ -21,7 +21,7 @@ std::u32string DecodeText8(std::string_view bytes, const Font& font);
 std::u32string DecodeUtf16(std::u16string_view text);
 
 struct TextSettings {
-    Font Font;
+    gdi::Font Font;
     Colour TextColour{0, 0, 0};
     Colour BkColour{255, 255, 255};
     int BkMode = kOpaque;
