@@ -145,6 +145,20 @@ FaceMetrics Measure(cairo_font_face_t* face) {
                 m.Descent = -ft->descender / em;
             }
             if (os2 && os2->version != 0xFFFF && os2->xAvgCharWidth > 0) m.AverageWidth = os2->xAvgCharWidth / em;
+            // The average width as Windows' own fonts state it: lower-case
+            // letters and the space weighted by how often English uses them.
+            // Newer fonts state the mean over all their glyphs, which is far
+            // wider, and would make a record's width squeeze the letters.
+            static constexpr int kWeights[27] = {64, 14, 27, 35, 100, 20, 14, 42, 63, 3, 6, 35, 20, 56,
+                                                 56, 17, 4,  49, 56, 71,  31, 10, 18, 3,  18, 2, 166};
+            double weighted = 0;
+            bool all = true;
+            for (int k = 0; k < 27 && all; ++k) {
+                const FT_UInt glyph = FT_Get_Char_Index(ft, k < 26 ? 'a' + k : ' ');
+                all = glyph != 0 && FT_Load_Glyph(ft, glyph, FT_LOAD_NO_SCALE) == 0;
+                if (all) weighted += kWeights[k] * static_cast<double>(ft->glyph->advance.x);
+            }
+            if (all && weighted > 0) m.AverageWidth = weighted / 1000 / em;
             if (ft->underline_thickness > 0) {
                 m.UnderlineThickness = ft->underline_thickness / em;
                 m.UnderlineOffset = -ft->underline_position / em;
