@@ -14,6 +14,7 @@
 #include "draw/DrawRequest.h"
 #include "draw/MetafileSvg.h"
 #include "draw/SvgRaster.h"
+#include "draw/WmfPlayer.h"
 
 namespace {
 
@@ -63,6 +64,10 @@ int main(int argc, char** argv) {
     if (request.Format == VectorFormat::Svg) {
         drawn = DrawSvg({reinterpret_cast<const char*>(data.data()), data.size()}, request.Width,
                         request.Height, rgb);
+    } else if (request.Format == VectorFormat::Windows) {
+        const WindowsMetafileFrame frame{request.FrameLeft, request.FrameTop, request.FrameRight,
+                                         request.FrameBottom, request.PictureWidth, request.PictureHeight};
+        drawn = PlayWindowsMetafile(data, frame, request.Width, request.Height, rgb);
     } else {
         MetafileSource source;
         source.Data = data;
