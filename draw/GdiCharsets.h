@@ -16,6 +16,10 @@ SymbolFace SymbolFaceOf(std::string_view faceName);
 // font here could show.
 char32_t SymbolFaceChar(SymbolFace face, std::uint8_t b);
 
+// An older character that looks like c, for the symbols Unicode encoded
+// late (arrows, shapes) that the fonts here do not have; 0: none.
+char32_t LookAlike(char32_t c);
+
 // The character of byte b in the font character set (0 ANSI, 1 default,
 // 238 Eastern European, 204 Russian, 161 Greek, 162 Turkish, 186 Baltic;
 // others read as Windows-1252); 0 for control codes and holes.

@@ -22,6 +22,8 @@ namespace {
 
 // Longer texts are cut: no record needs more, and the work stays bounded.
 constexpr std::size_t kMaxCharacters = 16384;
+// Letters larger than this (output pixels) are filled as outlines.
+constexpr double kMaxBitmapEm = 512;
 // Fonts tried for a character the chosen face lacks.
 constexpr int kMaxFallbackFonts = 24;
 
@@ -200,6 +202,7 @@ void FillBand(cairo_t* cr, Point a, Point along, Point dir, double near, double 
 
 struct PlacedGlyph {
     int Font = 0;
+    bool Shown = true;
     unsigned long Index = 0;
     Point At; // output units
 };
@@ -235,6 +238,20 @@ std::u32string DecodeUtf16(std::u16string_view text) {
         out += c;
     }
     return out;
+}
+
+std::u32string DecodeUtf16(std::u16string_view text, const Font& font) {
+    std::u32string out = DecodeUtf16(text);
+    const SymbolFace symbol = SymbolFaceOf(font.FaceName);
+    if (symbol == SymbolFace::None) return out;
+    std::u32string mapped;
+    for (const char32_t c : out) {
+        char32_t m = c;
+        if (c < 0x100) m = SymbolFaceChar(symbol, static_cast<std::uint8_t>(c));
+        else if (c >= 0xF020 && c <= 0xF0FF) m = SymbolFaceChar(symbol, static_cast<std::uint8_t>(c - 0xF000));
+        if (m != 0) mapped += m;
+    }
+    return mapped;
 }
 
 Point DrawText(cairo_t* cr, Point p, std::u32string_view text, std::span<const double> dx, std::uint32_t options,
@@ -309,14 +326,26 @@ Point DrawText(cairo_t* cr, Point p, std::u32string_view text, std::span<const d
     advances.reserve(text.size());
     const bool pairs = (options & kEtoPdy) != 0;
     std::string utf8;
+    const SymbolFace symbol = SymbolFaceOf(font.FaceName);
     for (std::size_t k = 0; k < text.size(); ++k) {
-        const int fontIndex = std::max(fonts.FontFor(text[k]), 0);
-        cairo_scaled_font_t* sf = scaledFont(fontIndex);
+        char32_t c = text[k];
+        // A symbol font's own codes, as wide text gives them.
+        if (symbol != SymbolFace::None && c >= 0xF020 && c <= 0xF0FF) c = SymbolFaceChar(symbol, c - 0xF000);
+        int fontIndex = fonts.FontFor(c);
+        if (fontIndex < 0) {
+            if (const char32_t alike = LookAlike(c); alike != 0 && fonts.FontFor(alike) >= 0) {
+                c = alike;
+                fontIndex = fonts.FontFor(c);
+            }
+        }
         PlacedGlyph g;
-        g.Font = fontIndex;
+        // No font has it: the space it takes, no box for a missing glyph.
+        g.Shown = fontIndex >= 0;
+        g.Font = std::max(fontIndex, 0);
+        cairo_scaled_font_t* sf = scaledFont(g.Font);
         Point advance;
         utf8.clear();
-        AppendUtf8(utf8, text[k]);
+        AppendUtf8(utf8, c);
         cairo_glyph_t* found = nullptr;
         int count = 0;
         if (cairo_scaled_font_text_to_glyphs(sf, 0, 0, utf8.data(), static_cast<int>(utf8.size()), &found, &count,
@@ -380,11 +409,17 @@ Point DrawText(cairo_t* cr, Point p, std::u32string_view text, std::span<const d
         const int fontIndex = glyphs[k].Font;
         run.clear();
         for (; k < glyphs.size() && glyphs[k].Font == fontIndex; ++k) {
-            run.push_back({glyphs[k].Index, at.X, at.Y});
+            if (glyphs[k].Shown) run.push_back({glyphs[k].Index, at.X, at.Y});
             at = Add(at, advances[k]);
         }
         cairo_set_scaled_font(cr, scaledFont(fontIndex));
-        cairo_show_glyphs(cr, run.data(), static_cast<int>(run.size()));
+        if (em <= kMaxBitmapEm && wide <= kMaxBitmapEm) {
+            cairo_show_glyphs(cr, run.data(), static_cast<int>(run.size()));
+        } else {
+            // Huge letters as outlines: their bitmaps would cost the square of the size.
+            cairo_glyph_path(cr, run.data(), static_cast<int>(run.size()));
+            cairo_fill(cr);
+        }
     }
     const double minLine = 1.0; // a line is at least a pixel thick
     if (font.Underline) {

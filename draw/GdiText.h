@@ -19,6 +19,9 @@ namespace tlc::gdi {
 // tables of their own); characters with no meaning become nothing.
 std::u32string DecodeText8(std::string_view bytes, const Font& font);
 std::u32string DecodeUtf16(std::u16string_view text);
+// Wide text in the selected font: a symbol font's codes (below 0x100, or
+// its own U+F020 to U+F0FF) through the font's table, as the 8-bit form.
+std::u32string DecodeUtf16(std::u16string_view text, const Font& font);
 
 struct TextSettings {
     gdi::Font Font;

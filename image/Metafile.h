@@ -19,6 +19,9 @@ struct TMetafileImage {
     std::int32_t MMWidth = 0;
     std::int32_t MMHeight = 0;
     std::uint16_t Inch = 0;
+    // A Windows metafile's placeable bounding box, in its logical units (the
+    // frame the picture is drawn in when its records set no window).
+    std::int16_t FrameLeft = 0, FrameTop = 0, FrameRight = 0, FrameBottom = 0;
     std::int32_t Width = 0;
     std::int32_t Height = 0;
     // What the window system made of Data to draw it, made at the first

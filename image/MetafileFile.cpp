@@ -121,6 +121,10 @@ std::shared_ptr<TMetafileImage> DecodeMetafileFile(std::span<const std::uint8_t>
         const int unitsPerInch = inch != 0 ? inch : kDefaultUnitsPerInch;
         image->Enhanced = false;
         image->Inch = inch;
+        image->FrameLeft = LoadLE16Signed(h + 6);
+        image->FrameTop = LoadLE16Signed(h + 8);
+        image->FrameRight = LoadLE16Signed(h + 10);
+        image->FrameBottom = LoadLE16Signed(h + 12);
         image->MMWidth = MulDivRound(std::int64_t{LoadLE16Signed(h + 10)} - LoadLE16Signed(h + 6),
                                      kHundredthsMmPerInch, unitsPerInch);
         image->MMHeight = MulDivRound(std::int64_t{LoadLE16Signed(h + 12)} - LoadLE16Signed(h + 8),

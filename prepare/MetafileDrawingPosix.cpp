@@ -163,6 +163,10 @@ std::shared_ptr<TBitmapImage> DrawMetafile(const TMetafileImage& image, std::int
     request.PictureWidth = image.Width;
     request.PictureHeight = image.Height;
     request.DataLength = static_cast<std::uint32_t>(image.Data.size());
+    request.FrameLeft = image.FrameLeft;
+    request.FrameTop = image.FrameTop;
+    request.FrameRight = image.FrameRight;
+    request.FrameBottom = image.FrameBottom;
     std::vector<std::uint8_t> head(kDrawRequestBytes);
     StoreDrawRequest(head.data(), request);
 

@@ -24,6 +24,7 @@ TEST(GdiText, BytesReadInTheFontsCharacterSet) {
         {"Arial", 204, "\xC0\xFF", U"\u0410\u044F"},      // Russian
         {"Arial", 161, "\xC1", U"\u0391"},                // Greek
         {"Arial", 238, "\x8A\xB3", U"\u0160\u0142"},      // Eastern European
+        {"Wingdings", 2, "J\xFC", U"\u263A\u2713"},      // pictures as the characters Unicode gave them
     };
     for (const Case& c : cases) {
         Font font;
@@ -34,6 +35,9 @@ TEST(GdiText, BytesReadInTheFontsCharacterSet) {
     EXPECT_EQ(DecodeUtf16(u"a\U0001F600b"), U"a\U0001F600b");
     const char16_t lone[] = {u'a', 0xD800, u'b', 0xDC00, 0};
     EXPECT_EQ(DecodeUtf16(lone), U"ab");
+    Font symbol;
+    symbol.FaceName = "Symbol";
+    EXPECT_EQ(DecodeUtf16(u"a\uF062", symbol), U"\u03B1\u03B2"); // a symbol font's codes, plain or its own
 }
 
 // Ink of a drawing: the bounds of pixels darker than mid grey.

@@ -1,0 +1,280 @@
+// Clipping and regions of the device context. The clip lives in output
+// pixels, as a device context keeps it in device units: later changes of
+// the mapping do not move it.
+#include <algorithm>
+#include <cmath>
+
+#include "draw/GdiCanvasImpl.h"
+
+namespace tlc::gdi {
+
+namespace {
+
+constexpr double kPixelLimit = 1 << 20;
+
+int PixelEdge(double v) { return static_cast<int>(std::lround(std::clamp(v, -kPixelLimit, kPixelLimit))); }
+
+bool AxisAligned(const cairo_matrix_t& m) { return m.xy == 0 && m.yx == 0; }
+
+// The rectangle between two output points, as whole pixels.
+cairo_rectangle_int_t PixelRect(Point a, Point b) {
+    const int x0 = PixelEdge(std::min(a.X, b.X)), x1 = PixelEdge(std::max(a.X, b.X));
+    const int y0 = PixelEdge(std::min(a.Y, b.Y)), y1 = PixelEdge(std::max(a.Y, b.Y));
+    return {x0, y0, x1 - x0, y1 - y0};
+}
+
+} // namespace
+
+bool Canvas::Impl::BeginDraw() {
+    if (Degenerate || !Cr) return false;
+    if (ClipDirty) {
+        ApplyClip();
+        ClipDirty = false;
+    }
+    const Clip& clip = S.ClipArea;
+    if (clip.Region && cairo_region_is_empty(clip.Region.get())) return false;
+    cairo_identity_matrix(Cr);
+    if (clip.Mask) cairo_push_group(Cr);
+    return true;
+}
+
+void Canvas::Impl::EndDraw() {
+    const Clip& clip = S.ClipArea;
+    if (!clip.Mask) return;
+    cairo_pop_group_to_source(Cr);
+    cairo_identity_matrix(Cr);
+    cairo_set_operator(Cr, CAIRO_OPERATOR_OVER);
+    cairo_mask_surface(Cr, clip.Mask.get(), 0, 0);
+}
+
+void Canvas::Impl::ApplyClip() {
+    cairo_reset_clip(Cr);
+    const Clip& clip = S.ClipArea;
+    if (!clip.Region) return;
+    cairo_identity_matrix(Cr);
+    cairo_new_path(Cr);
+    const int n = cairo_region_num_rectangles(clip.Region.get());
+    for (int k = 0; k < n; ++k) {
+        cairo_rectangle_int_t r;
+        cairo_region_get_rectangle(clip.Region.get(), k, &r);
+        cairo_rectangle(Cr, r.x, r.y, r.width, r.height);
+    }
+    cairo_set_fill_rule(Cr, CAIRO_FILL_RULE_WINDING);
+    cairo_clip(Cr);
+}
+
+SurfacePtr Canvas::Impl::ClipToMask(const Clip& clip) const {
+    SurfacePtr mask = AdoptSurface(cairo_image_surface_create(CAIRO_FORMAT_A8, Width, Height));
+    if (!mask) return nullptr;
+    cairo_t* cr = cairo_create(mask.get());
+    if (clip.Mask) {
+        cairo_set_source_surface(cr, clip.Mask.get(), 0, 0);
+        cairo_paint(cr);
+    } else if (clip.Region) {
+        const int n = cairo_region_num_rectangles(clip.Region.get());
+        for (int k = 0; k < n; ++k) {
+            cairo_rectangle_int_t r;
+            cairo_region_get_rectangle(clip.Region.get(), k, &r);
+            cairo_rectangle(cr, r.x, r.y, r.width, r.height);
+        }
+        cairo_set_source_rgba(cr, 0, 0, 0, 1);
+        cairo_fill(cr);
+    } else {
+        cairo_set_source_rgba(cr, 0, 0, 0, 1);
+        cairo_paint(cr);
+    }
+    cairo_destroy(cr);
+    return mask;
+}
+
+void Canvas::Impl::CombineClip(const Path* path, const cairo_region_t* region, int mode, int fillMode) {
+    if (mode < kRgnAnd || mode > kRgnCopy) return;
+    Clip& clip = S.ClipArea;
+    ClipDirty = true;
+    if (region && !clip.Mask) {
+        RegionPtr result;
+        if (mode == kRgnCopy) {
+            result = AdoptRegion(cairo_region_copy(region));
+        } else {
+            const cairo_rectangle_int_t all{0, 0, Width, Height};
+            result = AdoptRegion(clip.Region ? cairo_region_copy(clip.Region.get()) : cairo_region_create_rectangle(&all));
+            if (!result) return;
+            cairo_region_t* r = result.get();
+            if (mode == kRgnAnd) cairo_region_intersect(r, region);
+            else if (mode == kRgnOr) cairo_region_union(r, region);
+            else if (mode == kRgnXor) cairo_region_xor(r, region);
+            else cairo_region_subtract(r, region);
+        }
+        if (!result) return;
+        clip.Region = std::move(result);
+        return;
+    }
+    // A path, or a clip that is already a mask: coverage masks.
+    SurfacePtr shape = AdoptSurface(cairo_image_surface_create(CAIRO_FORMAT_A8, Width, Height));
+    if (!shape) return;
+    {
+        cairo_t* cr = cairo_create(shape.get());
+        cairo_set_source_rgba(cr, 0, 0, 0, 1);
+        if (region) {
+            const int n = cairo_region_num_rectangles(region);
+            for (int k = 0; k < n; ++k) {
+                cairo_rectangle_int_t r;
+                cairo_region_get_rectangle(region, k, &r);
+                cairo_rectangle(cr, r.x, r.y, r.width, r.height);
+            }
+            cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+        } else if (path) {
+            EmitPath(cr, *path, {});
+            cairo_set_fill_rule(cr, fillMode == kWinding ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
+        }
+        cairo_fill(cr);
+        cairo_destroy(cr);
+    }
+    if (mode == kRgnCopy) {
+        clip.Region = nullptr;
+        clip.Mask = std::move(shape);
+        return;
+    }
+    SurfacePtr result = ClipToMask(clip);
+    if (!result) return;
+    cairo_t* cr = cairo_create(result.get());
+    cairo_set_operator(cr, mode == kRgnAnd   ? CAIRO_OPERATOR_IN
+                           : mode == kRgnOr  ? CAIRO_OPERATOR_OVER
+                           : mode == kRgnXor ? CAIRO_OPERATOR_XOR
+                                             : CAIRO_OPERATOR_DEST_OUT);
+    cairo_set_source_surface(cr, shape.get(), 0, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    clip.Region = nullptr;
+    clip.Mask = std::move(result);
+}
+
+// A logical rectangle combined with the clip: whole pixels when the
+// mapping keeps it upright, else as a shape.
+void Canvas::Impl::CombineLogicalRect(const Rect& r, int mode) {
+    Impl& d = *this;
+    if (d.Degenerate) return;
+    if (AxisAligned(d.L2O)) {
+        Point a, b;
+        if (!d.ToOutput({r.Left, r.Top}, a) || !d.ToOutput({r.Right, r.Bottom}, b)) return;
+        const cairo_rectangle_int_t px = PixelRect(a, b);
+        RegionPtr region = AdoptRegion(cairo_region_create_rectangle(&px));
+        if (region) d.CombineClip(nullptr, region.get(), mode, kWinding);
+        return;
+    }
+    Path path;
+    if (d.AddRect(path, r)) d.CombineClip(&path, nullptr, mode, kWinding);
+}
+
+void Canvas::IntersectClipRect(const Rect& r) { impl_->CombineLogicalRect(r, kRgnAnd); }
+void Canvas::ExcludeClipRect(const Rect& r) { impl_->CombineLogicalRect(r, kRgnDiff); }
+
+void Canvas::OffsetClip(double dx, double dy) {
+    Impl& d = *impl_;
+    Clip& clip = d.S.ClipArea;
+    if (clip.None() || d.Degenerate) return;
+    const double ox = d.L2O.xx * dx + d.L2O.xy * dy, oy = d.L2O.yx * dx + d.L2O.yy * dy;
+    if (!std::isfinite(ox) || !std::isfinite(oy)) return;
+    const int ix = PixelEdge(ox), iy = PixelEdge(oy);
+    d.ClipDirty = true;
+    if (clip.Region) {
+        RegionPtr moved = AdoptRegion(cairo_region_copy(clip.Region.get()));
+        if (!moved) return;
+        cairo_region_translate(moved.get(), ix, iy);
+        clip.Region = std::move(moved);
+        return;
+    }
+    SurfacePtr moved = AdoptSurface(cairo_image_surface_create(CAIRO_FORMAT_A8, d.Width, d.Height));
+    if (!moved) return;
+    cairo_t* cr = cairo_create(moved.get());
+    cairo_set_source_surface(cr, clip.Mask.get(), ix, iy);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    clip.Mask = std::move(moved);
+}
+
+void Canvas::SelectClipRegion(std::span<const Rect> deviceRects, int mode) {
+    Impl& d = *impl_;
+    if (deviceRects.empty()) {
+        if (mode == kRgnCopy) {
+            d.S.ClipArea = Clip{};
+            d.ClipDirty = true;
+        }
+        return;
+    }
+    if (AxisAligned(d.D2O)) {
+        RegionPtr region = AdoptRegion(cairo_region_create());
+        if (!region) return;
+        for (const Rect& r : deviceRects) {
+            Point a, b;
+            if (!d.DeviceToOutput({r.Left, r.Top}, a) || !d.DeviceToOutput({r.Right, r.Bottom}, b)) continue;
+            const cairo_rectangle_int_t px = PixelRect(a, b);
+            cairo_region_union_rectangle(region.get(), &px);
+        }
+        d.CombineClip(nullptr, region.get(), mode, kWinding);
+        return;
+    }
+    Path path;
+    for (const Rect& r : deviceRects) {
+        const Point corners[4] = {{r.Left, r.Top}, {r.Right, r.Top}, {r.Right, r.Bottom}, {r.Left, r.Bottom}};
+        Segment s;
+        for (int k = 0; k < 4; ++k) {
+            s.K = k == 0 ? Segment::Move : Segment::Line;
+            if (!d.DeviceToOutput(corners[k], s.P[0])) return;
+            path.push_back(s);
+        }
+        path.push_back({Segment::Close, {}});
+    }
+    d.CombineClip(&path, nullptr, mode, kWinding);
+}
+
+// ---- regions drawn ----
+
+void Canvas::Impl::FillRects(std::span<const Rect> rects, const Brush& brush) {
+    Path path;
+    for (const Rect& r : rects)
+        if (!AddRect(path, r)) return;
+    if (path.empty() || !BeginDraw()) return;
+    Emit(path);
+    FillCurrent(brush, kWinding);
+    EndDraw();
+}
+
+void Canvas::FillRegion(std::span<const Rect> rects, const Brush& brush) { impl_->FillRects(rects, brush); }
+
+void Canvas::PaintRegion(std::span<const Rect> rects) { impl_->FillRects(rects, impl_->S.SelBrush); }
+
+void Canvas::FrameRegion(std::span<const Rect> rects, const Brush& brush, double width, double height) {
+    Impl& d = *impl_;
+    if (!std::isfinite(width) || !std::isfinite(height)) return;
+    Path path;
+    for (const Rect& r : rects) {
+        const double l = std::min(r.Left, r.Right), t = std::min(r.Top, r.Bottom);
+        const double rr = std::max(r.Left, r.Right), b = std::max(r.Top, r.Bottom);
+        const double w = std::min(std::fabs(width), (rr - l) / 2), h = std::min(std::fabs(height), (b - t) / 2);
+        if (!d.AddRect(path, {l, t, rr, b}) || !d.AddRect(path, {l + w, t + h, rr - w, b - h})) return;
+    }
+    if (path.empty() || !d.BeginDraw()) return;
+    d.Emit(path);
+    d.FillCurrent(brush, kAlternate);
+    d.EndDraw();
+}
+
+void Canvas::InvertRegion(std::span<const Rect> rects) {
+    Impl& d = *impl_;
+    Path path;
+    for (const Rect& r : rects)
+        if (!d.AddRect(path, r)) return;
+    if (path.empty() || !d.BeginDraw()) return;
+    d.Emit(path);
+    cairo_set_fill_rule(d.Cr, CAIRO_FILL_RULE_WINDING);
+    cairo_set_source_rgb(d.Cr, 1, 1, 1);
+    cairo_set_operator(d.Cr, CAIRO_OPERATOR_DEST_OVER);
+    cairo_fill_preserve(d.Cr);
+    cairo_set_operator(d.Cr, CAIRO_OPERATOR_DIFFERENCE);
+    cairo_fill(d.Cr);
+    cairo_set_operator(d.Cr, CAIRO_OPERATOR_OVER);
+    d.EndDraw();
+}
+
+} // namespace tlc::gdi

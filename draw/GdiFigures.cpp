@@ -1,0 +1,333 @@
+// The drawing calls of the device context: lines, shapes and paths.
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "draw/GdiCanvasImpl.h"
+
+namespace tlc::gdi {
+
+namespace {
+
+Rect Normalised(const Rect& r) {
+    return {std::min(r.Left, r.Right), std::min(r.Top, r.Bottom), std::max(r.Left, r.Right),
+            std::max(r.Top, r.Bottom)};
+}
+
+bool Finite(double v) { return std::isfinite(v); }
+
+} // namespace
+// ---- shapes drawn ----
+
+void Canvas::Impl::AppendToPath(const Path& path, bool continues) {
+    if (CurrentPath.size() + path.size() > (1u << 22)) return; // a damaged file's endless path
+    auto from = path.begin();
+    if (continues && FigureOpen && from != path.end() && from->K == Segment::Move) ++from;
+    CurrentPath.insert(CurrentPath.end(), from, path.end());
+    FigureOpen = !path.empty() && path.back().K != Segment::Close;
+}
+
+void Canvas::Impl::Shape(Path&& path, bool fill, bool stroke) {
+    if (path.empty()) return;
+    if (InPath) {
+        AppendToPath(path, false);
+        return;
+    }
+    if (!BeginDraw()) return;
+    if (fill && S.SelBrush.Style != kBsNull) {
+        Emit(path);
+        FillCurrent(S.SelBrush, S.FillMode);
+    }
+    if (stroke && PenVisible()) {
+        Emit(path, StrokeShift());
+        StrokeCurrent();
+    }
+    EndDraw();
+}
+
+void Canvas::MoveTo(Point p) {
+    if (!Finite(p.X) || !Finite(p.Y)) return;
+    impl_->S.Position = p;
+    impl_->FigureOpen = false;
+}
+
+Point Canvas::CurrentPosition() const { return impl_->S.Position; }
+
+void Canvas::LineTo(Point p) {
+    if (!Finite(p.X) || !Finite(p.Y)) return;
+    const Point line[2] = {impl_->S.Position, p};
+    impl_->S.Position = p;
+    Path path;
+    if (!impl_->AddPoints(path, line, false)) return;
+    if (impl_->InPath) impl_->AppendToPath(path, true);
+    else impl_->Shape(std::move(path), false, true);
+}
+
+void Canvas::Rectangle(const Rect& r) {
+    Path path;
+    if (impl_->AddRect(path, impl_->InsideFrame(r))) impl_->Shape(std::move(path), true, true);
+}
+
+void Canvas::RoundRect(const Rect& r, double cw, double ch) {
+    Path path;
+    if (impl_->AddRoundRect(path, impl_->InsideFrame(r), cw, ch)) impl_->Shape(std::move(path), true, true);
+}
+
+void Canvas::Ellipse(const Rect& r) {
+    Path path;
+    if (impl_->AddEllipse(path, impl_->InsideFrame(r))) impl_->Shape(std::move(path), true, true);
+}
+
+void Canvas::Arc(const Rect& r, Point start, Point end) {
+    double a0, sweep;
+    impl_->ArcAngles(r, start, end, a0, sweep);
+    Path path;
+    if (impl_->AddArc(path, r, a0, sweep, true)) impl_->Shape(std::move(path), false, true);
+}
+
+void Canvas::ArcTo(const Rect& r, Point start, Point end) {
+    double a0, sweep;
+    impl_->ArcAngles(r, start, end, a0, sweep);
+    Path path;
+    Segment from;
+    if (!impl_->ToOutput(impl_->S.Position, from.P[0])) return;
+    path.push_back(from);
+    if (!impl_->AddArc(path, r, a0, sweep, false)) return;
+    const Rect n = Normalised(r);
+    const double e = a0 + sweep;
+    impl_->S.Position = {(n.Left + n.Right) / 2 + (n.Right - n.Left) / 2 * std::cos(e),
+                         (n.Top + n.Bottom) / 2 + (n.Bottom - n.Top) / 2 * std::sin(e)};
+    if (impl_->InPath) impl_->AppendToPath(path, true);
+    else impl_->Shape(std::move(path), false, true);
+}
+
+void Canvas::Chord(const Rect& r, Point start, Point end) {
+    double a0, sweep;
+    impl_->ArcAngles(r, start, end, a0, sweep);
+    Rect box = impl_->InsideFrame(r);
+    Path path;
+    if (!impl_->AddArc(path, box, a0, sweep, true)) return;
+    path.push_back({Segment::Close, {}});
+    impl_->Shape(std::move(path), true, true);
+}
+
+void Canvas::Pie(const Rect& r, Point start, Point end) {
+    double a0, sweep;
+    impl_->ArcAngles(r, start, end, a0, sweep);
+    const Rect box = impl_->InsideFrame(r);
+    Path path;
+    const Point centre{(box.Left + box.Right) / 2, (box.Top + box.Bottom) / 2};
+    Segment c;
+    if (!impl_->ToOutput(centre, c.P[0])) return;
+    path.push_back(c);
+    if (!impl_->AddArc(path, box, a0, sweep, false)) return;
+    path.push_back({Segment::Close, {}});
+    impl_->Shape(std::move(path), true, true);
+}
+
+void Canvas::AngleArc(Point centre, double radius, double startDegrees, double sweepDegrees) {
+    if (!Finite(radius) || !Finite(startDegrees) || !Finite(sweepDegrees)) return;
+    const double pi = std::numbers::pi;
+    // Counter-clockwise for a positive sweep, y down: the parameter angle is the negated one.
+    const double a0 = -startDegrees * pi / 180;
+    const double sweep = -std::clamp(sweepDegrees, -360.0 * 4, 360.0 * 4) * pi / 180;
+    const double r = std::fabs(radius);
+    Path path;
+    Segment from;
+    if (!impl_->ToOutput(impl_->S.Position, from.P[0])) return;
+    path.push_back(from);
+    if (!impl_->AddArc(path, {centre.X - r, centre.Y - r, centre.X + r, centre.Y + r}, a0,
+                       std::clamp(sweep, -2 * pi, 2 * pi), false))
+        return;
+    impl_->S.Position = {centre.X + r * std::cos(a0 + sweep), centre.Y + r * std::sin(a0 + sweep)};
+    if (impl_->InPath) impl_->AppendToPath(path, true);
+    else impl_->Shape(std::move(path), false, true);
+}
+
+void Canvas::Polyline(std::span<const Point> points) {
+    if (points.size() < 2) return;
+    Path path;
+    if (impl_->AddPoints(path, points, false)) impl_->Shape(std::move(path), false, true);
+}
+
+void Canvas::PolylineTo(std::span<const Point> points) {
+    if (points.empty()) return;
+    std::vector<Point> all;
+    all.reserve(points.size() + 1);
+    all.push_back(impl_->S.Position);
+    all.insert(all.end(), points.begin(), points.end());
+    impl_->S.Position = points.back();
+    Path path;
+    if (!impl_->AddPoints(path, all, false)) return;
+    if (impl_->InPath) impl_->AppendToPath(path, true);
+    else impl_->Shape(std::move(path), false, true);
+}
+
+void Canvas::Polygon(std::span<const Point> points) {
+    if (points.size() < 2) return;
+    Path path;
+    if (impl_->AddPoints(path, points, true)) impl_->Shape(std::move(path), true, true);
+}
+
+void Canvas::PolyPolygon(std::span<const Point> points, std::span<const std::uint32_t> counts) {
+    Path path;
+    std::size_t at = 0;
+    for (const std::uint32_t n : counts) {
+        if (n > points.size() - at) break;
+        if (n >= 2 && !impl_->AddPoints(path, points.subspan(at, n), true)) return;
+        at += n;
+    }
+    impl_->Shape(std::move(path), true, true);
+}
+
+void Canvas::PolyPolyline(std::span<const Point> points, std::span<const std::uint32_t> counts) {
+    Path path;
+    std::size_t at = 0;
+    for (const std::uint32_t n : counts) {
+        if (n > points.size() - at) break;
+        if (n >= 2 && !impl_->AddPoints(path, points.subspan(at, n), false)) return;
+        at += n;
+    }
+    impl_->Shape(std::move(path), false, true);
+}
+
+void Canvas::PolyBezier(std::span<const Point> points) {
+    if (points.size() < 4) return;
+    Path path;
+    if (impl_->AddBeziers(path, points[0], points.subspan(1))) impl_->Shape(std::move(path), false, true);
+}
+
+void Canvas::PolyBezierTo(std::span<const Point> points) {
+    if (points.size() < 3) return;
+    Path path;
+    if (!impl_->AddBeziers(path, impl_->S.Position, points)) return;
+    impl_->S.Position = points[points.size() / 3 * 3 - 1];
+    if (impl_->InPath) impl_->AppendToPath(path, true);
+    else impl_->Shape(std::move(path), false, true);
+}
+
+void Canvas::PolyDraw(std::span<const Point> points, std::span<const std::uint8_t> types) {
+    const std::size_t n = std::min(points.size(), types.size());
+    Path path;
+    Point cp = impl_->S.Position, figureStart = cp;
+    Segment s;
+    if (!impl_->ToOutput(cp, s.P[0])) return;
+    path.push_back(s);
+    for (std::size_t k = 0; k < n; ++k) {
+        const std::uint8_t type = types[k] & ~1u;
+        if (type == 6) {
+            Segment m;
+            if (!impl_->ToOutput(points[k], m.P[0])) return;
+            path.push_back(m);
+            cp = figureStart = points[k];
+        } else if (type == 2) {
+            Segment l;
+            l.K = Segment::Line;
+            if (!impl_->ToOutput(points[k], l.P[0])) return;
+            path.push_back(l);
+            cp = points[k];
+        } else if (type == 4 && k + 2 < n) {
+            Segment c;
+            c.K = Segment::Curve;
+            for (int j = 0; j < 3; ++j)
+                if (!impl_->ToOutput(points[k + j], c.P[j])) return;
+            path.push_back(c);
+            k += 2;
+            cp = points[k];
+        } else {
+            break; // a type that makes no figure ends the drawing
+        }
+        if (types[k] & 1) {
+            path.push_back({Segment::Close, {}});
+            cp = figureStart;
+            Segment m;
+            if (!impl_->ToOutput(cp, m.P[0])) return;
+            path.push_back(m);
+        }
+    }
+    impl_->S.Position = cp;
+    if (impl_->InPath) impl_->AppendToPath(path, true);
+    else impl_->Shape(std::move(path), false, true);
+}
+
+void Canvas::SetPixel(Point p, Colour c) {
+    Impl& d = *impl_;
+    if (d.InPath || !Finite(p.X) || !Finite(p.Y)) return;
+    const Point dev = d.LogicalToDevice(p);
+    const double x = std::floor(dev.X), y = std::floor(dev.Y);
+    Point corners[4];
+    const Point devCorners[4] = {{x, y}, {x + 1, y}, {x + 1, y + 1}, {x, y + 1}};
+    for (int k = 0; k < 4; ++k)
+        if (!d.DeviceToOutput(devCorners[k], corners[k])) return;
+    if (!d.BeginDraw()) return;
+    cairo_move_to(d.Cr, corners[0].X, corners[0].Y);
+    for (int k = 1; k < 4; ++k) cairo_line_to(d.Cr, corners[k].X, corners[k].Y);
+    cairo_close_path(d.Cr);
+    cairo_set_source_rgb(d.Cr, c.R / 255.0, c.G / 255.0, c.B / 255.0);
+    cairo_fill(d.Cr);
+    d.EndDraw();
+}
+
+// ---- paths ----
+
+void Canvas::BeginPath() {
+    Impl& d = *impl_;
+    d.InPath = true;
+    d.PathReady = false;
+    d.FigureOpen = false;
+    d.CurrentPath.clear();
+}
+
+void Canvas::EndPath() {
+    if (!impl_->InPath) return;
+    impl_->InPath = false;
+    impl_->PathReady = true;
+}
+
+void Canvas::AbortPath() {
+    impl_->InPath = impl_->PathReady = impl_->FigureOpen = false;
+    impl_->CurrentPath.clear();
+}
+
+void Canvas::CloseFigure() {
+    Impl& d = *impl_;
+    if (!d.InPath || !d.FigureOpen) return;
+    d.CurrentPath.push_back({Segment::Close, {}});
+    d.FigureOpen = false;
+}
+
+void Canvas::FlattenPath() {} // cairo draws the curves as they are
+void Canvas::WidenPath() {}   // stroking the path draws the same outline
+
+void Canvas::Impl::UsePath(bool fill, bool stroke) {
+    Impl& d = *this;
+    if (!d.PathReady) return;
+    Path path = std::move(d.CurrentPath);
+    d.CurrentPath.clear();
+    d.PathReady = false;
+    if (path.empty() || !d.BeginDraw()) return;
+    if (fill && d.S.SelBrush.Style != kBsNull) {
+        d.Emit(path);
+        d.FillCurrent(d.S.SelBrush, d.S.FillMode);
+    }
+    if (stroke && d.PenVisible()) {
+        d.Emit(path, d.StrokeShift());
+        d.StrokeCurrent();
+    }
+    d.EndDraw();
+}
+
+void Canvas::FillPath() { impl_->UsePath(true, false); }
+void Canvas::StrokePath() { impl_->UsePath(false, true); }
+void Canvas::StrokeAndFillPath() { impl_->UsePath(true, true); }
+
+void Canvas::SelectClipPath(int mode) {
+    Impl& d = *impl_;
+    if (!d.PathReady) return;
+    Path path = std::move(d.CurrentPath);
+    d.CurrentPath.clear();
+    d.PathReady = false;
+    d.CombineClip(&path, nullptr, mode, d.S.FillMode);
+}
+
+} // namespace tlc::gdi
