@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "draw/DrawRequest.h"
+#include "draw/EmfPlayer.h"
 #include "draw/MetafileSvg.h"
 #include "draw/SvgRaster.h"
 
@@ -63,6 +64,8 @@ int main(int argc, char** argv) {
     if (request.Format == VectorFormat::Svg) {
         drawn = DrawSvg({reinterpret_cast<const char*>(data.data()), data.size()}, request.Width,
                         request.Height, rgb);
+    } else if (request.Format == VectorFormat::Enhanced) {
+        drawn = gdi::PlayEnhancedMetafile(data, request.Width, request.Height, rgb);
     } else {
         MetafileSource source;
         source.Data = data;

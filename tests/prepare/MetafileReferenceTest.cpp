@@ -53,12 +53,13 @@ TEST(MetafileDrawing, SvgDrawnStretchedOverWhite) {
 // then leave this list; every other sample must be drawn right.
 const std::map<std::string, const char*> kKnownFaults = {
     {"imagemagick-clock.wmf", "the shape under the hands filled black"},
-    {"libemf2svg-test-030.emf", "refused: libemf2svg draws nothing of it"},
-    {"libemf2svg-test-152.emf", "the pen about 4 times too thick"},
-    {"libemf2svg-test-180.emf", "right by eye; colours of an embedded picture differ from the reference's"},
+    {"libemf2svg-EA-test-file-101.emf", "right by eye; its EMF records draw the boxes' edges heavier than the reference, which draws the file's EMF+ part"},
+    {"libemf2svg-test-030.emf", "refused: it holds no drawing record (the reference is blank too)"},
+    {"libemf2svg-test-065.emf", "right by eye; one-pixel lines, which the reference, drawn at a third of the size, makes three times as heavy"},
+    {"libemf2svg-test-157.emf", "right by eye; the dotted rings the records draw are faint in the reference"},
     {"libemf2svg-test-182.emf", "right by eye; the reference draws the embedded bitmap small and blurred"},
-    {"libemf2svg-test-186.emf", "a curved arrow filled into a blob over its text"},
-    {"libuemf-test_libuemf_p_ref.emf", "refused: libemf2svg draws nothing of it (EMF+)"},
+    {"libuemf-test_libuemf_p_ref.emf", "refused: EMF+ records only, which the player passes over"},
+    {"libuemf-test_libuemf_ref.emf", "right by eye; draws the clipping and small-text records the reference leaves out"},
     {"libuemf-test_libuemf_ref.wmf", "refused: libwmf stops at a short record"},
     {"libwmf-2doorvan.wmf", "door and window areas filled black"},
     {"libwmf-Eg.wmf", "text squashed into overlapping letters"},
@@ -70,7 +71,7 @@ const std::map<std::string, const char*> kKnownFaults = {
     {"libwmf-fulltest.wmf", "hatches and patterns solid, dashes missing, italic and underline lost"},
     {"libwmf-sample.wmf", "the skier's colours lost: drawn black"},
     {"pillow-drawing.wmf", "right by eye; the reference cuts the circle at its right"},
-    {"wmf2svg-fulltest.emf", "most of the chart missing"},
+    {"wmf2svg-fulltest.emf", "right by eye; the reference draws the EMF+ panels and leaves out most GDI ones"},
     {"wmf2svg-fulltest.wmf", "refused: libwmf draws nothing of it"},
     {"wmf2svg-symbol-font-tables.wmf", "Wingdings characters drawn as letters"},
 };
