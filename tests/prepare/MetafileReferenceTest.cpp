@@ -52,12 +52,13 @@ TEST(MetafileDrawing, SvgDrawnStretchedOverWhite) {
 // side by side with the reference). Each must stay off "right" until mended,
 // then leave this list; every other sample must be drawn right.
 const std::map<std::string, const char*> kKnownFaults = {
-    {"libemf2svg-test-030.emf", "refused: libemf2svg draws nothing of it"},
-    {"libemf2svg-test-152.emf", "the pen about 4 times too thick"},
-    {"libemf2svg-test-180.emf", "right by eye; colours of an embedded picture differ from the reference's"},
+    {"libemf2svg-EA-test-file-101.emf", "right by eye; its EMF records draw the boxes' edges heavier than the reference, which draws the file's EMF+ part"},
+    {"libemf2svg-test-030.emf", "refused: it holds no drawing record (the reference is blank too)"},
+    {"libemf2svg-test-065.emf", "right by eye; one-pixel lines, which the reference, drawn at a third of the size, makes three times as heavy"},
+    {"libemf2svg-test-157.emf", "right by eye; the dotted rings the records draw are faint in the reference"},
     {"libemf2svg-test-182.emf", "right by eye; the reference draws the embedded bitmap small and blurred"},
-    {"libemf2svg-test-186.emf", "a curved arrow filled into a blob over its text"},
-    {"libuemf-test_libuemf_p_ref.emf", "refused: libemf2svg draws nothing of it (EMF+)"},
+    {"libuemf-test_libuemf_p_ref.emf", "refused: EMF+ records only, which the player passes over"},
+    {"libuemf-test_libuemf_ref.emf", "right by eye; draws the clipping and small-text records the reference leaves out"},
     {"libuemf-test_libuemf_ref.wmf", "drawn; the raster-operation bars, the clipping panel and some pattern cells differ from the reference"},
     {"libwmf-ant.wmf", "drawn as GDI draws it: outlines of a 1-unit pen a pixel wide (Wine's GDI measures 12.84 too); the reference thins them away"},
     {"libwmf-cell.wmf", "right by eye but the plots' frames, thinner than the reference's"},
@@ -65,7 +66,7 @@ const std::map<std::string, const char*> kKnownFaults = {
     {"libwmf-formula3.wmf", "right by eye; the text a little heavier than the reference's, which the reduced grid magnifies"},
     {"libwmf-formula4.wmf", "letters spaced by the record's advances, the reference's differently; its brace drawn thinner"},
     {"libwmf-fulltest.wmf", "right by eye; the reference fills hatches and pattern brushes solid black"},
-    {"wmf2svg-fulltest.emf", "most of the chart missing"},
+    {"wmf2svg-fulltest.emf", "right by eye; the reference draws the EMF+ panels and leaves out most GDI ones"},
     {"wmf2svg-fulltest.wmf", "right by eye; the reference fills hatches solid and draws most text faint"},
     {"wmf2svg-symbol-font-tables.wmf", "right by eye: the symbols drawn as the characters they stand for, the reference's in its own heavier symbol font"},
 };
