@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "draw/DrawRequest.h"
+#include "draw/EmfPlayer.h"
 #include "draw/MetafileSvg.h"
 #include "draw/SvgRaster.h"
 #include "draw/WmfPlayer.h"
@@ -68,6 +69,8 @@ int main(int argc, char** argv) {
         const WindowsMetafileFrame frame{request.FrameLeft, request.FrameTop, request.FrameRight,
                                          request.FrameBottom, request.PictureWidth, request.PictureHeight};
         drawn = PlayWindowsMetafile(data, frame, request.Width, request.Height, rgb);
+    } else if (request.Format == VectorFormat::Enhanced) {
+        drawn = gdi::PlayEnhancedMetafile(data, request.Width, request.Height, rgb);
     } else {
         MetafileSource source;
         source.Data = data;
