@@ -15,6 +15,7 @@
 #include "draw/EmfPlayer.h"
 #include "draw/MetafileSvg.h"
 #include "draw/SvgRaster.h"
+#include "draw/WmfPlayer.h"
 
 namespace {
 
@@ -66,6 +67,10 @@ int main(int argc, char** argv) {
                         request.Height, rgb);
     } else if (request.Format == VectorFormat::Enhanced) {
         drawn = gdi::PlayEnhancedMetafile(data, request.Width, request.Height, rgb);
+    } else if (request.Format == VectorFormat::Windows) {
+        const WindowsMetafileFrame frame{request.FrameLeft, request.FrameTop, request.FrameRight,
+                                         request.FrameBottom, request.PictureWidth, request.PictureHeight};
+        drawn = PlayWindowsMetafile(data, frame, request.Width, request.Height, rgb);
     } else {
         MetafileSource source;
         source.Data = data;

@@ -87,14 +87,17 @@ private:
     std::vector<CairoFace> faces_;
 };
 
-// Windows face names fontconfig may not know, by what they look like.
+// Windows face names fontconfig may not know, by what the record says they
+// look like; nothing when it does not say (fontconfig's own guess then).
 const char* GenericFamily(const Font& font) {
     if ((font.PitchAndFamily & 0x03) == 1) return "monospace"; // fixed pitch
     switch (font.PitchAndFamily & 0xF0) {
     case 0x10: return "serif";
+    case 0x20: return "sans-serif";
     case 0x30: return "monospace";
     case 0x40: return "cursive";
-    default: return "sans-serif";
+    case 0x50: return "sans-serif"; // decorative: fontconfig's "fantasy" here is a dingbat font
+    default: return nullptr;
     }
 }
 
@@ -109,7 +112,8 @@ FontChoice& ChooseFonts(const Font& font) {
     FcPattern* pattern = FcPatternCreate();
     if (!font.FaceName.empty())
         FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(font.FaceName.c_str()));
-    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(GenericFamily(font)));
+    if (const char* generic = GenericFamily(font))
+        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(generic));
     FcPatternAddInteger(pattern, FC_WEIGHT, weight);
     FcPatternAddInteger(pattern, FC_SLANT, font.Italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
     FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);

@@ -6,12 +6,12 @@
 set -euo pipefail
 
 # Building tillora-converter: compiler and build tools, Qt, the vector
-# drawing libraries (metafiles, SVG, cairo) and the fonts libwmf reads, and
+# drawing libraries (metafiles, SVG, cairo) and fonts for metafile text, and
 # the picture libraries the configuration looks for (the command line shares
 # the build).
 packages=(cmake ninja-build g++ pkg-config
           qt6-base-dev qt6-base-dev-tools libgl-dev
-          libemf2svg-dev libwmf-dev librsvg2-dev libcairo2-dev fonts-urw-base35
+          libemf2svg-dev librsvg2-dev libcairo2-dev fonts-urw-base35
           libspng-dev libturbojpeg0-dev libjpeg62-turbo-dev libgif-dev libwebp-dev zlib1g-dev
           liblcms2-dev libtiff-dev)
 if [ "${1:-}" != --run ]; then

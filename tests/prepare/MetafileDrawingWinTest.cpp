@@ -32,7 +32,7 @@ const char* const kBeyondWinesPlayer[] = {"libuemf/test_libuemf_ref.emf",
 // records only (GDI plays none; GDI+ would). Then those that come out blank
 // from Wine's player for reasons not found yet: libUEMF's map-mode samples
 // whose frame lies above the origin, and two of wmf2svg's Windows
-// metafiles (which libwmf draws).
+// metafiles (which our own player draws on Linux).
 const char* const kNothingForGdi[] = {
     "libemf2svg/test-030.emf",           "libuemf/test_libuemf_p_ref.emf",
     "libuemf/test_mm_hienglish_ref.emf", "libuemf/test_mm_himetric_ref.emf",

@@ -52,7 +52,6 @@ TEST(MetafileDrawing, SvgDrawnStretchedOverWhite) {
 // side by side with the reference). Each must stay off "right" until mended,
 // then leave this list; every other sample must be drawn right.
 const std::map<std::string, const char*> kKnownFaults = {
-    {"imagemagick-clock.wmf", "the shape under the hands filled black"},
     {"libemf2svg-EA-test-file-101.emf", "right by eye; its EMF records draw the boxes' edges heavier than the reference, which draws the file's EMF+ part"},
     {"libemf2svg-test-030.emf", "refused: it holds no drawing record (the reference is blank too)"},
     {"libemf2svg-test-065.emf", "right by eye; one-pixel lines, which the reference, drawn at a third of the size, makes three times as heavy"},
@@ -60,20 +59,16 @@ const std::map<std::string, const char*> kKnownFaults = {
     {"libemf2svg-test-182.emf", "right by eye; the reference draws the embedded bitmap small and blurred"},
     {"libuemf-test_libuemf_p_ref.emf", "refused: EMF+ records only, which the player passes over"},
     {"libuemf-test_libuemf_ref.emf", "right by eye; draws the clipping and small-text records the reference leaves out"},
-    {"libuemf-test_libuemf_ref.wmf", "refused: libwmf stops at a short record"},
-    {"libwmf-2doorvan.wmf", "door and window areas filled black"},
-    {"libwmf-Eg.wmf", "text squashed into overlapping letters"},
-    {"libwmf-cell.wmf", "frames of the legend and plots missing"},
-    {"libwmf-fjftest.wmf", "a stray filled wedge; shapes missing"},
+    {"libuemf-test_libuemf_ref.wmf", "drawn; the raster-operation bars, the clipping panel and some pattern cells differ from the reference"},
+    {"libwmf-ant.wmf", "drawn as GDI draws it: outlines of a 1-unit pen a pixel wide (Wine's GDI measures 12.84 too); the reference thins them away"},
+    {"libwmf-cell.wmf", "right by eye but the plots' frames, thinner than the reference's"},
     {"libwmf-formula1.wmf", "right by eye; text placed a little differently, which the reduced grid magnifies"},
-    {"libwmf-formula2.wmf", "right by eye; text placed a little differently, which the reduced grid magnifies"},
-    {"libwmf-formula4.wmf", "letters of the text spaced differently"},
-    {"libwmf-fulltest.wmf", "hatches and patterns solid, dashes missing, italic and underline lost"},
-    {"libwmf-sample.wmf", "the skier's colours lost: drawn black"},
-    {"pillow-drawing.wmf", "right by eye; the reference cuts the circle at its right"},
+    {"libwmf-formula3.wmf", "right by eye; the text a little heavier than the reference's, which the reduced grid magnifies"},
+    {"libwmf-formula4.wmf", "letters spaced by the record's advances, the reference's differently; its brace drawn thinner"},
+    {"libwmf-fulltest.wmf", "right by eye; the reference fills hatches and pattern brushes solid black"},
     {"wmf2svg-fulltest.emf", "right by eye; the reference draws the EMF+ panels and leaves out most GDI ones"},
-    {"wmf2svg-fulltest.wmf", "refused: libwmf draws nothing of it"},
-    {"wmf2svg-symbol-font-tables.wmf", "Wingdings characters drawn as letters"},
+    {"wmf2svg-fulltest.wmf", "right by eye; the reference fills hatches solid and draws most text faint"},
+    {"wmf2svg-symbol-font-tables.wmf", "right by eye: the symbols drawn as the characters they stand for, the reference's in its own heavier symbol font"},
 };
 
 TEST(MetafileDrawing, SamplesMatchTheirReferences) {
