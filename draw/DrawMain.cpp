@@ -65,12 +65,12 @@ int main(int argc, char** argv) {
     if (request.Format == VectorFormat::Svg) {
         drawn = DrawSvg({reinterpret_cast<const char*>(data.data()), data.size()}, request.Width,
                         request.Height, rgb);
-    } else if (request.Format == VectorFormat::Enhanced) {
-        drawn = gdi::PlayEnhancedMetafile(data, request.Width, request.Height, rgb);
     } else if (request.Format == VectorFormat::Windows) {
         const WindowsMetafileFrame frame{request.FrameLeft, request.FrameTop, request.FrameRight,
                                          request.FrameBottom, request.PictureWidth, request.PictureHeight};
         drawn = PlayWindowsMetafile(data, frame, request.Width, request.Height, rgb);
+    } else if (request.Format == VectorFormat::Enhanced) {
+        drawn = gdi::PlayEnhancedMetafile(data, request.Width, request.Height, rgb);
     } else {
         MetafileSource source;
         source.Data = data;

@@ -180,6 +180,14 @@ void FillWithOperator(cairo_t* cr, cairo_operator_t op, bool underlay) {
     cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
 }
 
+// Enlarged pictures keep their pixels square, as a stretch on the device
+// does; reduced ones are averaged so thin lines do not break up.
+cairo_filter_t Filter(const cairo_matrix_t& outputToSource) {
+    const double sx = std::hypot(outputToSource.xx, outputToSource.yx);
+    const double sy = std::hypot(outputToSource.xy, outputToSource.yy);
+    return sx < 1 && sy < 1 ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD;
+}
+
 bool UsesSource(std::uint32_t code) { return ((code & 0xCC) >> 2) != (code & 0x33); }
 bool UsesPattern(std::uint32_t code) { return ((code & 0xF0) >> 4) != (code & 0x0F); }
 
@@ -223,7 +231,7 @@ void Canvas::StretchDib(const Rect& dest, const Rect& source, const Dib* dib, st
     cairo_pattern_t* pattern = cairo_pattern_create_for_surface(picture.get());
     cairo_pattern_set_matrix(pattern, &m);
     cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
-    cairo_pattern_set_filter(pattern, CAIRO_FILTER_GOOD);
+    cairo_pattern_set_filter(pattern, Filter(m));
     cairo_set_source(d.Cr, pattern);
     cairo_pattern_destroy(pattern);
     switch (code) {
@@ -257,7 +265,7 @@ void Canvas::AlphaBlendDib(const Rect& dest, const Rect& source, const Dib& dib,
     cairo_pattern_t* pattern = cairo_pattern_create_for_surface(picture.get());
     cairo_pattern_set_matrix(pattern, &m);
     cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
-    cairo_pattern_set_filter(pattern, CAIRO_FILTER_GOOD);
+    cairo_pattern_set_filter(pattern, Filter(m));
     cairo_set_source(d.Cr, pattern);
     cairo_pattern_destroy(pattern);
     cairo_paint_with_alpha(d.Cr, constantAlpha / 255.0);

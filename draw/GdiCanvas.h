@@ -49,7 +49,8 @@ enum PenStyleBits : std::uint32_t {
 
 struct Pen {
     std::uint32_t Style = kPsSolid;  // PenStyleBits
-    double Width = 0;                // logical units; 0: one output pixel
+    double Width = 0;                // logical units; 0: one output pixel (pass 0 for a cosmetic
+                                     // pen of an extended-pen record: it is a pixel wide whatever the mapping)
     gdi::Colour Colour{};
     std::vector<double> Dashes;      // kPsUserStyle: on/off lengths in logical units
 };

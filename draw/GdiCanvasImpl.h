@@ -35,6 +35,7 @@ RegionPtr AdoptRegion(cairo_region_t* r);
 struct Clip {
     RegionPtr Region;
     SurfacePtr Mask;
+    cairo_rectangle_int_t MaskBounds{}; // where the mask covers anything
     bool None() const { return !Region && !Mask; }
 };
 

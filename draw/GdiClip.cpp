@@ -23,6 +23,29 @@ cairo_rectangle_int_t PixelRect(Point a, Point b) {
     return {x0, y0, x1 - x0, y1 - y0};
 }
 
+// The pixels a coverage mask lets through, as one bounding rectangle.
+cairo_rectangle_int_t MaskBounds(cairo_surface_t* mask) {
+    cairo_surface_flush(mask);
+    const unsigned char* data = cairo_image_surface_get_data(mask);
+    const int stride = cairo_image_surface_get_stride(mask);
+    const int w = cairo_image_surface_get_width(mask), h = cairo_image_surface_get_height(mask);
+    int x0 = w, x1 = -1, y0 = h, y1 = -1;
+    for (int y = 0; y < h; ++y) {
+        const unsigned char* row = data + static_cast<std::ptrdiff_t>(y) * stride;
+        int first = 0;
+        while (first < w && row[first] == 0) ++first;
+        if (first == w) continue;
+        int last = w - 1;
+        while (row[last] == 0) --last;
+        x0 = std::min(x0, first);
+        x1 = std::max(x1, last);
+        y0 = std::min(y0, y);
+        y1 = y;
+    }
+    if (x1 < 0) return {0, 0, 0, 0};
+    return {x0, y0, x1 - x0 + 1, y1 - y0 + 1};
+}
+
 } // namespace
 
 bool Canvas::Impl::BeginDraw() {
@@ -33,6 +56,7 @@ bool Canvas::Impl::BeginDraw() {
     }
     const Clip& clip = S.ClipArea;
     if (clip.Region && cairo_region_is_empty(clip.Region.get())) return false;
+    if (clip.Mask && (clip.MaskBounds.width == 0 || clip.MaskBounds.height == 0)) return false;
     cairo_identity_matrix(Cr);
     if (clip.Mask) cairo_push_group(Cr);
     return true;
@@ -50,6 +74,14 @@ void Canvas::Impl::EndDraw() {
 void Canvas::Impl::ApplyClip() {
     cairo_reset_clip(Cr);
     const Clip& clip = S.ClipArea;
+    if (clip.Mask) { // drawings in a mask's group need only its bounds
+        const cairo_rectangle_int_t& b = clip.MaskBounds;
+        cairo_identity_matrix(Cr);
+        cairo_new_path(Cr);
+        cairo_rectangle(Cr, b.x, b.y, b.width, b.height);
+        cairo_clip(Cr);
+        return;
+    }
     if (!clip.Region) return;
     cairo_identity_matrix(Cr);
     cairo_new_path(Cr);
@@ -132,6 +164,7 @@ void Canvas::Impl::CombineClip(const Path* path, const cairo_region_t* region, i
     }
     if (mode == kRgnCopy) {
         clip.Region = nullptr;
+        clip.MaskBounds = MaskBounds(shape.get());
         clip.Mask = std::move(shape);
         return;
     }
@@ -146,6 +179,7 @@ void Canvas::Impl::CombineClip(const Path* path, const cairo_region_t* region, i
     cairo_paint(cr);
     cairo_destroy(cr);
     clip.Region = nullptr;
+    clip.MaskBounds = MaskBounds(result.get());
     clip.Mask = std::move(result);
 }
 
@@ -190,6 +224,7 @@ void Canvas::OffsetClip(double dx, double dy) {
     cairo_set_source_surface(cr, clip.Mask.get(), ix, iy);
     cairo_paint(cr);
     cairo_destroy(cr);
+    clip.MaskBounds = MaskBounds(moved.get());
     clip.Mask = std::move(moved);
 }
 

@@ -121,38 +121,34 @@ void Canvas::Impl::StrokeCurrent() {
     cairo_set_line_join(Cr, join);
     cairo_set_miter_limit(Cr, S.MiterLimit);
 
-    // Dashes: a cosmetic pen's in output pixels, a geometric pen's in widths.
+    // Dashes: a thin pen's in output pixels, a wider one's in its widths.
     std::vector<double> dashes;
     const std::uint32_t style = pen.Style & kPsStyleMask;
-    const double unit = geometric ? width : 1;
+    const bool scaled = geometric || wide;
     switch (style) {
-    case kPsDash: dashes = geometric ? std::vector<double>{3, 1} : std::vector<double>{18, 6}; break;
-    case kPsDot: dashes = geometric ? std::vector<double>{1, 1} : std::vector<double>{3, 3}; break;
-    case kPsDashDot:
-        dashes = geometric ? std::vector<double>{3, 1, 1, 1} : std::vector<double>{9, 6, 3, 6};
-        break;
+    case kPsDash: dashes = scaled ? std::vector<double>{3, 1} : std::vector<double>{18, 6}; break;
+    case kPsDot: dashes = scaled ? std::vector<double>{1, 1} : std::vector<double>{3, 3}; break;
+    case kPsDashDot: dashes = scaled ? std::vector<double>{3, 1, 1, 1} : std::vector<double>{9, 6, 3, 6}; break;
     case kPsDashDotDot:
-        dashes = geometric ? std::vector<double>{3, 1, 1, 1, 1, 1} : std::vector<double>{9, 3, 3, 3, 3, 3};
+        dashes = scaled ? std::vector<double>{3, 1, 1, 1, 1, 1} : std::vector<double>{9, 3, 3, 3, 3, 3};
         break;
     case kPsAlternate: dashes = {1, 1}; break;
-    case kPsUserStyle: {
-        const double scale = width / std::max(pen.Width, 1e-9);
+    case kPsUserStyle: { // logical units, as the pen's width
+        const double scale = pen.Width > 0 ? width / pen.Width : 1;
         for (std::size_t k = 0; k < pen.Dashes.size() && k < kMaxDashes; ++k)
-            dashes.push_back(std::fabs(pen.Dashes[k]) * (pen.Width > 0 ? scale : 1) / unit);
+            dashes.push_back(std::fabs(pen.Dashes[k]) * scale / (scaled ? width : 1));
         if (dashes.size() % 2) dashes.push_back(dashes.back());
         break;
     }
     default: break;
     }
-    // An old-style pen wider than a pixel draws solid.
-    if (!geometric && style != kPsUserStyle && pen.Width > 0 && wide) dashes.clear();
     double period = 0;
     for (double& v : dashes) {
-        v = std::isfinite(v) ? v * unit : 0;
+        v = std::isfinite(v) ? v * (scaled ? width : 1) : 0;
         period += v;
     }
     if (period >= 2 && period < 1e6) {
-        if (geometric && cap != CAIRO_LINE_CAP_BUTT) { // the caps grow each dash: leave the gaps open
+        if (cap != CAIRO_LINE_CAP_BUTT) { // the caps grow each dash: leave the gaps open
             for (std::size_t k = 0; k + 1 < dashes.size(); k += 2) {
                 const double grow = std::min(width, dashes[k]);
                 dashes[k] -= grow;
@@ -200,6 +196,12 @@ bool Canvas::Impl::SetBrushSource(const Brush& brush, const RopPlan& plan) {
     if (brush.Style == kBsNull) return false;
     if (brush.Style == kBsSolid || plan.Forced) {
         SetColour(Cr, Planned(brush.Colour, plan));
+        return true;
+    }
+    if (brush.Style == kBsHatched && brush.Hatch > kHsDiagCross) {
+        // The solid "hatches": the brush's, the text's or the background's colour.
+        const std::uint32_t h = brush.Hatch;
+        SetColour(Cr, Planned(h <= 7 ? brush.Colour : h <= 9 ? S.TextColour : S.BkColour, plan));
         return true;
     }
     SurfacePtr cell;

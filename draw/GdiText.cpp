@@ -11,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <numbers>
+#include <string_view>
 #include <tuple>
 #include <vector>
 
@@ -46,8 +47,10 @@ struct CairoFace {
 // each with its character coverage; cairo faces are made as they are needed.
 class FontChoice {
 public:
-    explicit FontChoice(FcFontSet* fonts, FcPattern* pattern) : fonts_(fonts), pattern_(pattern) {
-        faces_.resize(fonts_ ? std::min(fonts_->nfont, kMaxFallbackFonts) : 0);
+    FontChoice(FcFontSet* fonts, FcPattern* pattern) : fonts_(fonts), pattern_(pattern) {
+        for (int k = 0; fonts_ && k < fonts_->nfont && static_cast<int>(usable_.size()) < kMaxFallbackFonts; ++k)
+            if (!CodesNamePictures(fonts_->fonts[k])) usable_.push_back(fonts_->fonts[k]);
+        faces_.resize(usable_.size());
     }
     ~FontChoice() {
         for (auto& f : faces_)
@@ -58,13 +61,13 @@ public:
     FontChoice(const FontChoice&) = delete;
     FontChoice& operator=(const FontChoice&) = delete;
 
-    int Count() const { return static_cast<int>(faces_.size()); }
+    int Count() const { return static_cast<int>(usable_.size()); }
 
-    // The first font that has c (the first font when none has it).
+    // The first font that has c; -1 when none has it.
     int FontFor(char32_t c) const {
         for (int k = 0; k < Count(); ++k) {
             FcCharSet* set = nullptr;
-            if (FcPatternGetCharSet(fonts_->fonts[k], FC_CHARSET, 0, &set) == FcResultMatch &&
+            if (FcPatternGetCharSet(usable_[static_cast<std::size_t>(k)], FC_CHARSET, 0, &set) == FcResultMatch &&
                 FcCharSetHasChar(set, c))
                 return k;
         }
@@ -74,16 +77,31 @@ public:
     CairoFace& Face(int k) {
         CairoFace& f = faces_[static_cast<std::size_t>(k)];
         if (!f.Face) {
-            FcPattern* ready = FcFontRenderPrepare(nullptr, pattern_, fonts_->fonts[k]);
-            f.Face = cairo_ft_font_face_create_for_pattern(ready ? ready : fonts_->fonts[k]);
+            FcPattern* font = usable_[static_cast<std::size_t>(k)];
+            FcPattern* ready = FcFontRenderPrepare(nullptr, pattern_, font);
+            f.Face = cairo_ft_font_face_create_for_pattern(ready ? ready : font);
             if (ready) FcPatternDestroy(ready);
         }
         return f;
     }
 
 private:
+    // Symbol fonts whose character map gives their own codes as if they were
+    // Unicode (0xAE an arrow, not the registered sign): the text here is
+    // Unicode already, so they would draw the wrong pictures.
+    static bool CodesNamePictures(FcPattern* font) {
+        static constexpr std::string_view kFamilies[] = {
+            "Standard Symbols PS", "Standard Symbols L", "D050000L", "Dingbats", "Symbol",
+            "Wingdings", "Wingdings 2", "Wingdings 3", "Webdings", "Marlett"};
+        FcChar8* family = nullptr;
+        if (FcPatternGetString(font, FC_FAMILY, 0, &family) != FcResultMatch || !family) return false;
+        const std::string_view name(reinterpret_cast<const char*>(family));
+        return std::find(std::begin(kFamilies), std::end(kFamilies), name) != std::end(kFamilies);
+    }
+
     FcFontSet* fonts_;
     FcPattern* pattern_;
+    std::vector<FcPattern*> usable_; // fonts_' fonts, best first, without the symbol-coded ones
     std::vector<CairoFace> faces_;
 };
 
@@ -110,7 +128,14 @@ FontChoice& ChooseFonts(const Font& font) {
     if (cache.size() > 64) cache.clear(); // a file with ever new fonts
 
     FcPattern* pattern = FcPatternCreate();
-    if (!font.FaceName.empty())
+    // Symbol fonts' text arrives as Unicode: it is drawn in a text face (the
+    // Symbol font's letters are a Times design).
+    const SymbolFace symbol = SymbolFaceOf(font.FaceName);
+    if (symbol == SymbolFace::Symbol)
+        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>("serif"));
+    else if (symbol != SymbolFace::None)
+        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>("sans-serif"));
+    else if (!font.FaceName.empty())
         FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(font.FaceName.c_str()));
     if (const char* generic = GenericFamily(font))
         FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(generic));
@@ -145,6 +170,20 @@ FaceMetrics Measure(cairo_font_face_t* face) {
                 m.Descent = -ft->descender / em;
             }
             if (os2 && os2->version != 0xFFFF && os2->xAvgCharWidth > 0) m.AverageWidth = os2->xAvgCharWidth / em;
+            // The average width as Windows' own fonts state it: lower-case
+            // letters and the space weighted by how often English uses them.
+            // Newer fonts state the mean over all their glyphs, which is far
+            // wider, and would make a record's width squeeze the letters.
+            static constexpr int kWeights[27] = {64, 14, 27, 35, 100, 20, 14, 42, 63, 3, 6, 35, 20, 56,
+                                                 56, 17, 4,  49, 56, 71,  31, 10, 18, 3,  18, 2, 166};
+            double weighted = 0;
+            bool all = true;
+            for (int k = 0; k < 27 && all; ++k) {
+                const FT_UInt glyph = FT_Get_Char_Index(ft, k < 26 ? 'a' + k : ' ');
+                all = glyph != 0 && FT_Load_Glyph(ft, glyph, FT_LOAD_NO_SCALE) == 0;
+                if (all) weighted += kWeights[k] * static_cast<double>(ft->glyph->advance.x);
+            }
+            if (all && weighted > 0) m.AverageWidth = weighted / 1000 / em;
             if (ft->underline_thickness > 0) {
                 m.UnderlineThickness = ft->underline_thickness / em;
                 m.UnderlineOffset = -ft->underline_position / em;

@@ -22,6 +22,11 @@ std::u32string DecodeUtf16(std::u16string_view text);
 // Wide text in the selected font: a symbol font's codes (below 0x100, or
 // its own U+F020 to U+F0FF) through the font's table, as the 8-bit form.
 std::u32string DecodeUtf16(std::u16string_view text, const Font& font);
+// The glyph indexes of wide text drawn with kEtoGlyphIndex as characters:
+// the Windows core fonts order their first 258 glyphs as the standard
+// Macintosh glyph set does; any other index keeps its place as U+FFFF, which
+// DrawText leaves blank (the advances still count it).
+std::u32string DecodeGlyphIndexes(std::u16string_view glyphs);
 
 struct TextSettings {
     gdi::Font Font;

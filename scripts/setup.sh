@@ -14,6 +14,9 @@ packages=(cmake ninja-build g++ pkg-config
           libemf2svg-dev librsvg2-dev libcairo2-dev fonts-urw-base35
           libspng-dev libturbojpeg0-dev libjpeg62-turbo-dev libgif-dev libwebp-dev zlib1g-dev
           liblcms2-dev libtiff-dev)
+# Metafile text: fontconfig and FreeType choose and read the faces; Liberation
+# stands in for Arial, Times New Roman and Courier New, DejaVu for symbols.
+packages+=(libfontconfig-dev libfreetype-dev fonts-liberation fonts-dejavu-core)
 if [ "${1:-}" != --run ]; then
   packages+=(ccache
              libgtest-dev libgmock-dev libbenchmark-dev
