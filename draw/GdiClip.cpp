@@ -3,6 +3,7 @@
 // the mapping do not move it.
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "draw/GdiCanvasImpl.h"
 
@@ -237,15 +238,17 @@ void Canvas::SelectClipRegion(std::span<const Rect> deviceRects, int mode) {
         }
         return;
     }
-    if (AxisAligned(d.D2O)) {
-        RegionPtr region = AdoptRegion(cairo_region_create());
-        if (!region) return;
+    if (AxisAligned(d.D2O)) { // built at once: a union rectangle by rectangle takes the square of their number
+        std::vector<cairo_rectangle_int_t> pixels;
+        pixels.reserve(deviceRects.size());
         for (const Rect& r : deviceRects) {
             Point a, b;
             if (!d.DeviceToOutput({r.Left, r.Top}, a) || !d.DeviceToOutput({r.Right, r.Bottom}, b)) continue;
-            const cairo_rectangle_int_t px = PixelRect(a, b);
-            cairo_region_union_rectangle(region.get(), &px);
+            pixels.push_back(PixelRect(a, b));
         }
+        const int count = static_cast<int>(std::min<std::size_t>(pixels.size(), 1 << 20));
+        RegionPtr region = AdoptRegion(cairo_region_create_rectangles(pixels.data(), count));
+        if (!region) return;
         d.CombineClip(nullptr, region.get(), mode, kWinding);
         return;
     }

@@ -58,7 +58,7 @@ bool Canvas::Impl::AddArc(Path& path, const Rect& r, double a0, double sweep, bo
     first.K = moveFirst ? Segment::Move : Segment::Line;
     if (!ToOutput(at(a0), first.P[0])) return false;
     path.push_back(first);
-    const int pieces = std::clamp(static_cast<int>(std::ceil(std::fabs(sweep) / (std::numbers::pi / 2) - 1e-9)), 1, 4);
+    const int pieces = static_cast<int>(std::clamp(std::ceil(std::fabs(sweep) / (std::numbers::pi / 2) - 1e-9), 1.0, 4.0));
     const double step = sweep / pieces;
     const double k = 4.0 / 3.0 * std::tan(step / 4);
     for (int i = 0; i < pieces; ++i) {
