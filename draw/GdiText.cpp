@@ -142,7 +142,7 @@ FontChoice& ChooseFonts(const Font& font) {
     const int weight = font.Weight >= 600 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR;
     Key key{font.FaceName, weight, font.Italic, font.PitchAndFamily};
     if (auto found = cache.find(key); found != cache.end()) return *found->second;
-    if (cache.size() > 64) cache.clear(); // a file with ever new fonts
+    if (cache.size() >= 256) cache.clear(); // a file with ever new fonts (a choice costs about a millisecond)
 
     FcPattern* pattern = FcPatternCreate();
     // The symbol fonts' text arrives as Unicode: the Symbol font's clone
