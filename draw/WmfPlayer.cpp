@@ -176,13 +176,13 @@ private:
         return true;
     }
 
+    // An object takes the lowest free index, as in the device context's table.
     void AddObject(Object object) {
-        for (auto& slot : objects_)
-            if (!slot) {
-                slot = std::make_unique<Object>(std::move(object));
-                return;
-            }
-        if (objects_.size() < kMaxObjects) objects_.push_back(std::make_unique<Object>(std::move(object)));
+        while (firstFree_ < objects_.size() && objects_[firstFree_]) ++firstFree_;
+        if (firstFree_ < objects_.size())
+            objects_[firstFree_] = std::make_unique<Object>(std::move(object));
+        else if (objects_.size() < kMaxObjects)
+            objects_.push_back(std::make_unique<Object>(std::move(object)));
     }
 
     const Object* Find(std::uint16_t index) const {
@@ -238,6 +238,7 @@ private:
     int width_, height_;
     gdi::Canvas canvas_;
     std::vector<std::unique_ptr<Object>> objects_;
+    std::size_t firstFree_ = 0; // no free index below it
     const Object* palette_ = nullptr;
     int saved_ = 0;
     std::vector<Point> points_;
@@ -406,6 +407,7 @@ void Player::Record(std::uint16_t f, const Params& p, std::uint32_t words) {
         if (p.Has(1) && p.U(0) < objects_.size()) {
             if (objects_[p.U(0)].get() == palette_) palette_ = nullptr;
             objects_[p.U(0)].reset();
+            firstFree_ = std::min<std::size_t>(firstFree_, p.U(0));
         }
         return;
     case kSelectPalette: case kResizePalette: case kSetPalEntries: case kAnimatePalette:
