@@ -69,27 +69,64 @@ void Canvas::LineTo(Point p) {
         impl_->Shape(std::move(path), false, true);
 }
 
+// A shape by its bounding box: filled over the box, outlined inside it, so
+// that the whole figure leaves out the box's right and bottom edges.
+void Canvas::Impl::BoxShape(const Rect& r, bool fill, const BoxBuilder& build) {
+    const Rect box = InsideFrame(r);
+    Path outline;
+    if (!build(outline, StrokeBox(box))) return;
+    if (InPath || !fill) {
+        Shape(std::move(outline), fill, true);
+        return;
+    }
+    Path area;
+    if (!build(area, box) || !BeginDraw()) return;
+    if (S.SelBrush.Style != kBsNull) {
+        Emit(area);
+        FillCurrent(S.SelBrush, S.FillMode);
+    }
+    if (PenVisible()) {
+        Emit(outline, StrokeShift());
+        StrokeCurrent();
+    }
+    EndDraw();
+}
+
+Rect Canvas::Impl::StrokeBox(const Rect& r) const {
+    if (L2O.xy != 0 || L2O.yx != 0) return r;
+    Rect n = Normalised(r);
+    // A device pixel (at most an output pixel) in logical units, taken off
+    // the side that comes out right or below.
+    const double sx = std::fabs(L2O.xx), sy = std::fabs(L2O.yy);
+    const Point px = PixelOfDevice();
+    if ((n.Right - n.Left) * sx > 2 * px.X)
+        (L2O.xx > 0 ? n.Right : n.Left) -= (L2O.xx > 0 ? px.X : -px.X) / sx;
+    if ((n.Bottom - n.Top) * sy > 2 * px.Y)
+        (L2O.yy > 0 ? n.Bottom : n.Top) -= (L2O.yy > 0 ? px.Y : -px.Y) / sy;
+    return n;
+}
+
 void Canvas::Rectangle(const Rect& r) {
-    Path path;
-    if (impl_->AddRect(path, impl_->InsideFrame(r))) impl_->Shape(std::move(path), true, true);
+    impl_->BoxShape(r, true, [this](Path& p, const Rect& box) { return impl_->AddRect(p, box); });
 }
 
 void Canvas::RoundRect(const Rect& r, double cw, double ch) {
-    Path path;
-    if (impl_->AddRoundRect(path, impl_->InsideFrame(r), cw, ch))
-        impl_->Shape(std::move(path), true, true);
+    impl_->BoxShape(r, true, [this, cw, ch](Path& p, const Rect& box) {
+        return impl_->AddRoundRect(p, box, cw, ch);
+    });
 }
 
 void Canvas::Ellipse(const Rect& r) {
-    Path path;
-    if (impl_->AddEllipse(path, impl_->InsideFrame(r))) impl_->Shape(std::move(path), true, true);
+    impl_->BoxShape(r, true,
+                    [this](Path& p, const Rect& box) { return impl_->AddEllipse(p, box); });
 }
 
 void Canvas::Arc(const Rect& r, Point start, Point end) {
     double a0, sweep;
     impl_->ArcAngles(r, start, end, a0, sweep);
-    Path path;
-    if (impl_->AddArc(path, r, a0, sweep, true)) impl_->Shape(std::move(path), false, true);
+    impl_->BoxShape(r, false, [this, a0, sweep](Path& p, const Rect& box) {
+        return impl_->AddArc(p, box, a0, sweep, true);
+    });
 }
 
 void Canvas::ArcTo(const Rect& r, Point start, Point end) {
@@ -113,25 +150,25 @@ void Canvas::ArcTo(const Rect& r, Point start, Point end) {
 void Canvas::Chord(const Rect& r, Point start, Point end) {
     double a0, sweep;
     impl_->ArcAngles(r, start, end, a0, sweep);
-    Rect box = impl_->InsideFrame(r);
-    Path path;
-    if (!impl_->AddArc(path, box, a0, sweep, true)) return;
-    path.push_back({Segment::Close, {}});
-    impl_->Shape(std::move(path), true, true);
+    impl_->BoxShape(r, true, [this, a0, sweep](Path& p, const Rect& box) {
+        if (!impl_->AddArc(p, box, a0, sweep, true)) return false;
+        p.push_back({Segment::Close, {}});
+        return true;
+    });
 }
 
 void Canvas::Pie(const Rect& r, Point start, Point end) {
     double a0, sweep;
     impl_->ArcAngles(r, start, end, a0, sweep);
-    const Rect box = impl_->InsideFrame(r);
-    Path path;
-    const Point centre{(box.Left + box.Right) / 2, (box.Top + box.Bottom) / 2};
-    Segment c;
-    if (!impl_->ToOutput(centre, c.P[0])) return;
-    path.push_back(c);
-    if (!impl_->AddArc(path, box, a0, sweep, false)) return;
-    path.push_back({Segment::Close, {}});
-    impl_->Shape(std::move(path), true, true);
+    impl_->BoxShape(r, true, [this, a0, sweep](Path& p, const Rect& box) {
+        Segment c;
+        if (!impl_->ToOutput({(box.Left + box.Right) / 2, (box.Top + box.Bottom) / 2}, c.P[0]))
+            return false;
+        p.push_back(c);
+        if (!impl_->AddArc(p, box, a0, sweep, false)) return false;
+        p.push_back({Segment::Close, {}});
+        return true;
+    });
 }
 
 void Canvas::AngleArc(Point centre, double radius, double startDegrees, double sweepDegrees) {

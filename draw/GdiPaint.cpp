@@ -95,13 +95,18 @@ void EmitPath(cairo_t* Cr, const Path& path, Point shift) {
     }
 }
 
+Point Canvas::Impl::PixelOfDevice() const {
+    // Where the device is at least as fine as the output, its pixels; an
+    // enlarged picture is drawn by its exact geometry instead.
+    const double x = std::hypot(D2O.xx, D2O.yx), y = std::hypot(D2O.xy, D2O.yy);
+    return {x <= 1 ? x : 0, y <= 1 ? y : 0};
+}
+
 Point Canvas::Impl::StrokeShift() const {
-    // A one-pixel line of the device covers the pixels its points name: its
-    // middle runs half a device pixel right and down of them.
-    Point s{0.5 * D2O.xx + 0.5 * D2O.xy, 0.5 * D2O.yx + 0.5 * D2O.yy};
-    if (!std::isfinite(s.X) || !std::isfinite(s.Y) || std::fabs(s.X) > 4 || std::fabs(s.Y) > 4)
-        return {};
-    return s;
+    // A one-pixel line covers the pixels its points name: its middle runs
+    // half a pixel right and down of them.
+    const Point px = PixelOfDevice();
+    return {px.X / 2, px.Y / 2};
 }
 
 bool Canvas::Impl::PenVisible() const {

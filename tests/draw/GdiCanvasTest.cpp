@@ -44,6 +44,9 @@ TEST(GdiCanvas, DefaultObjectsAndHatches) {
     EXPECT_TRUE(plain.Marked);
     EXPECT_EQ(plain.At(5, 20), kBlack);
     EXPECT_EQ(plain.At(20, 5), kBlack);
+    EXPECT_EQ(plain.At(34, 20), kBlack); // the right and bottom edges are left out
+    EXPECT_EQ(plain.At(20, 34), kBlack);
+    EXPECT_EQ(plain.At(35, 20), kWhite);
     EXPECT_EQ(plain.At(20, 20), kWhite);
     EXPECT_EQ(plain.At(2, 2), kWhite);
 
