@@ -374,7 +374,9 @@ Point DrawText(cairo_t* cr, Point p, std::u32string_view text, std::span<const d
     else em = 12;
     double wide = em;
     if (font.Width > 0 && metrics.AverageWidth > 0) wide = font.Width / metrics.AverageWidth * alongScale;
-    if (!std::isfinite(em) || !std::isfinite(wide) || em < 0.05 || em > 1e5 || wide > 1e5 || wide <= 0)
+    // Letters under a twentieth of a pixel show nothing; a near-singular font
+    // matrix would put the context into cairo's sticky error state.
+    if (!std::isfinite(em) || !std::isfinite(wide) || em < 0.05 || em > 1e5 || wide > 1e5 || wide < 0.05)
         return p;
 
     cairo_matrix_t fontMatrix, identity;
@@ -482,7 +484,9 @@ Point DrawText(cairo_t* cr, Point p, std::u32string_view text, std::span<const d
             if (glyphs[k].Shown) run.push_back({glyphs[k].Index, at.X, at.Y});
             at = Add(at, advances[k]);
         }
-        cairo_set_scaled_font(cr, scaledFont(fontIndex));
+        cairo_scaled_font_t* sf = scaledFont(fontIndex);
+        if (cairo_scaled_font_status(sf) != CAIRO_STATUS_SUCCESS) continue;
+        cairo_set_scaled_font(cr, sf);
         if (em <= kMaxBitmapEm && wide <= kMaxBitmapEm) {
             cairo_show_glyphs(cr, run.data(), static_cast<int>(run.size()));
         } else {
