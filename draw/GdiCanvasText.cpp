@@ -35,7 +35,8 @@ void Canvas::TextOut8(Point p, std::string_view bytes, std::span<const double> d
 
 void Canvas::TextOutWide(Point p, std::u16string_view text, std::span<const double> dx, std::uint32_t options,
                          const Rect* rect) {
-    impl_->Text(p, DecodeUtf16(text, impl_->S.SelFont), dx, options, rect);
+    impl_->Text(p, options & kEtoGlyphIndex ? DecodeGlyphIndexes(text) : DecodeUtf16(text, impl_->S.SelFont), dx,
+                options, rect);
 }
 
 } // namespace tlc::gdi

@@ -25,4 +25,8 @@ char32_t LookAlike(char32_t c);
 // others read as Windows-1252); 0 for control codes and holes.
 char32_t CharsetChar(std::uint8_t charset, std::uint8_t b);
 
+// The character of glyph index glyph in the standard Macintosh glyph order
+// (which the Windows core fonts keep for their first 258 glyphs); 0: none.
+char32_t StandardGlyphChar(std::uint16_t glyph);
+
 } // namespace tlc::gdi

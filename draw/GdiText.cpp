@@ -23,6 +23,8 @@ namespace {
 
 // Longer texts are cut: no record needs more, and the work stays bounded.
 constexpr std::size_t kMaxCharacters = 16384;
+// A character that keeps its place and advance but shows nothing.
+constexpr char32_t kBlank = 0xFFFF;
 // Letters larger than this (output pixels) are filled as outlines.
 constexpr double kMaxBitmapEm = 512;
 // Fonts tried for a character the chosen face lacks.
@@ -297,6 +299,15 @@ std::u32string DecodeUtf16(std::u16string_view text, const Font& font) {
     return mapped;
 }
 
+std::u32string DecodeGlyphIndexes(std::u16string_view glyphs) {
+    std::u32string out;
+    for (const char16_t g : glyphs.substr(0, std::min(glyphs.size(), kMaxCharacters))) {
+        const char32_t c = StandardGlyphChar(g);
+        out += c != 0 ? c : kBlank;
+    }
+    return out;
+}
+
 Point DrawText(cairo_t* cr, Point p, std::u32string_view text, std::span<const double> dx, std::uint32_t options,
                const Rect* rect, const TextSettings& settings) {
     const Font& font = settings.Font;
@@ -374,7 +385,7 @@ Point DrawText(cairo_t* cr, Point p, std::u32string_view text, std::span<const d
         char32_t c = text[k];
         // A symbol font's own codes, as wide text gives them.
         if (symbol != SymbolFace::None && c >= 0xF020 && c <= 0xF0FF) c = SymbolFaceChar(symbol, c - 0xF000);
-        int fontIndex = fonts.FontFor(c);
+        int fontIndex = c == kBlank ? -1 : fonts.FontFor(c);
         if (fontIndex < 0) {
             if (const char32_t alike = LookAlike(c); alike != 0 && fonts.FontFor(alike) >= 0) {
                 c = alike;

@@ -7,6 +7,7 @@
 
 #include "base/LittleEndian.h"
 #include "draw/GdiCanvas.h"
+#include "draw/WmfFrame.h"
 #include "draw/WmfObjects.h"
 
 namespace tlc {
@@ -18,30 +19,13 @@ using gdi::Point;
 using gdi::Rect;
 using wmf::Damaged;
 using wmf::Params;
+using namespace wmf::function;
 
 // Bounds on the work one picture may ask for.
 constexpr std::size_t kMaxRecords = 4u << 20;
 constexpr std::size_t kMaxObjects = 65535;
 constexpr int kMaxSavedStates = 4096;
 
-enum Function : std::uint16_t {
-    kEof = 0x0000, kRealizePalette = 0x0035, kSetPalEntries = 0x0037, kSetBkMode = 0x0102,
-    kSetMapMode = 0x0103, kSetRop2 = 0x0104, kSetPolyFillMode = 0x0106, kSetTextCharExtra = 0x0108,
-    kSaveDc = 0x001E, kRestoreDc = 0x0127, kInvertRegion = 0x012A, kPaintRegion = 0x012B,
-    kSelectClipRegion = 0x012C, kSelectObject = 0x012D, kSetTextAlign = 0x012E, kResizePalette = 0x0139,
-    kDibCreatePatternBrush = 0x0142, kDeleteObject = 0x01F0, kCreatePatternBrush = 0x01F9,
-    kSetBkColor = 0x0201, kSetTextColor = 0x0209, kSetTextJustification = 0x020A, kSetWindowOrg = 0x020B,
-    kSetWindowExt = 0x020C, kSetViewportOrg = 0x020D, kSetViewportExt = 0x020E, kOffsetWindowOrg = 0x020F,
-    kOffsetViewportOrg = 0x0211, kLineTo = 0x0213, kMoveTo = 0x0214, kOffsetClipRgn = 0x0220,
-    kFillRegion = 0x0228, kSelectPalette = 0x0234, kCreatePenIndirect = 0x02FA,
-    kCreateFontIndirect = 0x02FB, kCreateBrushIndirect = 0x02FC, kCreatePalette = 0x00F7,
-    kPolygon = 0x0324, kPolyline = 0x0325, kScaleWindowExt = 0x0410, kScaleViewportExt = 0x0412,
-    kExcludeClipRect = 0x0415, kIntersectClipRect = 0x0416, kEllipse = 0x0418, kRectangle = 0x041B,
-    kSetPixel = 0x041F, kFrameRegion = 0x0429, kAnimatePalette = 0x0436, kTextOut = 0x0521,
-    kPolyPolygon = 0x0538, kRoundRect = 0x061C, kPatBlt = 0x061D, kCreateRegion = 0x06FF, kArc = 0x0817,
-    kPie = 0x081A, kChord = 0x0830, kBitBlt = 0x0922, kDibBitBlt = 0x0940, kExtTextOut = 0x0A32,
-    kStretchBlt = 0x0B23, kDibStretchBlt = 0x0B41, kSetDibToDev = 0x0D33, kStretchDib = 0x0F43,
-};
 
 struct Object {
     enum Kinds { kPen, kBrush, kFont, kPalette, kRegion } Kind;
@@ -53,43 +37,6 @@ struct Object {
     std::vector<Rect> Region;
 };
 
-// The frame of the picture in device units: where the page transform in
-// force at the first drawing record puts the window (or, under a fixed
-// map mode, the placeable bounding box). A program playing a placeable
-// metafile sets MM_ANISOTROPIC with the bounding box as window and its
-// target as viewport; the records then set their own window (often not
-// the bounding box: other units, another origin, a flipped axis) and, now
-// and then, a viewport. Stretching that frame onto the output shows what
-// the records meant to show, whatever units they chose.
-struct PageGuess {
-    int Mode = gdi::kMmAnisotropic;
-    Point WindowOrg, WindowExt, ViewportOrg, ViewportExt;
-};
-
-bool Draws(std::uint16_t f) {
-    switch (f) {
-    case kLineTo: case kPolygon: case kPolyline: case kPolyPolygon: case kEllipse: case kRectangle:
-    case kRoundRect: case kArc: case kPie: case kChord: case kSetPixel: case kTextOut: case kExtTextOut:
-    case kPatBlt: case kBitBlt: case kStretchBlt: case kDibBitBlt: case kDibStretchBlt: case kStretchDib:
-    case kSetDibToDev: case kFillRegion: case kPaintRegion: case kFrameRegion: case kInvertRegion:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// Device pixels per logical unit of the fixed map modes, at r pixels a millimetre.
-Point FixedScale(int mode, double r) {
-    switch (mode) {
-    case gdi::kMmLoMetric: return {r / 10, -r / 10};
-    case gdi::kMmHiMetric: return {r / 100, -r / 100};
-    case gdi::kMmLoEnglish: return {r * 0.254, -r * 0.254};
-    case gdi::kMmHiEnglish: return {r * 0.0254, -r * 0.0254};
-    case gdi::kMmTwips: return {r * 25.4 / 1440, -r * 25.4 / 1440};
-    default: return {1, 1};
-    }
-}
-
 class Player {
 public:
     Player(std::span<const std::uint8_t> data, const WindowsMetafileFrame& frame, int width, int height)
@@ -100,89 +47,27 @@ public:
         const std::size_t start = std::size_t{LoadLE16(data_.data() + 2)} * 2;
         if (start < 18 || start > data_.size()) throw Damaged{};
         objects_.resize(std::min<std::size_t>(LoadLE16(data_.data() + 10), kMaxObjects));
-        if (!SetUpPage(start)) return false;
+        if (!wmf::SetUpPage(data_, start, frame_, width_, height_, canvas_)) return false;
         std::size_t records = 0;
         for (std::size_t pos = start; data_.size() - pos >= 6;) {
             const std::uint32_t words = LoadLE32(data_.data() + pos);
             if (words < 3 || words > (data_.size() - pos) / 2 || ++records > kMaxRecords) throw Damaged{};
-            const std::uint16_t function = LoadLE16(data_.data() + pos + 4);
-            if (function == kEof) break;
-            Record(function, Params(data_.data() + pos + 6, std::size_t{words} * 2 - 6), words);
+            const std::uint16_t kind = LoadLE16(data_.data() + pos + 4);
+            if (kind == kEof) break;
+            Record(kind, Params(data_.data() + pos + 6, std::size_t{words} * 2 - 6), words);
             pos += std::size_t{words} * 2;
         }
         return canvas_.Finish(rgb);
     }
 
 private:
-    bool SetUpPage(std::size_t start) {
-        const double left = frame_.Left, top = frame_.Top;
-        double w = static_cast<double>(frame_.Right) - left, h = static_cast<double>(frame_.Bottom) - top;
-        if (w == 0) w = 1;
-        if (h == 0) h = 1;
-        // Device units are the bounding box's logical units, whose count a
-        // inch the picture's size in screen pixels tells.
-        const double inch = frame_.PictureWidth > 0 ? std::abs(w) * 96.0 / frame_.PictureWidth : 1440;
-        const double perMm = inch / 25.4;
-        PageGuess g{gdi::kMmAnisotropic, {left, top}, {w, h}, {0, 0}, {std::abs(w), std::abs(h)}};
-        canvas_.SetDeviceResolution(perMm, perMm);
-        canvas_.SetMapMode(g.Mode);
-        canvas_.SetWindowOrg(g.WindowOrg);
-        canvas_.SetWindowExt(w, h);
-        canvas_.SetViewportOrg(g.ViewportOrg);
-        canvas_.SetViewportExt(g.ViewportExt.X, g.ViewportExt.Y);
-
-        for (std::size_t pos = start; data_.size() - pos >= 6;) {
-            const std::uint32_t words = LoadLE32(data_.data() + pos);
-            if (words < 3 || words > (data_.size() - pos) / 2) break;
-            const std::uint16_t function = LoadLE16(data_.data() + pos + 4);
-            if (function == kEof || Draws(function)) break;
-            const Params p(data_.data() + pos + 6, std::size_t{words} * 2 - 6);
-            pos += std::size_t{words} * 2;
-            if (!p.Has(function == kSetMapMode ? 1 : 2)) continue;
-            const Point yx{static_cast<double>(p.S(1)), static_cast<double>(p.S(0))};
-            switch (function) {
-            case kSetMapMode: g.Mode = p.S(0); break;
-            case kSetWindowOrg: g.WindowOrg = yx; break;
-            case kSetViewportOrg: g.ViewportOrg = yx; break;
-            case kSetWindowExt: if (yx.X != 0 && yx.Y != 0) g.WindowExt = yx; break;
-            case kSetViewportExt: if (yx.X != 0 && yx.Y != 0) g.ViewportExt = yx; break;
-            default: break;
-            }
-        }
-        Point a, b; // the frame's corners in device units
-        if (g.Mode == gdi::kMmAnisotropic || g.Mode == gdi::kMmIsotropic) {
-            Point ext = g.ViewportExt;
-            if (g.Mode == gdi::kMmIsotropic) {
-                const double sx = ext.X / g.WindowExt.X, sy = ext.Y / g.WindowExt.Y;
-                const double s = std::min(std::abs(sx), std::abs(sy));
-                ext = {std::copysign(s, sx) * g.WindowExt.X, std::copysign(s, sy) * g.WindowExt.Y};
-            }
-            a = g.ViewportOrg;
-            b = {a.X + ext.X, a.Y + ext.Y};
-        } else {
-            const Point s = FixedScale(g.Mode, perMm);
-            a = {(left - g.WindowOrg.X) * s.X + g.ViewportOrg.X, (top - g.WindowOrg.Y) * s.Y + g.ViewportOrg.Y};
-            b = {(left + w - g.WindowOrg.X) * s.X + g.ViewportOrg.X,
-                 (top + h - g.WindowOrg.Y) * s.Y + g.ViewportOrg.Y};
-        }
-        const double dw = std::abs(b.X - a.X), dh = std::abs(b.Y - a.Y);
-        if (!(dw > 0) || !(dh > 0) || !std::isfinite(dw) || !std::isfinite(dh)) return false;
-        gdi::Transform out;
-        out.M11 = width_ / dw;
-        out.M22 = height_ / dh;
-        out.Dx = -std::min(a.X, b.X) * out.M11;
-        out.Dy = -std::min(a.Y, b.Y) * out.M22;
-        canvas_.SetOutputTransform(out);
-        return true;
-    }
-
+    // An object takes the lowest free index, as in the device context's table.
     void AddObject(Object object) {
-        for (auto& slot : objects_)
-            if (!slot) {
-                slot = std::make_unique<Object>(std::move(object));
-                return;
-            }
-        if (objects_.size() < kMaxObjects) objects_.push_back(std::make_unique<Object>(std::move(object)));
+        while (firstFree_ < objects_.size() && objects_[firstFree_]) ++firstFree_;
+        if (firstFree_ < objects_.size())
+            objects_[firstFree_] = std::make_unique<Object>(std::move(object));
+        else if (objects_.size() < kMaxObjects)
+            objects_.push_back(std::make_unique<Object>(std::move(object)));
     }
 
     const Object* Find(std::uint16_t index) const {
@@ -238,6 +123,7 @@ private:
     int width_, height_;
     gdi::Canvas canvas_;
     std::vector<std::unique_ptr<Object>> objects_;
+    std::size_t firstFree_ = 0; // no free index below it
     const Object* palette_ = nullptr;
     int saved_ = 0;
     std::vector<Point> points_;
@@ -406,6 +292,7 @@ void Player::Record(std::uint16_t f, const Params& p, std::uint32_t words) {
         if (p.Has(1) && p.U(0) < objects_.size()) {
             if (objects_[p.U(0)].get() == palette_) palette_ = nullptr;
             objects_[p.U(0)].reset();
+            firstFree_ = std::min<std::size_t>(firstFree_, p.U(0));
         }
         return;
     case kSelectPalette: case kResizePalette: case kSetPalEntries: case kAnimatePalette:

@@ -38,6 +38,9 @@ TEST(GdiText, BytesReadInTheFontsCharacterSet) {
     Font symbol;
     symbol.FaceName = "Symbol";
     EXPECT_EQ(DecodeUtf16(u"a\uF062", symbol), U"\u03B1\u03B2"); // a symbol font's codes, plain or its own
+    // Glyph indexes of the core fonts' standard order; an unknown one keeps its place.
+    const char16_t glyphs[] = {36, 3, 68, 98, 2000, 0};
+    EXPECT_EQ(DecodeGlyphIndexes(glyphs), U"A a\u00C4\uFFFF");
 }
 
 // Ink of a drawing: the bounds of pixels darker than mid grey.
