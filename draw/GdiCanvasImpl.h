@@ -63,11 +63,11 @@ struct Canvas::State {
 
 // How a binary raster operation is drawn with cairo.
 struct RopPlan {
-    bool Skip = false;          // R2_NOP
+    bool Skip = false; // R2_NOP
     cairo_operator_t Op = CAIRO_OPERATOR_OVER;
-    bool Underlay = false;      // blend modes: the untouched (transparent) output counts as white
-    bool Invert = false;        // the pen or brush colour inverted first
-    bool Forced = false;        // drawn in ForcedColour whatever the pen or brush
+    bool Underlay = false; // blend modes: the untouched (transparent) output counts as white
+    bool Invert = false;   // the pen or brush colour inverted first
+    bool Forced = false;   // drawn in ForcedColour whatever the pen or brush
     Colour ForcedColour{};
 };
 RopPlan PlanRop2(int rop2);

@@ -14,7 +14,9 @@ Rect Normalised(const Rect& r) {
             std::max(r.Top, r.Bottom)};
 }
 
-bool Finite(double v) { return std::isfinite(v); }
+bool Finite(double v) {
+    return std::isfinite(v);
+}
 
 } // namespace
 // ---- shapes drawn ----
@@ -51,7 +53,9 @@ void Canvas::MoveTo(Point p) {
     impl_->FigureOpen = false;
 }
 
-Point Canvas::CurrentPosition() const { return impl_->S.Position; }
+Point Canvas::CurrentPosition() const {
+    return impl_->S.Position;
+}
 
 void Canvas::LineTo(Point p) {
     if (!Finite(p.X) || !Finite(p.Y)) return;
@@ -59,8 +63,10 @@ void Canvas::LineTo(Point p) {
     impl_->S.Position = p;
     Path path;
     if (!impl_->AddPoints(path, line, false)) return;
-    if (impl_->InPath) impl_->AppendToPath(path, true);
-    else impl_->Shape(std::move(path), false, true);
+    if (impl_->InPath)
+        impl_->AppendToPath(path, true);
+    else
+        impl_->Shape(std::move(path), false, true);
 }
 
 void Canvas::Rectangle(const Rect& r) {
@@ -70,7 +76,8 @@ void Canvas::Rectangle(const Rect& r) {
 
 void Canvas::RoundRect(const Rect& r, double cw, double ch) {
     Path path;
-    if (impl_->AddRoundRect(path, impl_->InsideFrame(r), cw, ch)) impl_->Shape(std::move(path), true, true);
+    if (impl_->AddRoundRect(path, impl_->InsideFrame(r), cw, ch))
+        impl_->Shape(std::move(path), true, true);
 }
 
 void Canvas::Ellipse(const Rect& r) {
@@ -97,8 +104,10 @@ void Canvas::ArcTo(const Rect& r, Point start, Point end) {
     const double e = a0 + sweep;
     impl_->S.Position = {(n.Left + n.Right) / 2 + (n.Right - n.Left) / 2 * std::cos(e),
                          (n.Top + n.Bottom) / 2 + (n.Bottom - n.Top) / 2 * std::sin(e)};
-    if (impl_->InPath) impl_->AppendToPath(path, true);
-    else impl_->Shape(std::move(path), false, true);
+    if (impl_->InPath)
+        impl_->AppendToPath(path, true);
+    else
+        impl_->Shape(std::move(path), false, true);
 }
 
 void Canvas::Chord(const Rect& r, Point start, Point end) {
@@ -140,8 +149,10 @@ void Canvas::AngleArc(Point centre, double radius, double startDegrees, double s
                        std::clamp(sweep, -2 * pi, 2 * pi), false))
         return;
     impl_->S.Position = {centre.X + r * std::cos(a0 + sweep), centre.Y + r * std::sin(a0 + sweep)};
-    if (impl_->InPath) impl_->AppendToPath(path, true);
-    else impl_->Shape(std::move(path), false, true);
+    if (impl_->InPath)
+        impl_->AppendToPath(path, true);
+    else
+        impl_->Shape(std::move(path), false, true);
 }
 
 void Canvas::Polyline(std::span<const Point> points) {
@@ -159,8 +170,10 @@ void Canvas::PolylineTo(std::span<const Point> points) {
     impl_->S.Position = points.back();
     Path path;
     if (!impl_->AddPoints(path, all, false)) return;
-    if (impl_->InPath) impl_->AppendToPath(path, true);
-    else impl_->Shape(std::move(path), false, true);
+    if (impl_->InPath)
+        impl_->AppendToPath(path, true);
+    else
+        impl_->Shape(std::move(path), false, true);
 }
 
 void Canvas::Polygon(std::span<const Point> points) {
@@ -194,7 +207,8 @@ void Canvas::PolyPolyline(std::span<const Point> points, std::span<const std::ui
 void Canvas::PolyBezier(std::span<const Point> points) {
     if (points.size() < 4) return;
     Path path;
-    if (impl_->AddBeziers(path, points[0], points.subspan(1))) impl_->Shape(std::move(path), false, true);
+    if (impl_->AddBeziers(path, points[0], points.subspan(1)))
+        impl_->Shape(std::move(path), false, true);
 }
 
 void Canvas::PolyBezierTo(std::span<const Point> points) {
@@ -202,8 +216,10 @@ void Canvas::PolyBezierTo(std::span<const Point> points) {
     Path path;
     if (!impl_->AddBeziers(path, impl_->S.Position, points)) return;
     impl_->S.Position = points[points.size() / 3 * 3 - 1];
-    if (impl_->InPath) impl_->AppendToPath(path, true);
-    else impl_->Shape(std::move(path), false, true);
+    if (impl_->InPath)
+        impl_->AppendToPath(path, true);
+    else
+        impl_->Shape(std::move(path), false, true);
 }
 
 void Canvas::PolyDraw(std::span<const Point> points, std::span<const std::uint8_t> types) {
@@ -246,8 +262,10 @@ void Canvas::PolyDraw(std::span<const Point> points, std::span<const std::uint8_
         }
     }
     impl_->S.Position = cp;
-    if (impl_->InPath) impl_->AppendToPath(path, true);
-    else impl_->Shape(std::move(path), false, true);
+    if (impl_->InPath)
+        impl_->AppendToPath(path, true);
+    else
+        impl_->Shape(std::move(path), false, true);
 }
 
 void Canvas::SetPixel(Point p, Colour c) {
@@ -261,7 +279,8 @@ void Canvas::SetPixel(Point p, Colour c) {
         if (!d.DeviceToOutput(devCorners[k], corners[k])) return;
     if (!d.BeginDraw()) return;
     cairo_move_to(d.Cr, corners[0].X, corners[0].Y);
-    for (int k = 1; k < 4; ++k) cairo_line_to(d.Cr, corners[k].X, corners[k].Y);
+    for (int k = 1; k < 4; ++k)
+        cairo_line_to(d.Cr, corners[k].X, corners[k].Y);
     cairo_close_path(d.Cr);
     cairo_set_source_rgb(d.Cr, c.R / 255.0, c.G / 255.0, c.B / 255.0);
     cairo_fill(d.Cr);
@@ -317,9 +336,15 @@ void Canvas::Impl::UsePath(bool fill, bool stroke) {
     d.EndDraw();
 }
 
-void Canvas::FillPath() { impl_->UsePath(true, false); }
-void Canvas::StrokePath() { impl_->UsePath(false, true); }
-void Canvas::StrokeAndFillPath() { impl_->UsePath(true, true); }
+void Canvas::FillPath() {
+    impl_->UsePath(true, false);
+}
+void Canvas::StrokePath() {
+    impl_->UsePath(false, true);
+}
+void Canvas::StrokeAndFillPath() {
+    impl_->UsePath(true, true);
+}
 
 void Canvas::SelectClipPath(int mode) {
     Impl& d = *impl_;

@@ -66,7 +66,6 @@ const std::map<std::string, const char*> kKnownFaults = {
     {"libwmf-formula1.wmf", "right by eye; text placed a little differently, which the reduced grid magnifies"},
     {"libwmf-formula2.wmf", "right by eye; the text a little heavier than the reference's, which the reduced grid magnifies"},
     {"libwmf-formula3.wmf", "right by eye; the text a little heavier than the reference's, which the reduced grid magnifies"},
-    {"libwmf-formula4.wmf", "letters spaced by the record's advances, the reference's differently; its brace drawn thinner"},
     {"libwmf-fulltest.wmf", "right by eye; the reference fills hatches and pattern brushes solid black"},
     {"wmf2svg-fulltest.emf", "right by eye; the reference draws the EMF+ panels and leaves out most GDI ones"},
     {"wmf2svg-fulltest.wmf", "right by eye; the reference fills hatches solid and draws most text faint"},
