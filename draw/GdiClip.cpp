@@ -56,7 +56,15 @@ cairo_rectangle_int_t MaskBounds(cairo_surface_t* mask) {
 } // namespace
 
 bool Canvas::Impl::BeginDraw() {
-    if (Degenerate || !Cr) return false;
+    if (Degenerate || !Cr || cairo_surface_status(Surface) != CAIRO_STATUS_SUCCESS) return false;
+    if (cairo_status(Cr) != CAIRO_STATUS_SUCCESS) {
+        // A call cairo refused leaves its context refusing all later ones:
+        // a fresh one on the same pixels goes on drawing.
+        cairo_destroy(Cr);
+        Cr = cairo_create(Surface);
+        cairo_set_antialias(Cr, CAIRO_ANTIALIAS_GOOD);
+        ClipDirty = true;
+    }
     if (ClipDirty) {
         ApplyClip();
         ClipDirty = false;
