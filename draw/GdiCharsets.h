@@ -16,6 +16,10 @@ SymbolFace SymbolFaceOf(std::string_view faceName);
 // font here could show.
 char32_t SymbolFaceChar(SymbolFace face, std::uint8_t b);
 
+// The Symbol font's code of character c (the table above read backwards);
+// 0 when it has none.
+std::uint8_t SymbolByteOf(char32_t c);
+
 // An older character that looks like c, for the symbols Unicode encoded
 // late (arrows, shapes) that the fonts here do not have; 0: none.
 char32_t LookAlike(char32_t c);

@@ -215,6 +215,13 @@ char32_t SymbolFaceChar(SymbolFace face, std::uint8_t b) {
     return CharsetChar(0, b);
 }
 
+std::uint8_t SymbolByteOf(char32_t c) {
+    if (c == 0) return 0;
+    for (std::size_t k = 0; k < std::size(kSymbolToUnicode); ++k)
+        if (kSymbolToUnicode[k] == c) return static_cast<std::uint8_t>(0x20 + k);
+    return 0;
+}
+
 char32_t LookAlike(char32_t c) {
     const auto in = [c](char32_t first, char32_t last) { return c >= first && c <= last; };
     // Arrows.

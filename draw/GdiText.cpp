@@ -49,9 +49,15 @@ struct CairoFace {
 // each with its character coverage; cairo faces are made as they are needed.
 class FontChoice {
 public:
-    FontChoice(FcFontSet* fonts, FcPattern* pattern) : fonts_(fonts), pattern_(pattern) {
-        for (int k = 0; fonts_ && k < fonts_->nfont && static_cast<int>(usable_.size()) < kMaxFallbackFonts; ++k)
-            if (!CodesNamePictures(fonts_->fonts[k])) usable_.push_back(fonts_->fonts[k]);
+    // symbolCodes: the text is the Symbol font's, so a clone of that font,
+    // which maps its own codes, draws what it has by those codes.
+    FontChoice(FcFontSet* fonts, FcPattern* pattern, bool symbolCodes) : fonts_(fonts), pattern_(pattern) {
+        for (int k = 0; fonts_ && k < fonts_->nfont && static_cast<int>(usable_.size()) < kMaxFallbackFonts; ++k) {
+            const Coding coding = CodingOf(fonts_->fonts[k]);
+            if (coding == Coding::Pictures || (coding == Coding::Symbol && !symbolCodes)) continue;
+            usable_.push_back(fonts_->fonts[k]);
+            byCode_.push_back(coding == Coding::Symbol);
+        }
         faces_.resize(usable_.size());
     }
     ~FontChoice() {
@@ -65,15 +71,19 @@ public:
 
     int Count() const { return static_cast<int>(usable_.size()); }
 
-    // The first font that has c; -1 when none has it.
-    int FontFor(char32_t c) const {
-        for (int k = 0; k < Count(); ++k) {
+    struct Match {
+        int Font = -1;     // -1: no font has the character
+        char32_t Code = 0; // what to look up in that font
+    };
+    Match FontFor(char32_t c) const {
+        for (std::size_t k = 0; k < usable_.size(); ++k) {
+            const char32_t code = byCode_[k] ? SymbolByteOf(c) : c;
             FcCharSet* set = nullptr;
-            if (FcPatternGetCharSet(usable_[static_cast<std::size_t>(k)], FC_CHARSET, 0, &set) == FcResultMatch &&
-                FcCharSetHasChar(set, c))
-                return k;
+            if (code != 0 && FcPatternGetCharSet(usable_[k], FC_CHARSET, 0, &set) == FcResultMatch &&
+                FcCharSetHasChar(set, code))
+                return {static_cast<int>(k), code};
         }
-        return -1;
+        return {};
     }
 
     CairoFace& Face(int k) {
@@ -90,20 +100,25 @@ public:
 private:
     // Symbol fonts whose character map gives their own codes as if they were
     // Unicode (0xAE an arrow, not the registered sign): the text here is
-    // Unicode already, so they would draw the wrong pictures.
-    static bool CodesNamePictures(FcPattern* font) {
-        static constexpr std::string_view kFamilies[] = {
-            "Standard Symbols PS", "Standard Symbols L", "D050000L", "Dingbats", "Symbol",
-            "Wingdings", "Wingdings 2", "Wingdings 3", "Webdings", "Marlett"};
+    // Unicode, so they would draw the wrong pictures, except clones of the
+    // Symbol font asked by its codes.
+    enum class Coding { Unicode, Symbol, Pictures };
+    static Coding CodingOf(FcPattern* font) {
+        static constexpr std::string_view kSymbol[] = {"Standard Symbols PS", "Standard Symbols L", "Symbol"};
+        static constexpr std::string_view kPictures[] = {"D050000L", "Dingbats", "Wingdings", "Wingdings 2",
+                                                         "Wingdings 3", "Webdings", "Marlett"};
         FcChar8* family = nullptr;
-        if (FcPatternGetString(font, FC_FAMILY, 0, &family) != FcResultMatch || !family) return false;
+        if (FcPatternGetString(font, FC_FAMILY, 0, &family) != FcResultMatch || !family) return Coding::Unicode;
         const std::string_view name(reinterpret_cast<const char*>(family));
-        return std::find(std::begin(kFamilies), std::end(kFamilies), name) != std::end(kFamilies);
+        if (std::find(std::begin(kSymbol), std::end(kSymbol), name) != std::end(kSymbol)) return Coding::Symbol;
+        if (std::find(std::begin(kPictures), std::end(kPictures), name) != std::end(kPictures)) return Coding::Pictures;
+        return Coding::Unicode;
     }
 
     FcFontSet* fonts_;
     FcPattern* pattern_;
-    std::vector<FcPattern*> usable_; // fonts_' fonts, best first, without the symbol-coded ones
+    std::vector<FcPattern*> usable_; // fonts_' fonts, best first, without the ones coded otherwise
+    std::vector<bool> byCode_;       // usable_'s Symbol clones
     std::vector<CairoFace> faces_;
 };
 
@@ -127,17 +142,20 @@ FontChoice& ChooseFonts(const Font& font) {
     const int weight = font.Weight >= 600 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR;
     Key key{font.FaceName, weight, font.Italic, font.PitchAndFamily};
     if (auto found = cache.find(key); found != cache.end()) return *found->second;
-    if (cache.size() > 64) cache.clear(); // a file with ever new fonts
+    if (cache.size() >= 256) cache.clear(); // a file with ever new fonts (a choice costs about a millisecond)
 
     FcPattern* pattern = FcPatternCreate();
-    // Symbol fonts' text arrives as Unicode: it is drawn in a text face (the
-    // Symbol font's letters are a Times design).
+    // The symbol fonts' text arrives as Unicode: the Symbol font's clone
+    // draws what it has (by its codes), a text face the rest (the Symbol
+    // font's letters are a Times design); the picture fonts' characters come
+    // from whichever font has them.
     const SymbolFace symbol = SymbolFaceOf(font.FaceName);
-    if (symbol == SymbolFace::Symbol)
+    if (symbol == SymbolFace::Symbol) {
+        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>("Symbol"));
         FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>("serif"));
-    else if (symbol != SymbolFace::None)
+    } else if (symbol != SymbolFace::None) {
         FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>("sans-serif"));
-    else if (!font.FaceName.empty())
+    } else if (!font.FaceName.empty())
         FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(font.FaceName.c_str()));
     if (const char* generic = GenericFamily(font))
         FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(generic));
@@ -148,7 +166,7 @@ FontChoice& ChooseFonts(const Font& font) {
     FcDefaultSubstitute(pattern);
     FcResult result = FcResultNoMatch;
     FcFontSet* fonts = FcFontSort(nullptr, pattern, FcTrue, nullptr, &result);
-    auto choice = std::make_unique<FontChoice>(fonts, pattern);
+    auto choice = std::make_unique<FontChoice>(fonts, pattern, symbol == SymbolFace::Symbol);
     return *cache.emplace(key, std::move(choice)).first->second;
 }
 
@@ -356,7 +374,9 @@ Point DrawText(cairo_t* cr, Point p, std::u32string_view text, std::span<const d
     else em = 12;
     double wide = em;
     if (font.Width > 0 && metrics.AverageWidth > 0) wide = font.Width / metrics.AverageWidth * alongScale;
-    if (!std::isfinite(em) || !std::isfinite(wide) || em < 0.05 || em > 1e5 || wide > 1e5 || wide <= 0)
+    // Letters under a twentieth of a pixel show nothing; a near-singular font
+    // matrix would put the context into cairo's sticky error state.
+    if (!std::isfinite(em) || !std::isfinite(wide) || em < 0.05 || em > 1e5 || wide > 1e5 || wide < 0.05)
         return p;
 
     cairo_matrix_t fontMatrix, identity;
@@ -385,21 +405,19 @@ Point DrawText(cairo_t* cr, Point p, std::u32string_view text, std::span<const d
         char32_t c = text[k];
         // A symbol font's own codes, as wide text gives them.
         if (symbol != SymbolFace::None && c >= 0xF020 && c <= 0xF0FF) c = SymbolFaceChar(symbol, c - 0xF000);
-        int fontIndex = c == kBlank ? -1 : fonts.FontFor(c);
-        if (fontIndex < 0) {
-            if (const char32_t alike = LookAlike(c); alike != 0 && fonts.FontFor(alike) >= 0) {
-                c = alike;
-                fontIndex = fonts.FontFor(c);
-            }
+        FontChoice::Match match;
+        if (c != kBlank) match = fonts.FontFor(c);
+        if (match.Font < 0) {
+            if (const char32_t alike = LookAlike(c); alike != 0) match = fonts.FontFor(alike);
         }
         PlacedGlyph g;
         // No font has it: the space it takes, no box for a missing glyph.
-        g.Shown = fontIndex >= 0;
-        g.Font = std::max(fontIndex, 0);
+        g.Shown = match.Font >= 0;
+        g.Font = std::max(match.Font, 0);
         cairo_scaled_font_t* sf = scaledFont(g.Font);
         Point advance;
         utf8.clear();
-        AppendUtf8(utf8, c);
+        AppendUtf8(utf8, g.Shown ? match.Code : c);
         cairo_glyph_t* found = nullptr;
         int count = 0;
         if (cairo_scaled_font_text_to_glyphs(sf, 0, 0, utf8.data(), static_cast<int>(utf8.size()), &found, &count,
@@ -466,7 +484,9 @@ Point DrawText(cairo_t* cr, Point p, std::u32string_view text, std::span<const d
             if (glyphs[k].Shown) run.push_back({glyphs[k].Index, at.X, at.Y});
             at = Add(at, advances[k]);
         }
-        cairo_set_scaled_font(cr, scaledFont(fontIndex));
+        cairo_scaled_font_t* sf = scaledFont(fontIndex);
+        if (cairo_scaled_font_status(sf) != CAIRO_STATUS_SUCCESS) continue;
+        cairo_set_scaled_font(cr, sf);
         if (em <= kMaxBitmapEm && wide <= kMaxBitmapEm) {
             cairo_show_glyphs(cr, run.data(), static_cast<int>(run.size()));
         } else {

@@ -155,6 +155,22 @@ TEST(GdiText, LettersStayUprightWhenTheLogicalYAxisPointsUp) {
         EXPECT_GT(ink.Bottom, 50) << up;
         EXPECT_LT(ink.Bottom, 56) << up;
         EXPECT_GE(ink.Left, 20) << up;
+
+        // Turned a quarter counter-clockwise as seen, whichever way y points:
+        // the text runs up from the point, its letters on the baseline's left.
+        Surface turned(100, 300);
+        if (up) {
+            cairo_translate(turned.Cr(), 0, 300);
+            cairo_scale(turned.Cr(), 1, -1);
+        }
+        settings.Font.Underline = false;
+        settings.Font.Escapement = 900;
+        DrawText(turned.Cr(), {60, 150}, U"HHH", {}, 0, nullptr, settings);
+        const Ink column = turned.Measure();
+        EXPECT_LT(column.Bottom, 151) << up;
+        EXPECT_LT(column.Top, 120) << up;
+        EXPECT_LE(column.Right, 60) << up;
+        EXPECT_GT(column.Left, 35) << up;
     }
 }
 
