@@ -1,19 +1,16 @@
 // tillora-draw: draws one vector picture (enhanced or Windows metafile, SVG)
 // into pixels for the programs, which start it once per drawing with limits
 // on its memory and time; see draw/DrawRequest.h for what goes in and out.
-// The drawing libraries have been seen to abort and to loop on damaged
-// files: that ends this process, never the caller.
+// Metafiles are played by our own record players, SVG by librsvg; whatever
+// a damaged file does here ends this process, never the caller.
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
-#include <cstring>
-#include <string>
 #include <vector>
 
 #include "draw/DrawRequest.h"
 #include "draw/EmfPlayer.h"
-#include "draw/MetafileSvg.h"
 #include "draw/SvgRaster.h"
 #include "draw/WmfPlayer.h"
 
@@ -43,16 +40,10 @@ bool WriteAll(int fd, const std::uint8_t* in, std::size_t n) {
 
 } // namespace
 
-int main(int argc, char** argv) {
+// The programs pass --messages when librsvg's warnings may reach the
+// terminal; standard error is theirs to redirect, so nothing here reads it.
+int main() {
     using namespace tlc;
-    // --messages: the libraries' warnings on standard error; --svg: the SVG
-    // a metafile becomes, on standard output, instead of pixels (for a
-    // person looking into one picture).
-    bool messages = false, svgOnly = false;
-    for (int k = 1; k < argc; ++k) {
-        messages |= std::strcmp(argv[k], "--messages") == 0;
-        svgOnly |= std::strcmp(argv[k], "--svg") == 0;
-    }
     std::uint8_t head[kDrawRequestBytes];
     DrawRequest request;
     if (!ReadAll(0, head, sizeof head) || !LoadDrawRequest(head, request)) return 2;
@@ -69,18 +60,8 @@ int main(int argc, char** argv) {
         const WindowsMetafileFrame frame{request.FrameLeft, request.FrameTop, request.FrameRight,
                                          request.FrameBottom, request.PictureWidth, request.PictureHeight};
         drawn = PlayWindowsMetafile(data, frame, request.Width, request.Height, rgb);
-    } else if (request.Format == VectorFormat::Enhanced) {
-        drawn = gdi::PlayEnhancedMetafile(data, request.Width, request.Height, rgb);
     } else {
-        MetafileSource source;
-        source.Data = data;
-        source.Enhanced = request.Format == VectorFormat::Enhanced;
-        source.Width = request.PictureWidth;
-        source.Height = request.PictureHeight;
-        source.Messages = messages;
-        const std::string svg = MetafileToSvg(source);
-        if (svgOnly) return WriteAll(1, reinterpret_cast<const std::uint8_t*>(svg.data()), svg.size()) ? 0 : 2;
-        drawn = !svg.empty() && DrawSvg(svg, request.Width, request.Height, rgb);
+        drawn = gdi::PlayEnhancedMetafile(data, request.Width, request.Height, rgb);
     }
     if (!drawn) return kDrawRefused;
     std::uint8_t size[8];

@@ -17,7 +17,8 @@ constexpr std::int64_t kMaxDibPixels = 64 << 20;
 constexpr std::size_t kFileHeaderBytes = 14;
 
 void Append32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int k = 0; k < 4; ++k) out.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
+    for (int k = 0; k < 4; ++k)
+        out.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
 }
 
 // The DIB as a bitmap file: a file header before it, palette indexes in its
@@ -49,13 +50,17 @@ std::vector<std::uint8_t> AsBitmapFile(const Dib& dib, const std::vector<Colour>
     std::uint64_t entries = colourCount ? colourCount : bitCount <= 8 ? (1u << bitCount) : 0;
     if (headerBytes == 12) entries = bitCount <= 8 ? (1u << bitCount) : 0;
     if (entries > 4096) return {};
-    const std::size_t masks = headerBytes == 40 && compression == 3 ? 12 : headerBytes == 40 && compression == 6 ? 16 : 0;
+    const std::size_t masks = headerBytes == 40 && compression == 3   ? 12
+                              : headerBytes == 40 && compression == 6 ? 16
+                                                                      : 0;
     const bool indexes = dib.ColoursFromPalette && bitCount <= 8;
-    const std::size_t tableIn = static_cast<std::size_t>(entries) * (indexes ? 2 : entryBytes) + masks;
+    const std::size_t tableIn =
+        static_cast<std::size_t>(entries) * (indexes ? 2 : entryBytes) + masks;
     if (b.size() < headerBytes + tableIn) return {};
 
     std::vector<std::uint8_t> file{'B', 'M'};
-    const std::size_t tableOut = indexes ? static_cast<std::size_t>(entries) * entryBytes + masks : tableIn;
+    const std::size_t tableOut =
+        indexes ? static_cast<std::size_t>(entries) * entryBytes + masks : tableIn;
     const std::size_t total = kFileHeaderBytes + b.size() - tableIn + tableOut;
     file.reserve(total);
     Append32(file, static_cast<std::uint32_t>(total));
@@ -83,7 +88,8 @@ void InvertSurface(cairo_surface_t* s) {
     unsigned char* data = cairo_image_surface_get_data(s);
     const int stride = cairo_image_surface_get_stride(s);
     for (int y = 0; y < cairo_image_surface_get_height(s); ++y) {
-        auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+        auto* row =
+            reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
         for (int x = 0; x < cairo_image_surface_get_width(s); ++x) {
             const std::uint32_t a = row[x] >> 24;
             row[x] = (a << 24) | ((a * 0x010101u) - (row[x] & 0xFFFFFFu));
@@ -106,7 +112,8 @@ SurfacePtr DibSurface(const Dib& dib, const std::vector<Colour>& palette, const 
     }
     if (!image || !image->HasRaster()) return nullptr;
     const int width = image->Width(), height = image->AbsHeight();
-    SurfacePtr surface = AdoptSurface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
+    SurfacePtr surface =
+        AdoptSurface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height));
     if (!surface) return nullptr;
     cairo_surface_flush(surface.get());
     unsigned char* data = cairo_image_surface_get_data(surface.get());
@@ -115,7 +122,8 @@ SurfacePtr DibSurface(const Dib& dib, const std::vector<Colour>& palette, const 
     const bool ownAlpha = alpha && image->BitCount() == 32 && image->FileCompression == BI_RGB;
     bool anyAlpha = false;
     for (int y = 0; y < height; ++y) {
-        auto* out = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+        auto* out =
+            reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
         const std::uint8_t* in = image->Row(y);
         for (int x = 0; x < width; ++x) {
             if (mono) {
@@ -130,13 +138,15 @@ SurfacePtr DibSurface(const Dib& dib, const std::vector<Colour>& palette, const 
             } else {
                 const TColor c = image->GetPixel(x, y);
                 out[x] = 0xFF000000u | (static_cast<std::uint32_t>(RedOf(c)) << 16) |
-                         (static_cast<std::uint32_t>(GreenOf(c)) << 8) | static_cast<std::uint32_t>(BlueOf(c));
+                         (static_cast<std::uint32_t>(GreenOf(c)) << 8) |
+                         static_cast<std::uint32_t>(BlueOf(c));
             }
         }
     }
     if (ownAlpha && !anyAlpha) { // a 32-bit picture with no alpha at all is opaque
         for (int y = 0; y < height; ++y) {
-            auto* out = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+            auto* out =
+                reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
             const std::uint8_t* in = image->Row(y);
             for (int x = 0; x < width; ++x) {
                 const std::uint8_t* p = in + static_cast<std::size_t>(x) * 4;
@@ -160,8 +170,9 @@ bool Canvas::Impl::SourceMatrix(const Rect& dest, const Rect& source, cairo_matr
     if (cairo_matrix_invert(&fromOutput) != CAIRO_STATUS_SUCCESS) return false;
     cairo_matrix_multiply(&m, &fromOutput, &toSource);
     cairo_matrix_t check = m;
-    return std::isfinite(m.xx) && std::isfinite(m.yy) && std::isfinite(m.xy) && std::isfinite(m.yx) &&
-           std::isfinite(m.x0) && std::isfinite(m.y0) && cairo_matrix_invert(&check) == CAIRO_STATUS_SUCCESS;
+    return std::isfinite(m.xx) && std::isfinite(m.yy) && std::isfinite(m.xy) &&
+           std::isfinite(m.yx) && std::isfinite(m.x0) && std::isfinite(m.y0) &&
+           cairo_matrix_invert(&check) == CAIRO_STATUS_SUCCESS;
 }
 
 namespace {
@@ -188,8 +199,12 @@ cairo_filter_t Filter(const cairo_matrix_t& outputToSource) {
     return sx < 1 && sy < 1 ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD;
 }
 
-bool UsesSource(std::uint32_t code) { return ((code & 0xCC) >> 2) != (code & 0x33); }
-bool UsesPattern(std::uint32_t code) { return ((code & 0xF0) >> 4) != (code & 0x0F); }
+bool UsesSource(std::uint32_t code) {
+    return ((code & 0xCC) >> 2) != (code & 0x33);
+}
+bool UsesPattern(std::uint32_t code) {
+    return ((code & 0xF0) >> 4) != (code & 0x0F);
+}
 
 } // namespace
 
@@ -212,7 +227,8 @@ void Canvas::StretchDib(const Rect& dest, const Rect& source, const Dib* dib, st
             cairo_set_source_rgb(d.Cr, 1, 1, 1);
             FillWithOperator(d.Cr, CAIRO_OPERATOR_DIFFERENCE, true);
         } else if (UsesPattern(code) && d.SetBrushSource(d.S.SelBrush, plain)) {
-            FillWithOperator(d.Cr, code == 0x5A ? CAIRO_OPERATOR_DIFFERENCE : CAIRO_OPERATOR_OVER, code == 0x5A);
+            FillWithOperator(d.Cr, code == 0x5A ? CAIRO_OPERATOR_DIFFERENCE : CAIRO_OPERATOR_OVER,
+                             code == 0x5A);
         } else {
             cairo_new_path(d.Cr);
         }
@@ -235,23 +251,36 @@ void Canvas::StretchDib(const Rect& dest, const Rect& source, const Dib* dib, st
     cairo_set_source(d.Cr, pattern);
     cairo_pattern_destroy(pattern);
     switch (code) {
-    case 0x88: case 0xB8: case 0xE2: FillWithOperator(d.Cr, CAIRO_OPERATOR_MULTIPLY, true); break; // AND
-    case 0xEE: case 0xBB: FillWithOperator(d.Cr, CAIRO_OPERATOR_LIGHTEN, true); break;            // OR
-    case 0x66: FillWithOperator(d.Cr, CAIRO_OPERATOR_DIFFERENCE, true); break;                    // XOR
+    case 0x88:
+    case 0xB8:
+    case 0xE2:
+        FillWithOperator(d.Cr, CAIRO_OPERATOR_MULTIPLY, true);
+        break; // AND
+    case 0xEE:
+    case 0xBB:
+        FillWithOperator(d.Cr, CAIRO_OPERATOR_LIGHTEN, true);
+        break; // OR
+    case 0x66:
+        FillWithOperator(d.Cr, CAIRO_OPERATOR_DIFFERENCE, true);
+        break;   // XOR
     case 0xC0: { // MERGECOPY: the source and the brush
         cairo_fill_preserve(d.Cr);
         RopPlan plain;
-        if (d.SetBrushSource(d.S.SelBrush, plain)) FillWithOperator(d.Cr, CAIRO_OPERATOR_MULTIPLY, false);
-        else cairo_new_path(d.Cr);
+        if (d.SetBrushSource(d.S.SelBrush, plain))
+            FillWithOperator(d.Cr, CAIRO_OPERATOR_MULTIPLY, false);
+        else
+            cairo_new_path(d.Cr);
         break;
     }
-    default: FillWithOperator(d.Cr, CAIRO_OPERATOR_OVER, false); break;
+    default:
+        FillWithOperator(d.Cr, CAIRO_OPERATOR_OVER, false);
+        break;
     }
     d.EndDraw();
 }
 
-void Canvas::AlphaBlendDib(const Rect& dest, const Rect& source, const Dib& dib, std::uint8_t constantAlpha,
-                           bool perPixelAlpha) {
+void Canvas::AlphaBlendDib(const Rect& dest, const Rect& source, const Dib& dib,
+                           std::uint8_t constantAlpha, bool perPixelAlpha) {
     Impl& d = *impl_;
     if (d.InPath || constantAlpha == 0) return;
     Path path;

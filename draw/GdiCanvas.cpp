@@ -14,7 +14,9 @@ constexpr double kCoordLimit = 1e6;
 // More saved states than any real picture keeps: a damaged file cannot grow the stack.
 constexpr std::size_t kMaxSaved = 4096;
 
-bool Finite(double v) { return std::isfinite(v); }
+bool Finite(double v) {
+    return std::isfinite(v);
+}
 
 cairo_matrix_t FromTransform(const Transform& t) {
     cairo_matrix_t m;
@@ -22,10 +24,13 @@ cairo_matrix_t FromTransform(const Transform& t) {
     return m;
 }
 
-Transform ToTransform(const cairo_matrix_t& m) { return {m.xx, m.yx, m.xy, m.yy, m.x0, m.y0}; }
+Transform ToTransform(const cairo_matrix_t& m) {
+    return {m.xx, m.yx, m.xy, m.yy, m.x0, m.y0};
+}
 
 bool FiniteTransform(const Transform& t) {
-    return Finite(t.M11) && Finite(t.M12) && Finite(t.M21) && Finite(t.M22) && Finite(t.Dx) && Finite(t.Dy);
+    return Finite(t.M11) && Finite(t.M12) && Finite(t.M21) && Finite(t.M22) && Finite(t.Dx) &&
+           Finite(t.Dy);
 }
 
 } // namespace
@@ -54,11 +59,26 @@ void Canvas::Impl::UpdateMatrices() {
     double sx = 1, sy = 1;
     const State& s = S;
     switch (s.MapMode) {
-    case kMmLoMetric: sx = 0.1 * PpmX; sy = -0.1 * PpmY; break;
-    case kMmHiMetric: sx = 0.01 * PpmX; sy = -0.01 * PpmY; break;
-    case kMmLoEnglish: sx = 0.254 * PpmX; sy = -0.254 * PpmY; break;
-    case kMmHiEnglish: sx = 0.0254 * PpmX; sy = -0.0254 * PpmY; break;
-    case kMmTwips: sx = 25.4 / 1440 * PpmX; sy = -25.4 / 1440 * PpmY; break;
+    case kMmLoMetric:
+        sx = 0.1 * PpmX;
+        sy = -0.1 * PpmY;
+        break;
+    case kMmHiMetric:
+        sx = 0.01 * PpmX;
+        sy = -0.01 * PpmY;
+        break;
+    case kMmLoEnglish:
+        sx = 0.254 * PpmX;
+        sy = -0.254 * PpmY;
+        break;
+    case kMmHiEnglish:
+        sx = 0.0254 * PpmX;
+        sy = -0.0254 * PpmY;
+        break;
+    case kMmTwips:
+        sx = 25.4 / 1440 * PpmX;
+        sy = -25.4 / 1440 * PpmY;
+        break;
     case kMmIsotropic:
     case kMmAnisotropic:
         sx = s.ViewportExtX / s.WindowExtX;
@@ -69,7 +89,8 @@ void Canvas::Impl::UpdateMatrices() {
             sy = std::copysign(m, sy);
         }
         break;
-    default: break;
+    default:
+        break;
     }
     cairo_matrix_t page;
     cairo_matrix_init(&page, sx, 0, 0, sy, s.ViewportOrg.X - s.WindowOrg.X * sx,
@@ -138,8 +159,12 @@ void Canvas::SetMapMode(int mode) {
 }
 
 namespace {
-bool Scalable(int mode) { return mode == kMmIsotropic || mode == kMmAnisotropic; }
-bool UsableExtent(double cx, double cy) { return Finite(cx) && Finite(cy) && cx != 0 && cy != 0; }
+bool Scalable(int mode) {
+    return mode == kMmIsotropic || mode == kMmAnisotropic;
+}
+bool UsableExtent(double cx, double cy) {
+    return Finite(cx) && Finite(cy) && cx != 0 && cy != 0;
+}
 } // namespace
 
 void Canvas::SetWindowOrg(Point p) {
@@ -202,10 +227,14 @@ void Canvas::ModifyWorldTransform(const Transform& t, int mode) {
         if (!FiniteTransform(t)) return;
         const cairo_matrix_t a = FromTransform(t), cur = FromTransform(s.World);
         cairo_matrix_t r;
-        if (mode == kMwtLeftMultiply) cairo_matrix_multiply(&r, &a, &cur); // t applies first
-        else if (mode == kMwtRightMultiply) cairo_matrix_multiply(&r, &cur, &a);
-        else if (mode == kMwtSet) r = a;
-        else return;
+        if (mode == kMwtLeftMultiply)
+            cairo_matrix_multiply(&r, &a, &cur); // t applies first
+        else if (mode == kMwtRightMultiply)
+            cairo_matrix_multiply(&r, &cur, &a);
+        else if (mode == kMwtSet)
+            r = a;
+        else
+            return;
         const Transform n = ToTransform(r);
         if (!FiniteTransform(n)) return;
         s.World = n;
@@ -215,11 +244,21 @@ void Canvas::ModifyWorldTransform(const Transform& t, int mode) {
 
 // ---- attributes ----
 
-void Canvas::SelectPen(const Pen& pen) { impl_->S.SelPen = pen; }
-void Canvas::SelectBrush(const Brush& brush) { impl_->S.SelBrush = brush; }
-void Canvas::SelectFont(const Font& font) { impl_->S.SelFont = font; }
-void Canvas::SetTextColour(Colour c) { impl_->S.TextColour = c; }
-void Canvas::SetBkColour(Colour c) { impl_->S.BkColour = c; }
+void Canvas::SelectPen(const Pen& pen) {
+    impl_->S.SelPen = pen;
+}
+void Canvas::SelectBrush(const Brush& brush) {
+    impl_->S.SelBrush = brush;
+}
+void Canvas::SelectFont(const Font& font) {
+    impl_->S.SelFont = font;
+}
+void Canvas::SetTextColour(Colour c) {
+    impl_->S.TextColour = c;
+}
+void Canvas::SetBkColour(Colour c) {
+    impl_->S.BkColour = c;
+}
 void Canvas::SetBkMode(int mode) {
     if (mode == kTransparent || mode == kOpaque) impl_->S.BkMode = mode;
 }
@@ -229,7 +268,9 @@ void Canvas::SetPolyFillMode(int mode) {
 void Canvas::SetRop2(int rop2) {
     if (rop2 >= 1 && rop2 <= 16) impl_->S.Rop2 = rop2;
 }
-void Canvas::SetTextAlign(std::uint32_t align) { impl_->S.TextAlign = align; }
+void Canvas::SetTextAlign(std::uint32_t align) {
+    impl_->S.TextAlign = align;
+}
 void Canvas::SetTextCharacterExtra(double extra) {
     if (Finite(extra)) impl_->S.CharExtra = extra;
 }
@@ -257,9 +298,12 @@ void Canvas::Restore(int level) {
     auto& saved = impl_->Saved;
     const auto count = static_cast<long long>(saved.size());
     long long keep; // states left on the stack; the one above them comes back
-    if (level < 0) keep = count + level;
-    else if (level > 0) keep = static_cast<long long>(level) - 1;
-    else return;
+    if (level < 0)
+        keep = count + level;
+    else if (level > 0)
+        keep = static_cast<long long>(level) - 1;
+    else
+        return;
     if (keep < 0 || keep >= count) return;
     impl_->S = std::move(saved[static_cast<std::size_t>(keep)]);
     saved.resize(static_cast<std::size_t>(keep));
@@ -271,8 +315,11 @@ void Canvas::Restore(int level) {
 
 bool Canvas::Finish(std::vector<std::uint8_t>& rgb) {
     Impl& d = *impl_;
+    if (cairo_surface_status(d.Surface) != CAIRO_STATUS_SUCCESS || d.Width == 0 || d.Height == 0) {
+        rgb.clear(); // a size cairo could not make holds no picture
+        return false;
+    }
     rgb.assign(static_cast<std::size_t>(d.Width) * static_cast<std::size_t>(d.Height) * 3, 255);
-    if (cairo_surface_status(d.Surface) != CAIRO_STATUS_SUCCESS || d.Width == 0 || d.Height == 0) return false;
     cairo_surface_flush(d.Surface);
     // Premultiplied pixels over white; nothing with any cover: no mark.
     const unsigned char* data = cairo_image_surface_get_data(d.Surface);
@@ -280,7 +327,8 @@ bool Canvas::Finish(std::vector<std::uint8_t>& rgb) {
     bool marked = false;
     std::uint8_t* out = rgb.data();
     for (int y = 0; y < d.Height; ++y) {
-        const auto* row = reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+        const auto* row =
+            reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
         for (int x = 0; x < d.Width; ++x) {
             const std::uint32_t p = row[x];
             const std::uint32_t uncovered = 255 - (p >> 24);

@@ -8,6 +8,7 @@
 #include <cairo.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string_view>
@@ -63,11 +64,11 @@ struct Canvas::State {
 
 // How a binary raster operation is drawn with cairo.
 struct RopPlan {
-    bool Skip = false;          // R2_NOP
+    bool Skip = false; // R2_NOP
     cairo_operator_t Op = CAIRO_OPERATOR_OVER;
-    bool Underlay = false;      // blend modes: the untouched (transparent) output counts as white
-    bool Invert = false;        // the pen or brush colour inverted first
-    bool Forced = false;        // drawn in ForcedColour whatever the pen or brush
+    bool Underlay = false; // blend modes: the untouched (transparent) output counts as white
+    bool Invert = false;   // the pen or brush colour inverted first
+    bool Forced = false;   // drawn in ForcedColour whatever the pen or brush
     Colour ForcedColour{};
 };
 RopPlan PlanRop2(int rop2);
@@ -118,6 +119,9 @@ struct Canvas::Impl {
 
     // Shapes drawn (or added to the path in the bracket).
     void Shape(Path&& path, bool fill, bool stroke);
+    using BoxBuilder = std::function<bool(Path&, const Rect&)>;
+    void BoxShape(const Rect& r, bool fill, const BoxBuilder& build);
+    Rect StrokeBox(const Rect& r) const; // the box an outline runs in
     void AppendToPath(const Path& path, bool continues);
 
     // Drawing: BeginDraw false means nothing can show (clipped out, no
@@ -125,7 +129,8 @@ struct Canvas::Impl {
     bool BeginDraw();
     void EndDraw();
     void Emit(const Path& path, Point shift = {}) const;
-    Point StrokeShift() const; // half a device pixel: lines run through pixel centres
+    Point StrokeShift() const;   // half a pixel: lines run through pixel centres
+    Point PixelOfDevice() const; // in output pixels
     bool PenVisible() const;
     void FillCurrent(const Brush& brush, int fillMode);
     void StrokeCurrent();

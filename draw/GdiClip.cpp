@@ -3,6 +3,7 @@
 // the mapping do not move it.
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "draw/GdiCanvasImpl.h"
 
@@ -12,9 +13,13 @@ namespace {
 
 constexpr double kPixelLimit = 1 << 20;
 
-int PixelEdge(double v) { return static_cast<int>(std::lround(std::clamp(v, -kPixelLimit, kPixelLimit))); }
+int PixelEdge(double v) {
+    return static_cast<int>(std::lround(std::clamp(v, -kPixelLimit, kPixelLimit)));
+}
 
-bool AxisAligned(const cairo_matrix_t& m) { return m.xy == 0 && m.yx == 0; }
+bool AxisAligned(const cairo_matrix_t& m) {
+    return m.xy == 0 && m.yx == 0;
+}
 
 // The rectangle between two output points, as whole pixels.
 cairo_rectangle_int_t PixelRect(Point a, Point b) {
@@ -33,10 +38,12 @@ cairo_rectangle_int_t MaskBounds(cairo_surface_t* mask) {
     for (int y = 0; y < h; ++y) {
         const unsigned char* row = data + static_cast<std::ptrdiff_t>(y) * stride;
         int first = 0;
-        while (first < w && row[first] == 0) ++first;
+        while (first < w && row[first] == 0)
+            ++first;
         if (first == w) continue;
         int last = w - 1;
-        while (row[last] == 0) --last;
+        while (row[last] == 0)
+            --last;
         x0 = std::min(x0, first);
         x1 = std::max(x1, last);
         y0 = std::min(y0, y);
@@ -49,7 +56,15 @@ cairo_rectangle_int_t MaskBounds(cairo_surface_t* mask) {
 } // namespace
 
 bool Canvas::Impl::BeginDraw() {
-    if (Degenerate || !Cr) return false;
+    if (Degenerate || !Cr || cairo_surface_status(Surface) != CAIRO_STATUS_SUCCESS) return false;
+    if (cairo_status(Cr) != CAIRO_STATUS_SUCCESS) {
+        // A call cairo refused leaves its context refusing all later ones:
+        // a fresh one on the same pixels goes on drawing.
+        cairo_destroy(Cr);
+        Cr = cairo_create(Surface);
+        cairo_set_antialias(Cr, CAIRO_ANTIALIAS_GOOD);
+        ClipDirty = true;
+    }
     if (ClipDirty) {
         ApplyClip();
         ClipDirty = false;
@@ -119,7 +134,8 @@ SurfacePtr Canvas::Impl::ClipToMask(const Clip& clip) const {
     return mask;
 }
 
-void Canvas::Impl::CombineClip(const Path* path, const cairo_region_t* region, int mode, int fillMode) {
+void Canvas::Impl::CombineClip(const Path* path, const cairo_region_t* region, int mode,
+                               int fillMode) {
     if (mode < kRgnAnd || mode > kRgnCopy) return;
     Clip& clip = S.ClipArea;
     ClipDirty = true;
@@ -129,13 +145,18 @@ void Canvas::Impl::CombineClip(const Path* path, const cairo_region_t* region, i
             result = AdoptRegion(cairo_region_copy(region));
         } else {
             const cairo_rectangle_int_t all{0, 0, Width, Height};
-            result = AdoptRegion(clip.Region ? cairo_region_copy(clip.Region.get()) : cairo_region_create_rectangle(&all));
+            result = AdoptRegion(clip.Region ? cairo_region_copy(clip.Region.get())
+                                             : cairo_region_create_rectangle(&all));
             if (!result) return;
             cairo_region_t* r = result.get();
-            if (mode == kRgnAnd) cairo_region_intersect(r, region);
-            else if (mode == kRgnOr) cairo_region_union(r, region);
-            else if (mode == kRgnXor) cairo_region_xor(r, region);
-            else cairo_region_subtract(r, region);
+            if (mode == kRgnAnd)
+                cairo_region_intersect(r, region);
+            else if (mode == kRgnOr)
+                cairo_region_union(r, region);
+            else if (mode == kRgnXor)
+                cairo_region_xor(r, region);
+            else
+                cairo_region_subtract(r, region);
         }
         if (!result) return;
         clip.Region = std::move(result);
@@ -157,7 +178,8 @@ void Canvas::Impl::CombineClip(const Path* path, const cairo_region_t* region, i
             cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
         } else if (path) {
             EmitPath(cr, *path, {});
-            cairo_set_fill_rule(cr, fillMode == kWinding ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
+            cairo_set_fill_rule(cr, fillMode == kWinding ? CAIRO_FILL_RULE_WINDING
+                                                         : CAIRO_FILL_RULE_EVEN_ODD);
         }
         cairo_fill(cr);
         cairo_destroy(cr);
@@ -200,8 +222,12 @@ void Canvas::Impl::CombineLogicalRect(const Rect& r, int mode) {
     if (d.AddRect(path, r)) d.CombineClip(&path, nullptr, mode, kWinding);
 }
 
-void Canvas::IntersectClipRect(const Rect& r) { impl_->CombineLogicalRect(r, kRgnAnd); }
-void Canvas::ExcludeClipRect(const Rect& r) { impl_->CombineLogicalRect(r, kRgnDiff); }
+void Canvas::IntersectClipRect(const Rect& r) {
+    impl_->CombineLogicalRect(r, kRgnAnd);
+}
+void Canvas::ExcludeClipRect(const Rect& r) {
+    impl_->CombineLogicalRect(r, kRgnDiff);
+}
 
 void Canvas::OffsetClip(double dx, double dy) {
     Impl& d = *impl_;
@@ -237,21 +263,26 @@ void Canvas::SelectClipRegion(std::span<const Rect> deviceRects, int mode) {
         }
         return;
     }
-    if (AxisAligned(d.D2O)) {
-        RegionPtr region = AdoptRegion(cairo_region_create());
-        if (!region) return;
+    if (AxisAligned(d.D2O)) { // built at once: a union rectangle by rectangle takes the square of
+                              // their number
+        std::vector<cairo_rectangle_int_t> pixels;
+        pixels.reserve(deviceRects.size());
         for (const Rect& r : deviceRects) {
             Point a, b;
-            if (!d.DeviceToOutput({r.Left, r.Top}, a) || !d.DeviceToOutput({r.Right, r.Bottom}, b)) continue;
-            const cairo_rectangle_int_t px = PixelRect(a, b);
-            cairo_region_union_rectangle(region.get(), &px);
+            if (!d.DeviceToOutput({r.Left, r.Top}, a) || !d.DeviceToOutput({r.Right, r.Bottom}, b))
+                continue;
+            pixels.push_back(PixelRect(a, b));
         }
+        const int count = static_cast<int>(std::min<std::size_t>(pixels.size(), 1 << 20));
+        RegionPtr region = AdoptRegion(cairo_region_create_rectangles(pixels.data(), count));
+        if (!region) return;
         d.CombineClip(nullptr, region.get(), mode, kWinding);
         return;
     }
     Path path;
     for (const Rect& r : deviceRects) {
-        const Point corners[4] = {{r.Left, r.Top}, {r.Right, r.Top}, {r.Right, r.Bottom}, {r.Left, r.Bottom}};
+        const Point corners[4] = {
+            {r.Left, r.Top}, {r.Right, r.Top}, {r.Right, r.Bottom}, {r.Left, r.Bottom}};
         Segment s;
         for (int k = 0; k < 4; ++k) {
             s.K = k == 0 ? Segment::Move : Segment::Line;
@@ -275,19 +306,26 @@ void Canvas::Impl::FillRects(std::span<const Rect> rects, const Brush& brush) {
     EndDraw();
 }
 
-void Canvas::FillRegion(std::span<const Rect> rects, const Brush& brush) { impl_->FillRects(rects, brush); }
+void Canvas::FillRegion(std::span<const Rect> rects, const Brush& brush) {
+    impl_->FillRects(rects, brush);
+}
 
-void Canvas::PaintRegion(std::span<const Rect> rects) { impl_->FillRects(rects, impl_->S.SelBrush); }
+void Canvas::PaintRegion(std::span<const Rect> rects) {
+    impl_->FillRects(rects, impl_->S.SelBrush);
+}
 
-void Canvas::FrameRegion(std::span<const Rect> rects, const Brush& brush, double width, double height) {
+void Canvas::FrameRegion(std::span<const Rect> rects, const Brush& brush, double width,
+                         double height) {
     Impl& d = *impl_;
     if (!std::isfinite(width) || !std::isfinite(height)) return;
     Path path;
     for (const Rect& r : rects) {
         const double l = std::min(r.Left, r.Right), t = std::min(r.Top, r.Bottom);
         const double rr = std::max(r.Left, r.Right), b = std::max(r.Top, r.Bottom);
-        const double w = std::min(std::fabs(width), (rr - l) / 2), h = std::min(std::fabs(height), (b - t) / 2);
-        if (!d.AddRect(path, {l, t, rr, b}) || !d.AddRect(path, {l + w, t + h, rr - w, b - h})) return;
+        const double w = std::min(std::fabs(width), (rr - l) / 2),
+                     h = std::min(std::fabs(height), (b - t) / 2);
+        if (!d.AddRect(path, {l, t, rr, b}) || !d.AddRect(path, {l + w, t + h, rr - w, b - h}))
+            return;
     }
     if (path.empty() || !d.BeginDraw()) return;
     d.Emit(path);

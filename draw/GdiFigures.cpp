@@ -14,7 +14,9 @@ Rect Normalised(const Rect& r) {
             std::max(r.Top, r.Bottom)};
 }
 
-bool Finite(double v) { return std::isfinite(v); }
+bool Finite(double v) {
+    return std::isfinite(v);
+}
 
 } // namespace
 // ---- shapes drawn ----
@@ -51,7 +53,9 @@ void Canvas::MoveTo(Point p) {
     impl_->FigureOpen = false;
 }
 
-Point Canvas::CurrentPosition() const { return impl_->S.Position; }
+Point Canvas::CurrentPosition() const {
+    return impl_->S.Position;
+}
 
 void Canvas::LineTo(Point p) {
     if (!Finite(p.X) || !Finite(p.Y)) return;
@@ -59,30 +63,70 @@ void Canvas::LineTo(Point p) {
     impl_->S.Position = p;
     Path path;
     if (!impl_->AddPoints(path, line, false)) return;
-    if (impl_->InPath) impl_->AppendToPath(path, true);
-    else impl_->Shape(std::move(path), false, true);
+    if (impl_->InPath)
+        impl_->AppendToPath(path, true);
+    else
+        impl_->Shape(std::move(path), false, true);
+}
+
+// A shape by its bounding box: filled over the box, outlined inside it, so
+// that the whole figure leaves out the box's right and bottom edges.
+void Canvas::Impl::BoxShape(const Rect& r, bool fill, const BoxBuilder& build) {
+    const Rect box = InsideFrame(r);
+    Path outline;
+    if (!build(outline, StrokeBox(box))) return;
+    if (InPath || !fill) {
+        Shape(std::move(outline), fill, true);
+        return;
+    }
+    Path area;
+    if (!build(area, box) || !BeginDraw()) return;
+    if (S.SelBrush.Style != kBsNull) {
+        Emit(area);
+        FillCurrent(S.SelBrush, S.FillMode);
+    }
+    if (PenVisible()) {
+        Emit(outline, StrokeShift());
+        StrokeCurrent();
+    }
+    EndDraw();
+}
+
+Rect Canvas::Impl::StrokeBox(const Rect& r) const {
+    if (L2O.xy != 0 || L2O.yx != 0) return r;
+    Rect n = Normalised(r);
+    // A device pixel (at most an output pixel) in logical units, taken off
+    // the side that comes out right or below.
+    const double sx = std::fabs(L2O.xx), sy = std::fabs(L2O.yy);
+    const Point px = PixelOfDevice();
+    if ((n.Right - n.Left) * sx > 2 * px.X)
+        (L2O.xx > 0 ? n.Right : n.Left) -= (L2O.xx > 0 ? px.X : -px.X) / sx;
+    if ((n.Bottom - n.Top) * sy > 2 * px.Y)
+        (L2O.yy > 0 ? n.Bottom : n.Top) -= (L2O.yy > 0 ? px.Y : -px.Y) / sy;
+    return n;
 }
 
 void Canvas::Rectangle(const Rect& r) {
-    Path path;
-    if (impl_->AddRect(path, impl_->InsideFrame(r))) impl_->Shape(std::move(path), true, true);
+    impl_->BoxShape(r, true, [this](Path& p, const Rect& box) { return impl_->AddRect(p, box); });
 }
 
 void Canvas::RoundRect(const Rect& r, double cw, double ch) {
-    Path path;
-    if (impl_->AddRoundRect(path, impl_->InsideFrame(r), cw, ch)) impl_->Shape(std::move(path), true, true);
+    impl_->BoxShape(r, true, [this, cw, ch](Path& p, const Rect& box) {
+        return impl_->AddRoundRect(p, box, cw, ch);
+    });
 }
 
 void Canvas::Ellipse(const Rect& r) {
-    Path path;
-    if (impl_->AddEllipse(path, impl_->InsideFrame(r))) impl_->Shape(std::move(path), true, true);
+    impl_->BoxShape(r, true,
+                    [this](Path& p, const Rect& box) { return impl_->AddEllipse(p, box); });
 }
 
 void Canvas::Arc(const Rect& r, Point start, Point end) {
     double a0, sweep;
     impl_->ArcAngles(r, start, end, a0, sweep);
-    Path path;
-    if (impl_->AddArc(path, r, a0, sweep, true)) impl_->Shape(std::move(path), false, true);
+    impl_->BoxShape(r, false, [this, a0, sweep](Path& p, const Rect& box) {
+        return impl_->AddArc(p, box, a0, sweep, true);
+    });
 }
 
 void Canvas::ArcTo(const Rect& r, Point start, Point end) {
@@ -97,32 +141,34 @@ void Canvas::ArcTo(const Rect& r, Point start, Point end) {
     const double e = a0 + sweep;
     impl_->S.Position = {(n.Left + n.Right) / 2 + (n.Right - n.Left) / 2 * std::cos(e),
                          (n.Top + n.Bottom) / 2 + (n.Bottom - n.Top) / 2 * std::sin(e)};
-    if (impl_->InPath) impl_->AppendToPath(path, true);
-    else impl_->Shape(std::move(path), false, true);
+    if (impl_->InPath)
+        impl_->AppendToPath(path, true);
+    else
+        impl_->Shape(std::move(path), false, true);
 }
 
 void Canvas::Chord(const Rect& r, Point start, Point end) {
     double a0, sweep;
     impl_->ArcAngles(r, start, end, a0, sweep);
-    Rect box = impl_->InsideFrame(r);
-    Path path;
-    if (!impl_->AddArc(path, box, a0, sweep, true)) return;
-    path.push_back({Segment::Close, {}});
-    impl_->Shape(std::move(path), true, true);
+    impl_->BoxShape(r, true, [this, a0, sweep](Path& p, const Rect& box) {
+        if (!impl_->AddArc(p, box, a0, sweep, true)) return false;
+        p.push_back({Segment::Close, {}});
+        return true;
+    });
 }
 
 void Canvas::Pie(const Rect& r, Point start, Point end) {
     double a0, sweep;
     impl_->ArcAngles(r, start, end, a0, sweep);
-    const Rect box = impl_->InsideFrame(r);
-    Path path;
-    const Point centre{(box.Left + box.Right) / 2, (box.Top + box.Bottom) / 2};
-    Segment c;
-    if (!impl_->ToOutput(centre, c.P[0])) return;
-    path.push_back(c);
-    if (!impl_->AddArc(path, box, a0, sweep, false)) return;
-    path.push_back({Segment::Close, {}});
-    impl_->Shape(std::move(path), true, true);
+    impl_->BoxShape(r, true, [this, a0, sweep](Path& p, const Rect& box) {
+        Segment c;
+        if (!impl_->ToOutput({(box.Left + box.Right) / 2, (box.Top + box.Bottom) / 2}, c.P[0]))
+            return false;
+        p.push_back(c);
+        if (!impl_->AddArc(p, box, a0, sweep, false)) return false;
+        p.push_back({Segment::Close, {}});
+        return true;
+    });
 }
 
 void Canvas::AngleArc(Point centre, double radius, double startDegrees, double sweepDegrees) {
@@ -140,8 +186,10 @@ void Canvas::AngleArc(Point centre, double radius, double startDegrees, double s
                        std::clamp(sweep, -2 * pi, 2 * pi), false))
         return;
     impl_->S.Position = {centre.X + r * std::cos(a0 + sweep), centre.Y + r * std::sin(a0 + sweep)};
-    if (impl_->InPath) impl_->AppendToPath(path, true);
-    else impl_->Shape(std::move(path), false, true);
+    if (impl_->InPath)
+        impl_->AppendToPath(path, true);
+    else
+        impl_->Shape(std::move(path), false, true);
 }
 
 void Canvas::Polyline(std::span<const Point> points) {
@@ -159,8 +207,10 @@ void Canvas::PolylineTo(std::span<const Point> points) {
     impl_->S.Position = points.back();
     Path path;
     if (!impl_->AddPoints(path, all, false)) return;
-    if (impl_->InPath) impl_->AppendToPath(path, true);
-    else impl_->Shape(std::move(path), false, true);
+    if (impl_->InPath)
+        impl_->AppendToPath(path, true);
+    else
+        impl_->Shape(std::move(path), false, true);
 }
 
 void Canvas::Polygon(std::span<const Point> points) {
@@ -194,7 +244,8 @@ void Canvas::PolyPolyline(std::span<const Point> points, std::span<const std::ui
 void Canvas::PolyBezier(std::span<const Point> points) {
     if (points.size() < 4) return;
     Path path;
-    if (impl_->AddBeziers(path, points[0], points.subspan(1))) impl_->Shape(std::move(path), false, true);
+    if (impl_->AddBeziers(path, points[0], points.subspan(1)))
+        impl_->Shape(std::move(path), false, true);
 }
 
 void Canvas::PolyBezierTo(std::span<const Point> points) {
@@ -202,8 +253,10 @@ void Canvas::PolyBezierTo(std::span<const Point> points) {
     Path path;
     if (!impl_->AddBeziers(path, impl_->S.Position, points)) return;
     impl_->S.Position = points[points.size() / 3 * 3 - 1];
-    if (impl_->InPath) impl_->AppendToPath(path, true);
-    else impl_->Shape(std::move(path), false, true);
+    if (impl_->InPath)
+        impl_->AppendToPath(path, true);
+    else
+        impl_->Shape(std::move(path), false, true);
 }
 
 void Canvas::PolyDraw(std::span<const Point> points, std::span<const std::uint8_t> types) {
@@ -246,8 +299,10 @@ void Canvas::PolyDraw(std::span<const Point> points, std::span<const std::uint8_
         }
     }
     impl_->S.Position = cp;
-    if (impl_->InPath) impl_->AppendToPath(path, true);
-    else impl_->Shape(std::move(path), false, true);
+    if (impl_->InPath)
+        impl_->AppendToPath(path, true);
+    else
+        impl_->Shape(std::move(path), false, true);
 }
 
 void Canvas::SetPixel(Point p, Colour c) {
@@ -261,7 +316,8 @@ void Canvas::SetPixel(Point p, Colour c) {
         if (!d.DeviceToOutput(devCorners[k], corners[k])) return;
     if (!d.BeginDraw()) return;
     cairo_move_to(d.Cr, corners[0].X, corners[0].Y);
-    for (int k = 1; k < 4; ++k) cairo_line_to(d.Cr, corners[k].X, corners[k].Y);
+    for (int k = 1; k < 4; ++k)
+        cairo_line_to(d.Cr, corners[k].X, corners[k].Y);
     cairo_close_path(d.Cr);
     cairo_set_source_rgb(d.Cr, c.R / 255.0, c.G / 255.0, c.B / 255.0);
     cairo_fill(d.Cr);
@@ -317,9 +373,15 @@ void Canvas::Impl::UsePath(bool fill, bool stroke) {
     d.EndDraw();
 }
 
-void Canvas::FillPath() { impl_->UsePath(true, false); }
-void Canvas::StrokePath() { impl_->UsePath(false, true); }
-void Canvas::StrokeAndFillPath() { impl_->UsePath(true, true); }
+void Canvas::FillPath() {
+    impl_->UsePath(true, false);
+}
+void Canvas::StrokePath() {
+    impl_->UsePath(false, true);
+}
+void Canvas::StrokeAndFillPath() {
+    impl_->UsePath(true, true);
+}
 
 void Canvas::SelectClipPath(int mode) {
     Impl& d = *impl_;

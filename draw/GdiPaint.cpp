@@ -20,71 +20,98 @@ Colour Planned(Colour c, const RopPlan& plan) {
     return plan.Invert ? Inverted(c) : c;
 }
 
-void SetColour(cairo_t* cr, Colour c) { cairo_set_source_rgb(cr, c.R / 255.0, c.G / 255.0, c.B / 255.0); }
+void SetColour(cairo_t* cr, Colour c) {
+    cairo_set_source_rgb(cr, c.R / 255.0, c.G / 255.0, c.B / 255.0);
+}
 
 // The six hatches on an 8 x 8 cell, one pixel wide, as the platform draws them.
 bool HatchBit(std::uint32_t hatch, int x, int y) {
     switch (hatch) {
-    case kHsHorizontal: return y == 7;
-    case kHsVertical: return x == 7;
-    case kHsFDiagonal: return x == y;
-    case kHsBDiagonal: return x == 7 - y;
-    case kHsCross: return x == 7 || y == 7;
-    case kHsDiagCross: return x == y || x == 7 - y;
-    default: return false;
+    case kHsHorizontal:
+        return y == 7;
+    case kHsVertical:
+        return x == 7;
+    case kHsFDiagonal:
+        return x == y;
+    case kHsBDiagonal:
+        return x == 7 - y;
+    case kHsCross:
+        return x == 7 || y == 7;
+    case kHsDiagCross:
+        return x == y || x == 7 - y;
+    default:
+        return false;
     }
 }
 
 } // namespace
 
 RopPlan PlanRop2(int rop2) {
+    constexpr cairo_operator_t kCopy = CAIRO_OPERATOR_OVER, kXor = CAIRO_OPERATOR_DIFFERENCE,
+                               kAnd = CAIRO_OPERATOR_MULTIPLY, kOr = CAIRO_OPERATOR_LIGHTEN;
     RopPlan p;
+    // clang-format off
     switch (rop2) {
-    case 1: p.Forced = true; p.ForcedColour = {0, 0, 0}; break;           // R2_BLACK
-    case 16: p.Forced = true; p.ForcedColour = {255, 255, 255}; break;    // R2_WHITE
-    case 11: p.Skip = true; break;                                        // R2_NOP
-    case 4: case 8: p.Invert = true; break;                               // R2_NOTCOPYPEN, R2_NOTMASKPEN
-    case 6:                                                               // R2_NOT
-        p.Op = CAIRO_OPERATOR_DIFFERENCE; p.Underlay = true;
-        p.Forced = true; p.ForcedColour = {255, 255, 255};
-        break;
-    case 7: p.Op = CAIRO_OPERATOR_DIFFERENCE; p.Underlay = true; break;   // R2_XORPEN
-    case 10: p.Op = CAIRO_OPERATOR_DIFFERENCE; p.Underlay = true; p.Invert = true; break; // R2_NOTXORPEN
-    case 9: p.Op = CAIRO_OPERATOR_MULTIPLY; p.Underlay = true; break;     // R2_MASKPEN
-    case 3: p.Op = CAIRO_OPERATOR_MULTIPLY; p.Underlay = true; p.Invert = true; break; // R2_MASKNOTPEN
-    case 15: p.Op = CAIRO_OPERATOR_LIGHTEN; p.Underlay = true; break;     // R2_MERGEPEN
-    case 12: p.Op = CAIRO_OPERATOR_LIGHTEN; p.Underlay = true; p.Invert = true; break; // R2_MERGENOTPEN
-    default: break;                                                       // R2_COPYPEN and the rare rest
+    case 1:  p.Forced = true; p.ForcedColour = {0, 0, 0}; break;         // R2_BLACK
+    case 16: p.Forced = true; p.ForcedColour = {255, 255, 255}; break;   // R2_WHITE
+    case 11: p.Skip = true; break;                                       // R2_NOP
+    case 4:                                                              // R2_NOTCOPYPEN
+    case 8:  p.Invert = true; break;                                     // R2_NOTMASKPEN, on white
+    case 6:  p = {false, kXor, true, false, true, {255, 255, 255}}; break; // R2_NOT
+    case 7:  p = {false, kXor, true, false, false, {}}; break;           // R2_XORPEN
+    case 10: p = {false, kXor, true, true, false, {}}; break;            // R2_NOTXORPEN
+    case 9:  p = {false, kAnd, true, false, false, {}}; break;           // R2_MASKPEN
+    case 3:  p = {false, kAnd, true, true, false, {}}; break;            // R2_MASKNOTPEN
+    case 15: p = {false, kOr, true, false, false, {}}; break;            // R2_MERGEPEN
+    case 12: p = {false, kOr, true, true, false, {}}; break;             // R2_MERGENOTPEN
+    default: p.Op = kCopy; break; // R2_COPYPEN and the rare rest
     }
+    // clang-format on
     return p;
 }
 
-void Canvas::Impl::Emit(const Path& path, Point shift) const { EmitPath(Cr, path, shift); }
+void Canvas::Impl::Emit(const Path& path, Point shift) const {
+    EmitPath(Cr, path, shift);
+}
 
 void EmitPath(cairo_t* Cr, const Path& path, Point shift) {
     cairo_new_path(Cr);
     for (const Segment& s : path) {
         switch (s.K) {
-        case Segment::Move: cairo_move_to(Cr, s.P[0].X + shift.X, s.P[0].Y + shift.Y); break;
-        case Segment::Line: cairo_line_to(Cr, s.P[0].X + shift.X, s.P[0].Y + shift.Y); break;
-        case Segment::Curve:
-            cairo_curve_to(Cr, s.P[0].X + shift.X, s.P[0].Y + shift.Y, s.P[1].X + shift.X, s.P[1].Y + shift.Y,
-                           s.P[2].X + shift.X, s.P[2].Y + shift.Y);
+        case Segment::Move:
+            cairo_move_to(Cr, s.P[0].X + shift.X, s.P[0].Y + shift.Y);
             break;
-        case Segment::Close: cairo_close_path(Cr); break;
+        case Segment::Line:
+            cairo_line_to(Cr, s.P[0].X + shift.X, s.P[0].Y + shift.Y);
+            break;
+        case Segment::Curve:
+            cairo_curve_to(Cr, s.P[0].X + shift.X, s.P[0].Y + shift.Y, s.P[1].X + shift.X,
+                           s.P[1].Y + shift.Y, s.P[2].X + shift.X, s.P[2].Y + shift.Y);
+            break;
+        case Segment::Close:
+            cairo_close_path(Cr);
+            break;
         }
     }
 }
 
-Point Canvas::Impl::StrokeShift() const {
-    // A one-pixel line of the device covers the pixels its points name: its
-    // middle runs half a device pixel right and down of them.
-    Point s{0.5 * D2O.xx + 0.5 * D2O.xy, 0.5 * D2O.yx + 0.5 * D2O.yy};
-    if (!std::isfinite(s.X) || !std::isfinite(s.Y) || std::fabs(s.X) > 4 || std::fabs(s.Y) > 4) return {};
-    return s;
+Point Canvas::Impl::PixelOfDevice() const {
+    // Where the device is at least as fine as the output, its pixels; an
+    // enlarged picture is drawn by its exact geometry instead.
+    const double x = std::hypot(D2O.xx, D2O.yx), y = std::hypot(D2O.xy, D2O.yy);
+    return {x <= 1 ? x : 0, y <= 1 ? y : 0};
 }
 
-bool Canvas::Impl::PenVisible() const { return (S.SelPen.Style & kPsStyleMask) != kPsNull; }
+Point Canvas::Impl::StrokeShift() const {
+    // A one-pixel line covers the pixels its points name: its middle runs
+    // half a pixel right and down of them.
+    const Point px = PixelOfDevice();
+    return {px.X / 2, px.Y / 2};
+}
+
+bool Canvas::Impl::PenVisible() const {
+    return (S.SelPen.Style & kPsStyleMask) != kPsNull;
+}
 
 double Canvas::Impl::PenWidthOutput() const {
     const Pen& pen = S.SelPen;
@@ -112,10 +139,12 @@ void Canvas::Impl::StrokeCurrent() {
     cairo_line_join_t join = wide ? CAIRO_LINE_JOIN_ROUND : CAIRO_LINE_JOIN_MITER;
     if (geometric) {
         const std::uint32_t c = pen.Style & kPsEndcapMask, j = pen.Style & kPsJoinMask;
-        cap = c == kPsEndcapSquare ? CAIRO_LINE_CAP_SQUARE : c == kPsEndcapFlat ? CAIRO_LINE_CAP_BUTT
-                                                                               : CAIRO_LINE_CAP_ROUND;
-        join = j == kPsJoinBevel ? CAIRO_LINE_JOIN_BEVEL : j == kPsJoinMiter ? CAIRO_LINE_JOIN_MITER
-                                                                            : CAIRO_LINE_JOIN_ROUND;
+        cap = c == kPsEndcapSquare ? CAIRO_LINE_CAP_SQUARE
+              : c == kPsEndcapFlat ? CAIRO_LINE_CAP_BUTT
+                                   : CAIRO_LINE_CAP_ROUND;
+        join = j == kPsJoinBevel   ? CAIRO_LINE_JOIN_BEVEL
+               : j == kPsJoinMiter ? CAIRO_LINE_JOIN_MITER
+                                   : CAIRO_LINE_JOIN_ROUND;
     }
     cairo_set_line_cap(Cr, cap);
     cairo_set_line_join(Cr, join);
@@ -126,13 +155,22 @@ void Canvas::Impl::StrokeCurrent() {
     const std::uint32_t style = pen.Style & kPsStyleMask;
     const bool scaled = geometric || wide;
     switch (style) {
-    case kPsDash: dashes = scaled ? std::vector<double>{3, 1} : std::vector<double>{18, 6}; break;
-    case kPsDot: dashes = scaled ? std::vector<double>{1, 1} : std::vector<double>{3, 3}; break;
-    case kPsDashDot: dashes = scaled ? std::vector<double>{3, 1, 1, 1} : std::vector<double>{9, 6, 3, 6}; break;
-    case kPsDashDotDot:
-        dashes = scaled ? std::vector<double>{3, 1, 1, 1, 1, 1} : std::vector<double>{9, 3, 3, 3, 3, 3};
+    case kPsDash:
+        dashes = scaled ? std::vector<double>{3, 1} : std::vector<double>{18, 6};
         break;
-    case kPsAlternate: dashes = {1, 1}; break;
+    case kPsDot:
+        dashes = scaled ? std::vector<double>{1, 1} : std::vector<double>{3, 3};
+        break;
+    case kPsDashDot:
+        dashes = scaled ? std::vector<double>{3, 1, 1, 1} : std::vector<double>{9, 6, 3, 6};
+        break;
+    case kPsDashDotDot:
+        dashes =
+            scaled ? std::vector<double>{3, 1, 1, 1, 1, 1} : std::vector<double>{9, 3, 3, 3, 3, 3};
+        break;
+    case kPsAlternate:
+        dashes = {1, 1};
+        break;
     case kPsUserStyle: { // logical units, as the pen's width
         const double scale = pen.Width > 0 ? width / pen.Width : 1;
         for (std::size_t k = 0; k < pen.Dashes.size() && k < kMaxDashes; ++k)
@@ -140,7 +178,8 @@ void Canvas::Impl::StrokeCurrent() {
         if (dashes.size() % 2) dashes.push_back(dashes.back());
         break;
     }
-    default: break;
+    default:
+        break;
     }
     double period = 0;
     for (double& v : dashes) {
@@ -174,7 +213,8 @@ void Canvas::Impl::StrokeCurrent() {
 
 void Canvas::Impl::FillCurrent(const Brush& brush, int fillMode) {
     const RopPlan plan = PlanRop2(S.Rop2);
-    cairo_set_fill_rule(Cr, fillMode == kWinding ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
+    cairo_set_fill_rule(Cr,
+                        fillMode == kWinding ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
     if (plan.Skip || !SetBrushSource(brush, plan)) {
         cairo_new_path(Cr);
         return;
@@ -247,9 +287,11 @@ SurfacePtr Canvas::Impl::PatternSurface(const Brush& brush) {
     if (!brush.Pattern) return nullptr;
     const bool mono = brush.Style == kBsPattern; // 0 bits: text colour, 1 bits: background
     const Colour fore = S.TextColour, back = S.BkColour;
-    if (CachedDib == brush.Pattern && CachedPattern && (!mono || (CachedFore == fore && CachedBack == back)))
+    if (CachedDib == brush.Pattern && CachedPattern &&
+        (!mono || (CachedFore == fore && CachedBack == back)))
         return CachedPattern;
-    CachedPattern = DibSurface(*brush.Pattern, Palette, mono ? &fore : nullptr, mono ? &back : nullptr, false);
+    CachedPattern =
+        DibSurface(*brush.Pattern, Palette, mono ? &fore : nullptr, mono ? &back : nullptr, false);
     CachedDib = brush.Pattern;
     CachedFore = fore;
     CachedBack = back;

@@ -14,7 +14,9 @@ Rect Normalised(const Rect& r) {
             std::max(r.Top, r.Bottom)};
 }
 
-bool Finite(double v) { return std::isfinite(v); }
+bool Finite(double v) {
+    return std::isfinite(v);
+}
 
 } // namespace
 // ---- shapes as paths ----
@@ -48,17 +50,20 @@ bool Canvas::Impl::AddBeziers(Path& path, Point start, std::span<const Point> co
 
 // An elliptical arc inside r from parameter angle a0 over sweep (radians;
 // the point at angle a is centre + (rx cos a, ry sin a)), as Bézier curves.
-bool Canvas::Impl::AddArc(Path& path, const Rect& r, double a0, double sweep, bool moveFirst) const {
+bool Canvas::Impl::AddArc(Path& path, const Rect& r, double a0, double sweep,
+                          bool moveFirst) const {
     const Rect n = Normalised(r);
     const double cx = (n.Left + n.Right) / 2, cy = (n.Top + n.Bottom) / 2;
     const double rx = (n.Right - n.Left) / 2, ry = (n.Bottom - n.Top) / 2;
-    if (!Finite(cx) || !Finite(cy) || !Finite(rx) || !Finite(ry) || !Finite(a0) || !Finite(sweep)) return false;
+    if (!Finite(cx) || !Finite(cy) || !Finite(rx) || !Finite(ry) || !Finite(a0) || !Finite(sweep))
+        return false;
     const auto at = [&](double a) { return Point{cx + rx * std::cos(a), cy + ry * std::sin(a)}; };
     Segment first;
     first.K = moveFirst ? Segment::Move : Segment::Line;
     if (!ToOutput(at(a0), first.P[0])) return false;
     path.push_back(first);
-    const int pieces = std::clamp(static_cast<int>(std::ceil(std::fabs(sweep) / (std::numbers::pi / 2) - 1e-9)), 1, 4);
+    const int pieces = static_cast<int>(
+        std::clamp(std::ceil(std::fabs(sweep) / (std::numbers::pi / 2) - 1e-9), 1.0, 4.0));
     const double step = sweep / pieces;
     const double k = 4.0 / 3.0 * std::tan(step / 4);
     for (int i = 0; i < pieces; ++i) {
@@ -82,7 +87,8 @@ bool Canvas::Impl::AddEllipse(Path& path, const Rect& r) const {
 }
 
 bool Canvas::Impl::AddRect(Path& path, const Rect& r) const {
-    const Point corners[4] = {{r.Left, r.Top}, {r.Right, r.Top}, {r.Right, r.Bottom}, {r.Left, r.Bottom}};
+    const Point corners[4] = {
+        {r.Left, r.Top}, {r.Right, r.Top}, {r.Right, r.Bottom}, {r.Left, r.Bottom}};
     return AddPoints(path, corners, true);
 }
 
@@ -95,17 +101,21 @@ bool Canvas::Impl::AddRoundRect(Path& path, const Rect& r, double cw, double ch)
     const auto corner = [&](double cx, double cy, double a0, bool move) {
         return AddArc(path, {cx - rx, cy - ry, cx + rx, cy + ry}, a0, pi / 2, move);
     };
-    if (!corner(n.Right - rx, n.Top + ry, -pi / 2, true) || !corner(n.Right - rx, n.Bottom - ry, 0, false) ||
-        !corner(n.Left + rx, n.Bottom - ry, pi / 2, false) || !corner(n.Left + rx, n.Top + ry, pi, false))
+    if (!corner(n.Right - rx, n.Top + ry, -pi / 2, true) ||
+        !corner(n.Right - rx, n.Bottom - ry, 0, false) ||
+        !corner(n.Left + rx, n.Bottom - ry, pi / 2, false) ||
+        !corner(n.Left + rx, n.Top + ry, pi, false))
         return false;
     path.push_back({Segment::Close, {}});
     return true;
 }
 
-void Canvas::Impl::ArcAngles(const Rect& r, Point start, Point end, double& a0, double& sweep) const {
+void Canvas::Impl::ArcAngles(const Rect& r, Point start, Point end, double& a0,
+                             double& sweep) const {
     const Rect n = Normalised(r);
     const double cx = (n.Left + n.Right) / 2, cy = (n.Top + n.Bottom) / 2;
-    const double rx = std::max((n.Right - n.Left) / 2, 1e-12), ry = std::max((n.Bottom - n.Top) / 2, 1e-12);
+    const double rx = std::max((n.Right - n.Left) / 2, 1e-12),
+                 ry = std::max((n.Bottom - n.Top) / 2, 1e-12);
     a0 = std::atan2((start.Y - cy) / ry, (start.X - cx) / rx);
     const double a1 = std::atan2((end.Y - cy) / ry, (end.X - cx) / rx);
     // Counter-clockwise as seen on the output: with y down that is the
@@ -115,12 +125,16 @@ void Canvas::Impl::ArcAngles(const Rect& r, Point start, Point end, double& a0, 
     const double twoPi = 2 * std::numbers::pi;
     sweep = a1 - a0;
     if (decreasing) {
-        while (sweep >= 0) sweep -= twoPi;
-        while (sweep < -twoPi) sweep += twoPi;
+        while (sweep >= 0)
+            sweep -= twoPi;
+        while (sweep < -twoPi)
+            sweep += twoPi;
         if (sweep > -1e-9) sweep = -twoPi;
     } else {
-        while (sweep <= 0) sweep += twoPi;
-        while (sweep > twoPi) sweep -= twoPi;
+        while (sweep <= 0)
+            sweep += twoPi;
+        while (sweep > twoPi)
+            sweep -= twoPi;
         if (sweep < 1e-9) sweep = twoPi;
     }
     if (!Finite(sweep) || !Finite(a0)) a0 = sweep = 0;

@@ -1,16 +1,13 @@
 // Any input is loaded (enhanced or Windows metafile, SVG) and, when it loads,
-// drawn as the drawing helper draws it onto a small raster: a Windows
-// metafile by our own record player, the others through the libraries (SVG,
-// then librsvg). Run in one process here, so an abort or an endless loop
-// shows as a crash or a timeout.
+// drawn as the drawing helper draws it onto a small raster: metafiles by our
+// own record players, SVG by librsvg. Run in one process here, so an abort
+// or an endless loop shows as a crash or a timeout.
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <string>
 #include <vector>
 
 #include "base/Exceptions.h"
-#include "draw/MetafileSvg.h"
+#include "draw/EmfPlayer.h"
 #include "draw/SvgRaster.h"
 #include "draw/WmfPlayer.h"
 #include "image/MetafileFile.h"
@@ -26,14 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                                   image->FrameBottom, image->Width, image->Height};
             tlc::PlayWindowsMetafile(image->Data, frame, 64, 64, rgb);
         } else {
-            tlc::MetafileSource source;
-            source.Data = image->Data;
-            source.Enhanced = image->Enhanced;
-            source.Width = image->Width;
-            source.Height = image->Height;
-            source.Messages = std::getenv("TLC_FUZZ_MESSAGES") != nullptr;
-            const std::string svg = tlc::MetafileToSvg(source);
-            if (!svg.empty()) tlc::DrawSvg(svg, 64, 64, rgb);
+            tlc::gdi::PlayEnhancedMetafile(image->Data, 64, 64, rgb);
         }
     } catch (const tlc::Exception&) {
     }

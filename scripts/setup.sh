@@ -11,7 +11,7 @@ set -euo pipefail
 # the build).
 packages=(cmake ninja-build g++ pkg-config
           qt6-base-dev qt6-base-dev-tools libgl-dev
-          libemf2svg-dev librsvg2-dev libcairo2-dev fonts-urw-base35
+          librsvg2-dev libcairo2-dev fonts-urw-base35
           libspng-dev libturbojpeg0-dev libjpeg62-turbo-dev libgif-dev libwebp-dev zlib1g-dev
           liblcms2-dev libtiff-dev)
 # Metafile text: fontconfig and FreeType choose and read the faces; Liberation

@@ -31,7 +31,9 @@ Drawing Draw(const std::function<void(Canvas&)>& draw) {
     return d;
 }
 
-Brush SolidBrush(Colour c) { return {kBsSolid, c, kHsHorizontal, nullptr}; }
+Brush SolidBrush(Colour c) {
+    return {kBsSolid, c, kHsHorizontal, nullptr};
+}
 const Pen kNullPen{kPsNull, 0, {}, {}};
 constexpr std::uint32_t kWhite = 0xFFFFFF, kBlack = 0, kRed = 0xC81E1E;
 constexpr Colour kRedColour{0xC8, 0x1E, 0x1E};
@@ -42,6 +44,9 @@ TEST(GdiCanvas, DefaultObjectsAndHatches) {
     EXPECT_TRUE(plain.Marked);
     EXPECT_EQ(plain.At(5, 20), kBlack);
     EXPECT_EQ(plain.At(20, 5), kBlack);
+    EXPECT_EQ(plain.At(34, 20), kBlack); // the right and bottom edges are left out
+    EXPECT_EQ(plain.At(20, 34), kBlack);
+    EXPECT_EQ(plain.At(35, 20), kWhite);
     EXPECT_EQ(plain.At(20, 20), kWhite);
     EXPECT_EQ(plain.At(2, 2), kWhite);
 
@@ -71,10 +76,10 @@ TEST(GdiCanvas, DefaultObjectsAndHatches) {
 
     // Nothing drawn at all is no mark; a null pen and null brush draw nothing.
     EXPECT_FALSE(Draw([](Canvas& c) {
-        c.SelectPen(kNullPen);
-        c.SelectBrush({kBsNull, {}, 0, nullptr});
-        c.Ellipse({0, 0, 40, 40});
-    }).Marked);
+                     c.SelectPen(kNullPen);
+                     c.SelectBrush({kBsNull, {}, 0, nullptr});
+                     c.Ellipse({0, 0, 40, 40});
+                 }).Marked);
 }
 
 TEST(GdiCanvas, MappingModes) {
@@ -110,9 +115,9 @@ TEST(GdiCanvas, MappingModes) {
 
     // A degenerate mapping draws nothing rather than anything wrong.
     EXPECT_FALSE(Draw([](Canvas& c) {
-        c.SetOutputTransform({0, 0, 0, 0, 0, 0});
-        c.Rectangle({0, 0, 40, 40});
-    }).Marked);
+                     c.SetOutputTransform({0, 0, 0, 0, 0, 0});
+                     c.Rectangle({0, 0, 40, 40});
+                 }).Marked);
 }
 
 TEST(GdiCanvas, ClippingAndItsSavedState) {

@@ -64,7 +64,6 @@ const std::map<std::string, const char*> kKnownFaults = {
     {"libwmf-ant.wmf", "drawn as GDI draws it: outlines of a 1-unit pen a pixel wide (Wine's GDI measures 12.84 too); the reference thins them away"},
     {"libwmf-cell.wmf", "right by eye but the plots' frames, thinner than the reference's"},
     {"libwmf-formula1.wmf", "right by eye; text placed a little differently, which the reduced grid magnifies"},
-    {"libwmf-formula2.wmf", "right by eye; the text a little heavier than the reference's, which the reduced grid magnifies"},
     {"libwmf-formula3.wmf", "right by eye; the text a little heavier than the reference's, which the reduced grid magnifies"},
     {"libwmf-fulltest.wmf", "right by eye; the reference fills hatches and pattern brushes solid black"},
     {"wmf2svg-fulltest.emf", "right by eye; the reference draws the EMF+ panels and leaves out most GDI ones"},
