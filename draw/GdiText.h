@@ -35,6 +35,10 @@ struct TextSettings {
     int BkMode = kOpaque;
     std::uint32_t Align = kTaLeft | kTaTop;
     double CharExtra = 0; // logical units added after each character
+    // SetTextJustification: BreakExtra logical units spread over BreakCount
+    // break characters (spaces), for text drawn without advances of its own.
+    double BreakExtra = 0;
+    int BreakCount = 0;
 };
 
 // Draws text at p on cr, whose user space is the logical coordinates (its
