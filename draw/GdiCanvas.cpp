@@ -274,7 +274,12 @@ void Canvas::SetTextAlign(std::uint32_t align) {
 void Canvas::SetTextCharacterExtra(double extra) {
     if (Finite(extra)) impl_->S.CharExtra = extra;
 }
-void Canvas::SetTextJustification(double, int) {} // the records' own advances already hold it
+// Records with advances of their own already hold it; text without them gets it.
+void Canvas::SetTextJustification(double extra, int breaks) {
+    if (!Finite(extra)) return;
+    impl_->S.BreakExtra = extra;
+    impl_->S.BreakCount = breaks;
+}
 void Canvas::SetMiterLimit(double limit) {
     if (Finite(limit) && limit >= 1) impl_->S.MiterLimit = limit;
 }

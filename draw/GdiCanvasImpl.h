@@ -55,6 +55,8 @@ struct Canvas::State {
     int Rop2 = 13; // R2_COPYPEN
     std::uint32_t TextAlign = 0;
     double CharExtra = 0;
+    double BreakExtra = 0; // SetTextJustification
+    int BreakCount = 0;
     double MiterLimit = 10;
     int ArcDirection = 1;
     Point BrushOrg;

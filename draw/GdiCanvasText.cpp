@@ -19,6 +19,8 @@ void Canvas::Impl::Text(Point p, std::u32string_view text, std::span<const doubl
     settings.BkMode = d.S.BkMode;
     settings.Align = d.S.TextAlign;
     settings.CharExtra = d.S.CharExtra;
+    settings.BreakExtra = d.S.BreakExtra;
+    settings.BreakCount = d.S.BreakCount;
     cairo_save(d.Cr);
     cairo_set_matrix(d.Cr, &d.L2O);
     const Point end = DrawText(d.Cr, p, text, dx, options, rect, settings);

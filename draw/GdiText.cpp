@@ -233,9 +233,11 @@ Point DrawText(cairo_t* cr, Point p, std::u32string_view text, std::span<const d
             Point logical = Scale(baseLogical, dx[k * step]);
             if (pairs) logical = Add(logical, Scale(upLogical, dx[k * step + 1]));
             advance = Apply(m, logical);
-        } else if (settings.CharExtra != 0) {
+        } else {
             // Given advances already hold the extra space; the font's own do not.
-            advance = Add(advance, Apply(m, Scale(baseLogical, settings.CharExtra)));
+            double extra = settings.CharExtra;
+            if (c == U' ' && settings.BreakCount > 0) extra += settings.BreakExtra / settings.BreakCount;
+            if (extra != 0) advance = Add(advance, Apply(m, Scale(baseLogical, extra)));
         }
         if (!Finite(advance)) advance = {};
         glyphs.push_back(g);

@@ -141,6 +141,19 @@ TEST(GdiText, GivenAdvancesPlaceEachCharacter) {
     ASSERT_EQ(strokes.size(), 3u);
     EXPECT_NEAR(strokes[1] - strokes[0], 100, 1);
     EXPECT_NEAR(strokes[2] - strokes[1], 100, 1);
+
+    // Without advances, justification widens the space: 90 units over the
+    // line's two breaks put 45 more between the strokes.
+    auto gap = [](double breakExtra) {
+        Surface s(300, 100);
+        TextSettings settings = Settings(kTaBaseline);
+        settings.BreakExtra = breakExtra;
+        settings.BreakCount = 2;
+        DrawText(s.Cr(), {20, 50}, U"l l", {}, 0, nullptr, settings);
+        const Ink ink = s.Measure();
+        return ink.Right - ink.Left;
+    };
+    EXPECT_NEAR(gap(90) - gap(0), 45, 1);
 }
 
 TEST(GdiText, LettersStayUprightWhenTheLogicalYAxisPointsUp) {
