@@ -130,7 +130,7 @@ struct Canvas::Impl {
 
     // Drawing: BeginDraw false means nothing can show (clipped out, no
     // transform); EndDraw puts a masked drawing in place.
-    bool BeginDraw();
+    bool BeginDraw(const Path* area = nullptr); // area: what the drawing covers, if known
     void EndDraw();
     void Emit(const Path& path, Point shift = {}) const;
     Point StrokeShift() const;   // half a pixel: lines run through pixel centres

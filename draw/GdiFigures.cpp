@@ -36,7 +36,7 @@ void Canvas::Impl::Shape(Path&& path, bool fill, bool stroke) {
         AppendToPath(path, false);
         return;
     }
-    if (!BeginDraw()) return;
+    if (!BeginDraw(&path)) return;
     if (fill && S.SelBrush.Style != kBsNull) {
         Emit(path);
         FillCurrent(S.SelBrush, S.FillMode);
@@ -81,7 +81,7 @@ void Canvas::Impl::BoxShape(const Rect& r, bool fill, const BoxBuilder& build) {
         return;
     }
     Path area;
-    if (!build(area, box) || !BeginDraw()) return;
+    if (!build(area, box) || !BeginDraw(&area)) return;
     if (S.SelBrush.Style != kBsNull) {
         Emit(area);
         FillCurrent(S.SelBrush, S.FillMode);
@@ -311,15 +311,20 @@ void Canvas::SetPixel(Point p, Colour c) {
     if (d.InPath || !Finite(p.X) || !Finite(p.Y)) return;
     const Point dev = d.LogicalToDevice(p);
     const double x = std::floor(dev.X), y = std::floor(dev.Y);
-    Point corners[4];
-    const Point devCorners[4] = {{x, y}, {x + 1, y}, {x + 1, y + 1}, {x, y + 1}};
+    Point a, b;
+    if (!d.DeviceToOutput({x, y}, a) || !d.DeviceToOutput({x + 1, y + 1}, b)) return;
+    // The device's pixel, at least one of the output's.
+    const double cx = (a.X + b.X) / 2, cy = (a.Y + b.Y) / 2;
+    const double hw = std::max(std::fabs(b.X - a.X), 1.0) / 2,
+                 hh = std::max(std::fabs(b.Y - a.Y), 1.0) / 2;
+    Path path;
+    const Point corners[4] = {
+        {cx - hw, cy - hh}, {cx + hw, cy - hh}, {cx + hw, cy + hh}, {cx - hw, cy + hh}};
     for (int k = 0; k < 4; ++k)
-        if (!d.DeviceToOutput(devCorners[k], corners[k])) return;
-    if (!d.BeginDraw()) return;
-    cairo_move_to(d.Cr, corners[0].X, corners[0].Y);
-    for (int k = 1; k < 4; ++k)
-        cairo_line_to(d.Cr, corners[k].X, corners[k].Y);
-    cairo_close_path(d.Cr);
+        path.push_back({k ? Segment::Line : Segment::Move, {corners[k]}});
+    path.push_back({Segment::Close, {}});
+    if (!d.BeginDraw(&path)) return;
+    d.Emit(path);
     cairo_set_source_rgb(d.Cr, c.R / 255.0, c.G / 255.0, c.B / 255.0);
     cairo_fill(d.Cr);
     d.EndDraw();
@@ -369,7 +374,7 @@ void Canvas::Impl::UsePath(bool fill, bool stroke) {
     d.CurrentPath.clear();
     d.PathReady = false;
     const bool widened = std::exchange(d.Widened, false);
-    if (path.empty() || !d.BeginDraw()) return;
+    if (path.empty() || !d.BeginDraw(&path)) return;
     if (widened && fill) { // the widened outline's inside: the pen's stroke, in the brush
         const RopPlan plan = PlanRop2(d.S.Rop2);
         d.Emit(path, d.StrokeShift());
