@@ -154,6 +154,8 @@ struct Canvas::Impl {
     void UsePath(bool fill, bool stroke);
     // Output pixels to the source bitmap's pixels for a stretch.
     bool SourceMatrix(const Rect& dest, const Rect& source, cairo_matrix_t& m) const;
+    bool TextReach(Point p, std::size_t length, std::span<const double> dx, const Rect* rect,
+                   Path& reach) const;
     void Text(Point p, std::u32string_view text, std::span<const double> dx, std::uint32_t options,
               const Rect* rect);
     SurfacePtr ClipToMask(const Clip& clip) const;
