@@ -39,6 +39,9 @@ enum : std::uint32_t {
 // where it is.
 constexpr std::uint64_t kMaxRecords = 4u << 20;
 constexpr std::uint64_t kMaxPoints = 32u << 20;
+constexpr std::uint64_t kMaxRecordPoints = 4u << 20;
+// Gradient strips are filled one by one: they have a budget of their own.
+constexpr std::uint64_t kMaxGradientItems = 1u << 14;
 constexpr std::size_t kMaxHandles = 65536;
 constexpr int kMaxSaveDepth = 1024;
 
@@ -72,6 +75,7 @@ private:
     Canvas& canvas_;
     std::vector<Object> objects_;
     std::uint64_t pointsLeft_ = kMaxPoints;
+    std::uint64_t gradientItemsLeft_ = kMaxGradientItems;
     int saveDepth_ = 0;
     bool ended_ = false;
 };
@@ -116,7 +120,7 @@ void Player::Select(std::uint32_t index) {
 }
 
 bool Player::Spend(std::uint64_t points) {
-    if (points > pointsLeft_) {
+    if (points > pointsLeft_ || points > kMaxRecordPoints) {
         ended_ = true;
         return false;
     }
@@ -146,8 +150,10 @@ void Player::Poly(const Record& r) {
     // bounds, count, points (16-bit ones from EMR_POLYBEZIER16 on)
     const bool shortForm = r.Type() >= kPolyBezier16;
     const std::uint32_t count = r.U32(24);
+    if (!r.Fits(28, std::uint64_t{count} * (shortForm ? 4 : 8))) return r.MarkDamaged();
+    if (!Spend(count)) return;
     const auto points = r.Points(28, count, shortForm);
-    if (r.Damaged() || !Spend(count)) return;
+    if (r.Damaged()) return;
     switch (shortForm ? r.Type() - kPolyBezier16 + kPolyBezier : r.Type()) {
     case kPolyBezier: canvas_.PolyBezier(points); break;
     case kPolygon: canvas_.Polygon(points); break;
@@ -167,9 +173,11 @@ void Player::PolyPoly(const Record& r) {
     std::vector<std::uint32_t> counts(polys);
     std::uint64_t sum = 0;
     for (std::uint32_t k = 0; k < polys; ++k) sum += counts[k] = LoadLE32(countBytes.data() + 4 * k);
-    if (sum > total) return r.MarkDamaged();
+    if (sum > total || !r.Fits(32 + 4 * std::uint64_t{polys}, sum * (shortForm ? 4 : 8)))
+        return r.MarkDamaged();
+    if (!Spend(sum)) return;
     const auto points = r.Points(32 + 4 * std::size_t{polys}, sum, shortForm);
-    if (r.Damaged() || !Spend(sum)) return;
+    if (r.Damaged()) return;
     if (r.Type() == kPolyPolygon || r.Type() == kPolyPolygon16) canvas_.PolyPolygon(points, counts);
     else canvas_.PolyPolyline(points, counts);
 }
@@ -211,9 +219,15 @@ bool Player::Play(const Record& r) {
     case kPolyDraw: case kPolyDraw16: {
         const bool shortForm = type == kPolyDraw16;
         const std::uint32_t count = r.U32(24);
+        const std::uint64_t pointBytes = std::uint64_t{count} * (shortForm ? 4 : 8);
+        if (!r.Fits(28, pointBytes + count)) {
+            r.MarkDamaged();
+            break;
+        }
+        if (!Spend(count)) break;
         const auto points = r.Points(28, count, shortForm);
-        const auto types = r.Bytes(28 + std::uint64_t{count} * (shortForm ? 4 : 8), count);
-        if (!r.Damaged() && Spend(count)) canvas_.PolyDraw(points, types);
+        const auto types = r.Bytes(28 + pointBytes, count);
+        if (!r.Damaged()) canvas_.PolyDraw(points, types);
         break;
     }
     case kSetWindowExt: canvas_.SetWindowExt(r.I32(8), r.I32(12)); break;
@@ -349,7 +363,16 @@ bool Player::Play(const Record& r) {
         break;
     case kSetTextJustification: canvas_.SetTextJustification(r.I32(8), r.I32(12)); break;
     case kAlphaBlend: case kTransparentBlt: emf::PlayBitmap(r, canvas_); break;
-    case kGradientFill: emf::PlayGradientFill(r, canvas_); break;
+    case kGradientFill: {
+        const std::uint32_t items = r.U32(28);
+        if (items > gradientItemsLeft_) {
+            ended_ = true;
+            break;
+        }
+        gradientItemsLeft_ -= items;
+        emf::PlayGradientFill(r, canvas_);
+        break;
+    }
     default:
         if (type >= kBitBlt && type <= kStretchDiBits) emf::PlayBitmap(r, canvas_);
         // Comments (EMF+ among them), colour management and the records

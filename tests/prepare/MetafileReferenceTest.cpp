@@ -60,7 +60,7 @@ const std::map<std::string, const char*> kKnownFaults = {
     {"libuemf-test_libuemf_p_ref.emf", "refused: EMF+ records only, which the player passes over"},
     {"libuemf-test_libuemf_ref.emf", "right by eye; draws the clipping and small-text records the reference leaves out"},
     {"libuemf-test_libuemf_ref.wmf", "drawn; the raster-operation bars, the clipping panel and some pattern cells differ from the reference"},
-    {"libwmf-Eg.wmf", "the title's letters wider than the reference's: the font states an average width, which the text now reads wider"},
+    {"libwmf-Eg.wmf", "right by eye; the letters as wide as the record asks against its fonts' average width as Windows states it (the record's widths are those fonts' own), the reference's a quarter narrower against its substitutes' wider all-glyph average"},
     {"libwmf-ant.wmf", "drawn as GDI draws it: outlines of a 1-unit pen a pixel wide (Wine's GDI measures 12.84 too); the reference thins them away"},
     {"libwmf-cell.wmf", "right by eye but the plots' frames, thinner than the reference's"},
     {"libwmf-formula1.wmf", "right by eye; text placed a little differently, which the reduced grid magnifies"},
