@@ -88,6 +88,10 @@ struct Canvas::Impl {
     bool PathReady = false; // EndPath done: the path waits for its use
     bool FigureOpen = false;
     Path CurrentPath;
+    // WidenPath: the path stands for the outline this pen would stroke.
+    bool Widened = false;
+    Pen WidenPen;
+    double WidenWidth = 1;
 
     // From the transforms: logical -> device, device -> output, logical -> output.
     cairo_matrix_t L2D{}, D2O{}, L2O{};
@@ -142,7 +146,8 @@ struct Canvas::Impl {
     // Clipping.
     void ApplyClip();
     // The clip combined with a path or a region of whole output pixels.
-    void CombineClip(const Path* path, const cairo_region_t* region, int mode, int fillMode);
+    void CombineClip(const Path* path, const cairo_region_t* region, int mode, int fillMode,
+                     bool widened = false);
     void FillRects(std::span<const Rect> rects, const Brush& brush);
     void CombineLogicalRect(const Rect& r, int mode);
     // The finished path filled, stroked or both.
@@ -155,6 +160,8 @@ struct Canvas::Impl {
 };
 
 void EmitPath(cairo_t* cr, const Path& path, Point shift);
+// Width (output pixels), caps, joins and dashes of a pen on cr.
+void ApplyPenStyle(cairo_t* cr, const Pen& pen, double width, double miterLimit);
 
 // A packed DIB as an ARGB32 surface (opaque unless alpha is asked for and
 // the DIB has it). A monochrome one given fore/back colours paints 0 bits

@@ -135,7 +135,7 @@ SurfacePtr Canvas::Impl::ClipToMask(const Clip& clip) const {
 }
 
 void Canvas::Impl::CombineClip(const Path* path, const cairo_region_t* region, int mode,
-                               int fillMode) {
+                               int fillMode, bool widened) {
     if (mode < kRgnAnd || mode > kRgnCopy) return;
     Clip& clip = S.ClipArea;
     ClipDirty = true;
@@ -181,7 +181,12 @@ void Canvas::Impl::CombineClip(const Path* path, const cairo_region_t* region, i
             cairo_set_fill_rule(cr, fillMode == kWinding ? CAIRO_FILL_RULE_WINDING
                                                          : CAIRO_FILL_RULE_EVEN_ODD);
         }
-        cairo_fill(cr);
+        if (widened) { // a widened path clips to the outline its pen strokes
+            ApplyPenStyle(cr, WidenPen, WidenWidth, S.MiterLimit);
+            cairo_stroke(cr);
+        } else {
+            cairo_fill(cr);
+        }
         cairo_destroy(cr);
     }
     if (mode == kRgnCopy) {

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 #include "draw/GdiCanvasImpl.h"
 
@@ -329,7 +330,7 @@ void Canvas::SetPixel(Point p, Colour c) {
 void Canvas::BeginPath() {
     Impl& d = *impl_;
     d.InPath = true;
-    d.PathReady = false;
+    d.PathReady = d.Widened = false;
     d.FigureOpen = false;
     d.CurrentPath.clear();
 }
@@ -341,7 +342,7 @@ void Canvas::EndPath() {
 }
 
 void Canvas::AbortPath() {
-    impl_->InPath = impl_->PathReady = impl_->FigureOpen = false;
+    impl_->InPath = impl_->PathReady = impl_->FigureOpen = impl_->Widened = false;
     impl_->CurrentPath.clear();
 }
 
@@ -353,7 +354,13 @@ void Canvas::CloseFigure() {
 }
 
 void Canvas::FlattenPath() {} // cairo draws the curves as they are
-void Canvas::WidenPath() {}   // stroking the path draws the same outline
+void Canvas::WidenPath() {
+    Impl& d = *impl_;
+    if (!d.PathReady || !d.PenVisible()) return;
+    d.Widened = true;
+    d.WidenPen = d.S.SelPen;
+    d.WidenWidth = d.PenWidthOutput();
+}
 
 void Canvas::Impl::UsePath(bool fill, bool stroke) {
     Impl& d = *this;
@@ -361,8 +368,16 @@ void Canvas::Impl::UsePath(bool fill, bool stroke) {
     Path path = std::move(d.CurrentPath);
     d.CurrentPath.clear();
     d.PathReady = false;
+    const bool widened = std::exchange(d.Widened, false);
     if (path.empty() || !d.BeginDraw()) return;
-    if (fill && d.S.SelBrush.Style != kBsNull) {
+    if (widened && fill) { // the widened outline's inside: the pen's stroke, in the brush
+        const RopPlan plan = PlanRop2(d.S.Rop2);
+        d.Emit(path, d.StrokeShift());
+        ApplyPenStyle(d.Cr, d.WidenPen, d.WidenWidth, d.S.MiterLimit);
+        if (!plan.Skip && d.SetBrushSource(d.S.SelBrush, plan)) cairo_stroke(d.Cr);
+        cairo_new_path(d.Cr);
+        cairo_set_dash(d.Cr, nullptr, 0, 0);
+    } else if (fill && d.S.SelBrush.Style != kBsNull) {
         d.Emit(path);
         d.FillCurrent(d.S.SelBrush, d.S.FillMode);
     }
@@ -389,7 +404,7 @@ void Canvas::SelectClipPath(int mode) {
     Path path = std::move(d.CurrentPath);
     d.CurrentPath.clear();
     d.PathReady = false;
-    d.CombineClip(&path, nullptr, mode, d.S.FillMode);
+    d.CombineClip(&path, nullptr, mode, d.S.FillMode, std::exchange(d.Widened, false));
 }
 
 } // namespace tlc::gdi
