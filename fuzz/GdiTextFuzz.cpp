@@ -79,6 +79,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The players only hand over invertible matrices; cairo refuses others.
     if (cairo_matrix_invert(&m) == CAIRO_STATUS_SUCCESS && cairo_matrix_invert(&m) == CAIRO_STATUS_SUCCESS)
         cairo_set_matrix(cr, &m);
+    if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) { // a matrix cairo takes back once set
+        cairo_destroy(cr);
+        cr = cairo_create(surface);
+    }
     std::u16string wide(bytes.size() / 2, u'\0');
     std::memcpy(wide.data(), bytes.data(), wide.size() * 2);
     const std::u32string text = pick & 0x80 ? DecodeUtf16(wide, s.Font) : DecodeText8(bytes, s.Font);
