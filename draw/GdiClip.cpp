@@ -273,6 +273,9 @@ void Canvas::OffsetClip(double dx, double dy) {
         RegionPtr moved = AdoptRegion(cairo_region_copy(clip.Region.get()));
         if (!moved) return;
         cairo_region_translate(moved.get(), ix, iy);
+        // Moved again and again it would leave the range cairo's clip can hold.
+        const cairo_rectangle_int_t limit{-(1 << 20), -(1 << 20), 1 << 21, 1 << 21};
+        cairo_region_intersect_rectangle(moved.get(), &limit);
         clip.Region = std::move(moved);
         return;
     }
