@@ -134,16 +134,18 @@ void PlayBitmap(const Record& r, Canvas& canvas) {
         return;
     }
     if (type == kPlgBlt) {
-        // Three corners of a parallelogram: drawn into its bounds.
+        // The source onto the parallelogram whose upper-left, upper-right
+        // and lower-left corners the record gives: a unit square carried
+        // there by the world transform (the mask is left out).
         const Point a = r.PointL(24), b = r.PointL(32), c = r.PointL(40);
         const double xSrc = r.I32(48), ySrc = r.I32(52), cxSrc = r.I32(56), cySrc = r.I32(60);
         const bool palette = r.U32(92) == 1;
         auto dib = DibFromRecord(r, r.U32(96), r.U32(100), r.U32(104), r.U32(108), palette);
         if (r.Damaged() || !dib) return;
-        const Point d{b.X + c.X - a.X, b.Y + c.Y - a.Y};
-        const Rect dest{std::min({a.X, b.X, c.X, d.X}), std::min({a.Y, b.Y, c.Y, d.Y}),
-                        std::max({a.X, b.X, c.X, d.X}), std::max({a.Y, b.Y, c.Y, d.Y})};
-        canvas.StretchDib(dest, {xSrc, ySrc, xSrc + cxSrc, ySrc + cySrc}, dib.get(), kSrcCopy);
+        canvas.Save();
+        canvas.ModifyWorldTransform({b.X - a.X, b.Y - a.Y, c.X - a.X, c.Y - a.Y, a.X, a.Y}, kMwtLeftMultiply);
+        canvas.StretchDib({0, 0, 1, 1}, {xSrc, ySrc, xSrc + cxSrc, ySrc + cySrc}, dib.get(), kSrcCopy);
+        canvas.Restore(-1);
         return;
     }
     // BitBlt, StretchBlt, MaskBlt, AlphaBlend, TransparentBlt: destination,

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 #include "draw/GdiCanvasImpl.h"
 
@@ -35,7 +36,7 @@ void Canvas::Impl::Shape(Path&& path, bool fill, bool stroke) {
         AppendToPath(path, false);
         return;
     }
-    if (!BeginDraw()) return;
+    if (!BeginDraw(&path)) return;
     if (fill && S.SelBrush.Style != kBsNull) {
         Emit(path);
         FillCurrent(S.SelBrush, S.FillMode);
@@ -80,7 +81,7 @@ void Canvas::Impl::BoxShape(const Rect& r, bool fill, const BoxBuilder& build) {
         return;
     }
     Path area;
-    if (!build(area, box) || !BeginDraw()) return;
+    if (!build(area, box) || !BeginDraw(&area)) return;
     if (S.SelBrush.Style != kBsNull) {
         Emit(area);
         FillCurrent(S.SelBrush, S.FillMode);
@@ -310,15 +311,20 @@ void Canvas::SetPixel(Point p, Colour c) {
     if (d.InPath || !Finite(p.X) || !Finite(p.Y)) return;
     const Point dev = d.LogicalToDevice(p);
     const double x = std::floor(dev.X), y = std::floor(dev.Y);
-    Point corners[4];
-    const Point devCorners[4] = {{x, y}, {x + 1, y}, {x + 1, y + 1}, {x, y + 1}};
+    Point a, b;
+    if (!d.DeviceToOutput({x, y}, a) || !d.DeviceToOutput({x + 1, y + 1}, b)) return;
+    // The device's pixel, at least one of the output's.
+    const double cx = (a.X + b.X) / 2, cy = (a.Y + b.Y) / 2;
+    const double hw = std::max(std::fabs(b.X - a.X), 1.0) / 2,
+                 hh = std::max(std::fabs(b.Y - a.Y), 1.0) / 2;
+    Path path;
+    const Point corners[4] = {
+        {cx - hw, cy - hh}, {cx + hw, cy - hh}, {cx + hw, cy + hh}, {cx - hw, cy + hh}};
     for (int k = 0; k < 4; ++k)
-        if (!d.DeviceToOutput(devCorners[k], corners[k])) return;
-    if (!d.BeginDraw()) return;
-    cairo_move_to(d.Cr, corners[0].X, corners[0].Y);
-    for (int k = 1; k < 4; ++k)
-        cairo_line_to(d.Cr, corners[k].X, corners[k].Y);
-    cairo_close_path(d.Cr);
+        path.push_back({k ? Segment::Line : Segment::Move, {corners[k]}});
+    path.push_back({Segment::Close, {}});
+    if (!d.BeginDraw(&path)) return;
+    d.Emit(path);
     cairo_set_source_rgb(d.Cr, c.R / 255.0, c.G / 255.0, c.B / 255.0);
     cairo_fill(d.Cr);
     d.EndDraw();
@@ -329,7 +335,7 @@ void Canvas::SetPixel(Point p, Colour c) {
 void Canvas::BeginPath() {
     Impl& d = *impl_;
     d.InPath = true;
-    d.PathReady = false;
+    d.PathReady = d.Widened = false;
     d.FigureOpen = false;
     d.CurrentPath.clear();
 }
@@ -341,7 +347,7 @@ void Canvas::EndPath() {
 }
 
 void Canvas::AbortPath() {
-    impl_->InPath = impl_->PathReady = impl_->FigureOpen = false;
+    impl_->InPath = impl_->PathReady = impl_->FigureOpen = impl_->Widened = false;
     impl_->CurrentPath.clear();
 }
 
@@ -353,7 +359,13 @@ void Canvas::CloseFigure() {
 }
 
 void Canvas::FlattenPath() {} // cairo draws the curves as they are
-void Canvas::WidenPath() {}   // stroking the path draws the same outline
+void Canvas::WidenPath() {
+    Impl& d = *impl_;
+    if (!d.PathReady || !d.PenVisible()) return;
+    d.Widened = true;
+    d.WidenPen = d.S.SelPen;
+    d.WidenWidth = d.PenWidthOutput();
+}
 
 void Canvas::Impl::UsePath(bool fill, bool stroke) {
     Impl& d = *this;
@@ -361,8 +373,16 @@ void Canvas::Impl::UsePath(bool fill, bool stroke) {
     Path path = std::move(d.CurrentPath);
     d.CurrentPath.clear();
     d.PathReady = false;
-    if (path.empty() || !d.BeginDraw()) return;
-    if (fill && d.S.SelBrush.Style != kBsNull) {
+    const bool widened = std::exchange(d.Widened, false);
+    if (path.empty() || !d.BeginDraw(&path)) return;
+    if (widened && fill) { // the widened outline's inside: the pen's stroke, in the brush
+        const RopPlan plan = PlanRop2(d.S.Rop2);
+        d.Emit(path, d.StrokeShift());
+        ApplyPenStyle(d.Cr, d.WidenPen, d.WidenWidth, d.S.MiterLimit);
+        if (!plan.Skip && d.SetBrushSource(d.S.SelBrush, plan)) cairo_stroke(d.Cr);
+        cairo_new_path(d.Cr);
+        cairo_set_dash(d.Cr, nullptr, 0, 0);
+    } else if (fill && d.S.SelBrush.Style != kBsNull) {
         d.Emit(path);
         d.FillCurrent(d.S.SelBrush, d.S.FillMode);
     }
@@ -389,7 +409,7 @@ void Canvas::SelectClipPath(int mode) {
     Path path = std::move(d.CurrentPath);
     d.CurrentPath.clear();
     d.PathReady = false;
-    d.CombineClip(&path, nullptr, mode, d.S.FillMode);
+    d.CombineClip(&path, nullptr, mode, d.S.FillMode, std::exchange(d.Widened, false));
 }
 
 } // namespace tlc::gdi

@@ -124,15 +124,8 @@ double Canvas::Impl::PenWidthOutput() const {
     return std::clamp(w, 1.0, 1e5); // thin lines keep one output pixel
 }
 
-void Canvas::Impl::StrokeCurrent() {
-    const Pen& pen = S.SelPen;
-    const RopPlan plan = PlanRop2(S.Rop2);
-    if (plan.Skip) {
-        cairo_new_path(Cr);
-        return;
-    }
+void ApplyPenStyle(cairo_t* Cr, const Pen& pen, double width, double miterLimit) {
     const bool geometric = (pen.Style & kPsTypeMask) == kPsGeometric;
-    const double width = PenWidthOutput();
     const bool wide = width > 1.5;
     cairo_set_line_width(Cr, width);
     cairo_line_cap_t cap = wide ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT;
@@ -148,7 +141,7 @@ void Canvas::Impl::StrokeCurrent() {
     }
     cairo_set_line_cap(Cr, cap);
     cairo_set_line_join(Cr, join);
-    cairo_set_miter_limit(Cr, S.MiterLimit);
+    cairo_set_miter_limit(Cr, miterLimit);
 
     // Dashes: a thin pen's in output pixels, a wider one's in its widths.
     std::vector<double> dashes;
@@ -198,7 +191,16 @@ void Canvas::Impl::StrokeCurrent() {
     } else {
         cairo_set_dash(Cr, nullptr, 0, 0);
     }
+}
 
+void Canvas::Impl::StrokeCurrent() {
+    const Pen& pen = S.SelPen;
+    const RopPlan plan = PlanRop2(S.Rop2);
+    if (plan.Skip) {
+        cairo_new_path(Cr);
+        return;
+    }
+    ApplyPenStyle(Cr, pen, PenWidthOutput(), S.MiterLimit);
     if (plan.Underlay) {
         cairo_set_source_rgb(Cr, 1, 1, 1);
         cairo_set_operator(Cr, CAIRO_OPERATOR_DEST_OVER);
