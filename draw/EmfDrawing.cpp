@@ -180,7 +180,7 @@ void PlayBitmap(const Record& r, Canvas& canvas) {
     canvas.StretchDib(dest, source, dib.get(), ternary);
 }
 
-void PlayGradientFill(const Record& r, Canvas& canvas) {
+void PlayGradientFill(const Record& r, Canvas& canvas, std::uint64_t& fillsLeft) {
     // bounds, vertex count, item count, mode, TRIVERTEX items (x, y, then
     // 16-bit red, green, blue, alpha), then rectangles (two vertex indexes)
     // or triangles (three).
@@ -212,6 +212,8 @@ void PlayGradientFill(const Record& r, Canvas& canvas) {
         vertex(i1, p1, c1);
         if (mode == 2) {
             // A triangle in the mean of its corners' colours.
+            if (fillsLeft == 0) return;
+            --fillsLeft;
             vertex(i2, p2, c2);
             double mean[3];
             for (int c = 0; c < 3; ++c) mean[c] = (c0[c] + c1[c] + c2[c]) / 3;
@@ -230,6 +232,8 @@ void PlayGradientFill(const Record& r, Canvas& canvas) {
         // A rectangle in strips from one colour to the other, across
         // (mode 0) or down (mode 1).
         constexpr int kStrips = 64;
+        if (fillsLeft < kStrips) return;
+        fillsLeft -= kStrips;
         std::vector<Rect> strip(1);
         for (int s = 0; s < kStrips; ++s) {
             const double t0 = double(s) / kStrips, t1 = double(s + 1) / kStrips;

@@ -41,7 +41,7 @@ constexpr std::uint64_t kMaxRecords = 4u << 20;
 constexpr std::uint64_t kMaxPoints = 32u << 20;
 constexpr std::uint64_t kMaxRecordPoints = 4u << 20;
 // Gradient strips are filled one by one: they have a budget of their own.
-constexpr std::uint64_t kMaxGradientItems = 1u << 14;
+constexpr std::uint64_t kMaxGradientFills = 1u << 15;
 constexpr std::size_t kMaxHandles = 65536;
 constexpr int kMaxSaveDepth = 1024;
 
@@ -75,7 +75,7 @@ private:
     Canvas& canvas_;
     std::vector<Object> objects_;
     std::uint64_t pointsLeft_ = kMaxPoints;
-    std::uint64_t gradientItemsLeft_ = kMaxGradientItems;
+    std::uint64_t gradientFillsLeft_ = kMaxGradientFills;
     int saveDepth_ = 0;
     bool ended_ = false;
 };
@@ -363,16 +363,7 @@ bool Player::Play(const Record& r) {
         break;
     case kSetTextJustification: canvas_.SetTextJustification(r.I32(8), r.I32(12)); break;
     case kAlphaBlend: case kTransparentBlt: emf::PlayBitmap(r, canvas_); break;
-    case kGradientFill: {
-        const std::uint32_t items = r.U32(28);
-        if (items > gradientItemsLeft_) {
-            ended_ = true;
-            break;
-        }
-        gradientItemsLeft_ -= items;
-        emf::PlayGradientFill(r, canvas_);
-        break;
-    }
+    case kGradientFill: emf::PlayGradientFill(r, canvas_, gradientFillsLeft_); break;
     default:
         if (type >= kBitBlt && type <= kStretchDiBits) emf::PlayBitmap(r, canvas_);
         // Comments (EMF+ among them), colour management and the records

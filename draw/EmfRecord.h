@@ -110,6 +110,8 @@ std::vector<Rect> RegionRects(const Record& r, std::size_t at, std::uint32_t cb)
 // (draw/EmfDrawing.cpp).
 void PlayText(const Record& r, Canvas& canvas);
 void PlayBitmap(const Record& r, Canvas& canvas);
-void PlayGradientFill(const Record& r, Canvas& canvas);
+// Each rectangle of a gradient is filled in strips, each triangle at once;
+// fillsLeft counts them down, and the fill stops where it runs out.
+void PlayGradientFill(const Record& r, Canvas& canvas, std::uint64_t& fillsLeft);
 
 } // namespace tlc::gdi::emf
