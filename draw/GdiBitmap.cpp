@@ -215,7 +215,7 @@ void Canvas::StretchDib(const Rect& dest, const Rect& source, const Dib* dib, st
     Path path;
     if (!d.AddRect(path, dest)) return;
     if (!dib || !UsesSource(code)) { // the brush alone
-        if (code == 0xAA || !d.BeginDraw()) return;
+        if (code == 0xAA || !d.BeginDraw(&path)) return;
         d.Emit(path);
         cairo_set_fill_rule(d.Cr, CAIRO_FILL_RULE_WINDING);
         RopPlan plain;
@@ -241,7 +241,7 @@ void Canvas::StretchDib(const Rect& dest, const Rect& source, const Dib* dib, st
     if (!picture) return;
     const bool inverted = code == 0x33 || code == 0xBB || code == 0xE2;
     if (inverted) InvertSurface(picture.get());
-    if (!d.BeginDraw()) return;
+    if (!d.BeginDraw(&path)) return;
     d.Emit(path);
     cairo_set_fill_rule(d.Cr, CAIRO_FILL_RULE_WINDING);
     cairo_pattern_t* pattern = cairo_pattern_create_for_surface(picture.get());
@@ -287,7 +287,7 @@ void Canvas::AlphaBlendDib(const Rect& dest, const Rect& source, const Dib& dib,
     cairo_matrix_t m;
     if (!d.AddRect(path, dest) || !d.SourceMatrix(dest, source, m)) return;
     SurfacePtr picture = DibSurface(dib, d.Palette, nullptr, nullptr, perPixelAlpha);
-    if (!picture || !d.BeginDraw()) return;
+    if (!picture || !d.BeginDraw(&path)) return;
     cairo_save(d.Cr);
     d.Emit(path);
     cairo_clip(d.Cr);

@@ -315,9 +315,11 @@ void Canvas::Restore(int level) {
 
 bool Canvas::Finish(std::vector<std::uint8_t>& rgb) {
     Impl& d = *impl_;
-    rgb.assign(static_cast<std::size_t>(d.Width) * static_cast<std::size_t>(d.Height) * 3, 255);
-    if (cairo_surface_status(d.Surface) != CAIRO_STATUS_SUCCESS || d.Width == 0 || d.Height == 0)
+    if (cairo_surface_status(d.Surface) != CAIRO_STATUS_SUCCESS || d.Width == 0 || d.Height == 0) {
+        rgb.clear(); // a size cairo could not make holds no picture
         return false;
+    }
+    rgb.assign(static_cast<std::size_t>(d.Width) * static_cast<std::size_t>(d.Height) * 3, 255);
     cairo_surface_flush(d.Surface);
     // Premultiplied pixels over white; nothing with any cover: no mark.
     const unsigned char* data = cairo_image_surface_get_data(d.Surface);

@@ -8,6 +8,7 @@
 #include <cairo.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <span>
 #include <string_view>
@@ -87,6 +88,10 @@ struct Canvas::Impl {
     bool PathReady = false; // EndPath done: the path waits for its use
     bool FigureOpen = false;
     Path CurrentPath;
+    // WidenPath: the path stands for the outline this pen would stroke.
+    bool Widened = false;
+    Pen WidenPen;
+    double WidenWidth = 1;
 
     // From the transforms: logical -> device, device -> output, logical -> output.
     cairo_matrix_t L2D{}, D2O{}, L2O{};
@@ -118,14 +123,18 @@ struct Canvas::Impl {
 
     // Shapes drawn (or added to the path in the bracket).
     void Shape(Path&& path, bool fill, bool stroke);
+    using BoxBuilder = std::function<bool(Path&, const Rect&)>;
+    void BoxShape(const Rect& r, bool fill, const BoxBuilder& build);
+    Rect StrokeBox(const Rect& r) const; // the box an outline runs in
     void AppendToPath(const Path& path, bool continues);
 
     // Drawing: BeginDraw false means nothing can show (clipped out, no
     // transform); EndDraw puts a masked drawing in place.
-    bool BeginDraw();
+    bool BeginDraw(const Path* area = nullptr); // area: what the drawing covers, if known
     void EndDraw();
     void Emit(const Path& path, Point shift = {}) const;
-    Point StrokeShift() const; // half a device pixel: lines run through pixel centres
+    Point StrokeShift() const;   // half a pixel: lines run through pixel centres
+    Point PixelOfDevice() const; // in output pixels
     bool PenVisible() const;
     void FillCurrent(const Brush& brush, int fillMode);
     void StrokeCurrent();
@@ -137,19 +146,24 @@ struct Canvas::Impl {
     // Clipping.
     void ApplyClip();
     // The clip combined with a path or a region of whole output pixels.
-    void CombineClip(const Path* path, const cairo_region_t* region, int mode, int fillMode);
+    void CombineClip(const Path* path, const cairo_region_t* region, int mode, int fillMode,
+                     bool widened = false);
     void FillRects(std::span<const Rect> rects, const Brush& brush);
     void CombineLogicalRect(const Rect& r, int mode);
     // The finished path filled, stroked or both.
     void UsePath(bool fill, bool stroke);
     // Output pixels to the source bitmap's pixels for a stretch.
     bool SourceMatrix(const Rect& dest, const Rect& source, cairo_matrix_t& m) const;
+    bool TextReach(Point p, std::size_t length, std::span<const double> dx, const Rect* rect,
+                   Path& reach) const;
     void Text(Point p, std::u32string_view text, std::span<const double> dx, std::uint32_t options,
               const Rect* rect);
     SurfacePtr ClipToMask(const Clip& clip) const;
 };
 
 void EmitPath(cairo_t* cr, const Path& path, Point shift);
+// Width (output pixels), caps, joins and dashes of a pen on cr.
+void ApplyPenStyle(cairo_t* cr, const Pen& pen, double width, double miterLimit);
 
 // A packed DIB as an ARGB32 surface (opaque unless alpha is asked for and
 // the DIB has it). A monochrome one given fore/back colours paints 0 bits

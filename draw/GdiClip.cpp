@@ -55,8 +55,16 @@ cairo_rectangle_int_t MaskBounds(cairo_surface_t* mask) {
 
 } // namespace
 
-bool Canvas::Impl::BeginDraw() {
-    if (Degenerate || !Cr) return false;
+bool Canvas::Impl::BeginDraw(const Path* area) {
+    if (Degenerate || !Cr || cairo_surface_status(Surface) != CAIRO_STATUS_SUCCESS) return false;
+    if (cairo_status(Cr) != CAIRO_STATUS_SUCCESS) {
+        // A call cairo refused leaves its context refusing all later ones:
+        // a fresh one on the same pixels goes on drawing.
+        cairo_destroy(Cr);
+        Cr = cairo_create(Surface);
+        cairo_set_antialias(Cr, CAIRO_ANTIALIAS_GOOD);
+        ClipDirty = true;
+    }
     if (ClipDirty) {
         ApplyClip();
         ClipDirty = false;
@@ -65,7 +73,33 @@ bool Canvas::Impl::BeginDraw() {
     if (clip.Region && cairo_region_is_empty(clip.Region.get())) return false;
     if (clip.Mask && (clip.MaskBounds.width == 0 || clip.MaskBounds.height == 0)) return false;
     cairo_identity_matrix(Cr);
-    if (clip.Mask) cairo_push_group(Cr);
+    if (!clip.Mask) return true;
+    // The drawing goes into a group and through the mask: the group only as
+    // large as what the drawing can reach.
+    cairo_rectangle_int_t reach = clip.MaskBounds;
+    if (area && !area->empty()) {
+        double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
+        for (const Segment& s : *area) {
+            for (int k = 0; k < (s.K == Segment::Curve ? 3 : s.K == Segment::Close ? 0 : 1); ++k) {
+                x0 = std::min(x0, s.P[k].X), x1 = std::max(x1, s.P[k].X);
+                y0 = std::min(y0, s.P[k].Y), y1 = std::max(y1, s.P[k].Y);
+            }
+        }
+        const double grow = std::min(PenWidthOutput() * std::max(S.MiterLimit, 1.0) / 2, 1e5) + 2;
+        const cairo_rectangle_int_t drawn{PixelEdge(std::floor(x0 - grow)),
+                                          PixelEdge(std::floor(y0 - grow)), 0, 0};
+        const int right = PixelEdge(std::ceil(x1 + grow)), bottom = PixelEdge(std::ceil(y1 + grow));
+        const int left = std::max(reach.x, drawn.x), top = std::max(reach.y, drawn.y);
+        const int r = std::min(reach.x + reach.width, right),
+                  b = std::min(reach.y + reach.height, bottom);
+        if (r <= left || b <= top) return false;
+        reach = {left, top, r - left, b - top};
+    }
+    cairo_save(Cr);
+    cairo_new_path(Cr);
+    cairo_rectangle(Cr, reach.x, reach.y, reach.width, reach.height);
+    cairo_clip(Cr);
+    cairo_push_group(Cr);
     return true;
 }
 
@@ -76,6 +110,7 @@ void Canvas::Impl::EndDraw() {
     cairo_identity_matrix(Cr);
     cairo_set_operator(Cr, CAIRO_OPERATOR_OVER);
     cairo_mask_surface(Cr, clip.Mask.get(), 0, 0);
+    cairo_restore(Cr);
 }
 
 void Canvas::Impl::ApplyClip() {
@@ -127,7 +162,7 @@ SurfacePtr Canvas::Impl::ClipToMask(const Clip& clip) const {
 }
 
 void Canvas::Impl::CombineClip(const Path* path, const cairo_region_t* region, int mode,
-                               int fillMode) {
+                               int fillMode, bool widened) {
     if (mode < kRgnAnd || mode > kRgnCopy) return;
     Clip& clip = S.ClipArea;
     ClipDirty = true;
@@ -173,7 +208,12 @@ void Canvas::Impl::CombineClip(const Path* path, const cairo_region_t* region, i
             cairo_set_fill_rule(cr, fillMode == kWinding ? CAIRO_FILL_RULE_WINDING
                                                          : CAIRO_FILL_RULE_EVEN_ODD);
         }
-        cairo_fill(cr);
+        if (widened) { // a widened path clips to the outline its pen strokes
+            ApplyPenStyle(cr, WidenPen, WidenWidth, S.MiterLimit);
+            cairo_stroke(cr);
+        } else {
+            cairo_fill(cr);
+        }
         cairo_destroy(cr);
     }
     if (mode == kRgnCopy) {
@@ -233,6 +273,9 @@ void Canvas::OffsetClip(double dx, double dy) {
         RegionPtr moved = AdoptRegion(cairo_region_copy(clip.Region.get()));
         if (!moved) return;
         cairo_region_translate(moved.get(), ix, iy);
+        // Moved again and again it would leave the range cairo's clip can hold.
+        const cairo_rectangle_int_t limit{-(1 << 20), -(1 << 20), 1 << 21, 1 << 21};
+        cairo_region_intersect_rectangle(moved.get(), &limit);
         clip.Region = std::move(moved);
         return;
     }
@@ -292,7 +335,7 @@ void Canvas::Impl::FillRects(std::span<const Rect> rects, const Brush& brush) {
     Path path;
     for (const Rect& r : rects)
         if (!AddRect(path, r)) return;
-    if (path.empty() || !BeginDraw()) return;
+    if (path.empty() || !BeginDraw(&path)) return;
     Emit(path);
     FillCurrent(brush, kWinding);
     EndDraw();
@@ -319,7 +362,7 @@ void Canvas::FrameRegion(std::span<const Rect> rects, const Brush& brush, double
         if (!d.AddRect(path, {l, t, rr, b}) || !d.AddRect(path, {l + w, t + h, rr - w, b - h}))
             return;
     }
-    if (path.empty() || !d.BeginDraw()) return;
+    if (path.empty() || !d.BeginDraw(&path)) return;
     d.Emit(path);
     d.FillCurrent(brush, kAlternate);
     d.EndDraw();
@@ -330,7 +373,7 @@ void Canvas::InvertRegion(std::span<const Rect> rects) {
     Path path;
     for (const Rect& r : rects)
         if (!d.AddRect(path, r)) return;
-    if (path.empty() || !d.BeginDraw()) return;
+    if (path.empty() || !d.BeginDraw(&path)) return;
     d.Emit(path);
     cairo_set_fill_rule(d.Cr, CAIRO_FILL_RULE_WINDING);
     cairo_set_source_rgb(d.Cr, 1, 1, 1);

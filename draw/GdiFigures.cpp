@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 #include "draw/GdiCanvasImpl.h"
 
@@ -35,7 +36,7 @@ void Canvas::Impl::Shape(Path&& path, bool fill, bool stroke) {
         AppendToPath(path, false);
         return;
     }
-    if (!BeginDraw()) return;
+    if (!BeginDraw(&path)) return;
     if (fill && S.SelBrush.Style != kBsNull) {
         Emit(path);
         FillCurrent(S.SelBrush, S.FillMode);
@@ -69,27 +70,64 @@ void Canvas::LineTo(Point p) {
         impl_->Shape(std::move(path), false, true);
 }
 
+// A shape by its bounding box: filled over the box, outlined inside it, so
+// that the whole figure leaves out the box's right and bottom edges.
+void Canvas::Impl::BoxShape(const Rect& r, bool fill, const BoxBuilder& build) {
+    const Rect box = InsideFrame(r);
+    Path outline;
+    if (!build(outline, StrokeBox(box))) return;
+    if (InPath || !fill) {
+        Shape(std::move(outline), fill, true);
+        return;
+    }
+    Path area;
+    if (!build(area, box) || !BeginDraw(&area)) return;
+    if (S.SelBrush.Style != kBsNull) {
+        Emit(area);
+        FillCurrent(S.SelBrush, S.FillMode);
+    }
+    if (PenVisible()) {
+        Emit(outline, StrokeShift());
+        StrokeCurrent();
+    }
+    EndDraw();
+}
+
+Rect Canvas::Impl::StrokeBox(const Rect& r) const {
+    if (L2O.xy != 0 || L2O.yx != 0) return r;
+    Rect n = Normalised(r);
+    // A device pixel (at most an output pixel) in logical units, taken off
+    // the side that comes out right or below.
+    const double sx = std::fabs(L2O.xx), sy = std::fabs(L2O.yy);
+    const Point px = PixelOfDevice();
+    if ((n.Right - n.Left) * sx > 2 * px.X)
+        (L2O.xx > 0 ? n.Right : n.Left) -= (L2O.xx > 0 ? px.X : -px.X) / sx;
+    if ((n.Bottom - n.Top) * sy > 2 * px.Y)
+        (L2O.yy > 0 ? n.Bottom : n.Top) -= (L2O.yy > 0 ? px.Y : -px.Y) / sy;
+    return n;
+}
+
 void Canvas::Rectangle(const Rect& r) {
-    Path path;
-    if (impl_->AddRect(path, impl_->InsideFrame(r))) impl_->Shape(std::move(path), true, true);
+    impl_->BoxShape(r, true, [this](Path& p, const Rect& box) { return impl_->AddRect(p, box); });
 }
 
 void Canvas::RoundRect(const Rect& r, double cw, double ch) {
-    Path path;
-    if (impl_->AddRoundRect(path, impl_->InsideFrame(r), cw, ch))
-        impl_->Shape(std::move(path), true, true);
+    impl_->BoxShape(r, true, [this, cw, ch](Path& p, const Rect& box) {
+        return impl_->AddRoundRect(p, box, cw, ch);
+    });
 }
 
 void Canvas::Ellipse(const Rect& r) {
-    Path path;
-    if (impl_->AddEllipse(path, impl_->InsideFrame(r))) impl_->Shape(std::move(path), true, true);
+    impl_->BoxShape(r, true,
+                    [this](Path& p, const Rect& box) { return impl_->AddEllipse(p, box); });
 }
 
 void Canvas::Arc(const Rect& r, Point start, Point end) {
     double a0, sweep;
     impl_->ArcAngles(r, start, end, a0, sweep);
-    Path path;
-    if (impl_->AddArc(path, r, a0, sweep, true)) impl_->Shape(std::move(path), false, true);
+    impl_->BoxShape(r, false, [this, a0, sweep](Path& p, const Rect& box) {
+        return impl_->AddArc(p, box, a0, sweep, true);
+    });
 }
 
 void Canvas::ArcTo(const Rect& r, Point start, Point end) {
@@ -113,25 +151,25 @@ void Canvas::ArcTo(const Rect& r, Point start, Point end) {
 void Canvas::Chord(const Rect& r, Point start, Point end) {
     double a0, sweep;
     impl_->ArcAngles(r, start, end, a0, sweep);
-    Rect box = impl_->InsideFrame(r);
-    Path path;
-    if (!impl_->AddArc(path, box, a0, sweep, true)) return;
-    path.push_back({Segment::Close, {}});
-    impl_->Shape(std::move(path), true, true);
+    impl_->BoxShape(r, true, [this, a0, sweep](Path& p, const Rect& box) {
+        if (!impl_->AddArc(p, box, a0, sweep, true)) return false;
+        p.push_back({Segment::Close, {}});
+        return true;
+    });
 }
 
 void Canvas::Pie(const Rect& r, Point start, Point end) {
     double a0, sweep;
     impl_->ArcAngles(r, start, end, a0, sweep);
-    const Rect box = impl_->InsideFrame(r);
-    Path path;
-    const Point centre{(box.Left + box.Right) / 2, (box.Top + box.Bottom) / 2};
-    Segment c;
-    if (!impl_->ToOutput(centre, c.P[0])) return;
-    path.push_back(c);
-    if (!impl_->AddArc(path, box, a0, sweep, false)) return;
-    path.push_back({Segment::Close, {}});
-    impl_->Shape(std::move(path), true, true);
+    impl_->BoxShape(r, true, [this, a0, sweep](Path& p, const Rect& box) {
+        Segment c;
+        if (!impl_->ToOutput({(box.Left + box.Right) / 2, (box.Top + box.Bottom) / 2}, c.P[0]))
+            return false;
+        p.push_back(c);
+        if (!impl_->AddArc(p, box, a0, sweep, false)) return false;
+        p.push_back({Segment::Close, {}});
+        return true;
+    });
 }
 
 void Canvas::AngleArc(Point centre, double radius, double startDegrees, double sweepDegrees) {
@@ -273,15 +311,20 @@ void Canvas::SetPixel(Point p, Colour c) {
     if (d.InPath || !Finite(p.X) || !Finite(p.Y)) return;
     const Point dev = d.LogicalToDevice(p);
     const double x = std::floor(dev.X), y = std::floor(dev.Y);
-    Point corners[4];
-    const Point devCorners[4] = {{x, y}, {x + 1, y}, {x + 1, y + 1}, {x, y + 1}};
+    Point a, b;
+    if (!d.DeviceToOutput({x, y}, a) || !d.DeviceToOutput({x + 1, y + 1}, b)) return;
+    // The device's pixel, at least one of the output's.
+    const double cx = (a.X + b.X) / 2, cy = (a.Y + b.Y) / 2;
+    const double hw = std::max(std::fabs(b.X - a.X), 1.0) / 2,
+                 hh = std::max(std::fabs(b.Y - a.Y), 1.0) / 2;
+    Path path;
+    const Point corners[4] = {
+        {cx - hw, cy - hh}, {cx + hw, cy - hh}, {cx + hw, cy + hh}, {cx - hw, cy + hh}};
     for (int k = 0; k < 4; ++k)
-        if (!d.DeviceToOutput(devCorners[k], corners[k])) return;
-    if (!d.BeginDraw()) return;
-    cairo_move_to(d.Cr, corners[0].X, corners[0].Y);
-    for (int k = 1; k < 4; ++k)
-        cairo_line_to(d.Cr, corners[k].X, corners[k].Y);
-    cairo_close_path(d.Cr);
+        path.push_back({k ? Segment::Line : Segment::Move, {corners[k]}});
+    path.push_back({Segment::Close, {}});
+    if (!d.BeginDraw(&path)) return;
+    d.Emit(path);
     cairo_set_source_rgb(d.Cr, c.R / 255.0, c.G / 255.0, c.B / 255.0);
     cairo_fill(d.Cr);
     d.EndDraw();
@@ -292,7 +335,7 @@ void Canvas::SetPixel(Point p, Colour c) {
 void Canvas::BeginPath() {
     Impl& d = *impl_;
     d.InPath = true;
-    d.PathReady = false;
+    d.PathReady = d.Widened = false;
     d.FigureOpen = false;
     d.CurrentPath.clear();
 }
@@ -304,7 +347,7 @@ void Canvas::EndPath() {
 }
 
 void Canvas::AbortPath() {
-    impl_->InPath = impl_->PathReady = impl_->FigureOpen = false;
+    impl_->InPath = impl_->PathReady = impl_->FigureOpen = impl_->Widened = false;
     impl_->CurrentPath.clear();
 }
 
@@ -316,7 +359,13 @@ void Canvas::CloseFigure() {
 }
 
 void Canvas::FlattenPath() {} // cairo draws the curves as they are
-void Canvas::WidenPath() {}   // stroking the path draws the same outline
+void Canvas::WidenPath() {
+    Impl& d = *impl_;
+    if (!d.PathReady || !d.PenVisible()) return;
+    d.Widened = true;
+    d.WidenPen = d.S.SelPen;
+    d.WidenWidth = d.PenWidthOutput();
+}
 
 void Canvas::Impl::UsePath(bool fill, bool stroke) {
     Impl& d = *this;
@@ -324,8 +373,16 @@ void Canvas::Impl::UsePath(bool fill, bool stroke) {
     Path path = std::move(d.CurrentPath);
     d.CurrentPath.clear();
     d.PathReady = false;
-    if (path.empty() || !d.BeginDraw()) return;
-    if (fill && d.S.SelBrush.Style != kBsNull) {
+    const bool widened = std::exchange(d.Widened, false);
+    if (path.empty() || !d.BeginDraw(&path)) return;
+    if (widened && fill) { // the widened outline's inside: the pen's stroke, in the brush
+        const RopPlan plan = PlanRop2(d.S.Rop2);
+        d.Emit(path, d.StrokeShift());
+        ApplyPenStyle(d.Cr, d.WidenPen, d.WidenWidth, d.S.MiterLimit);
+        if (!plan.Skip && d.SetBrushSource(d.S.SelBrush, plan)) cairo_stroke(d.Cr);
+        cairo_new_path(d.Cr);
+        cairo_set_dash(d.Cr, nullptr, 0, 0);
+    } else if (fill && d.S.SelBrush.Style != kBsNull) {
         d.Emit(path);
         d.FillCurrent(d.S.SelBrush, d.S.FillMode);
     }
@@ -352,7 +409,7 @@ void Canvas::SelectClipPath(int mode) {
     Path path = std::move(d.CurrentPath);
     d.CurrentPath.clear();
     d.PathReady = false;
-    d.CombineClip(&path, nullptr, mode, d.S.FillMode);
+    d.CombineClip(&path, nullptr, mode, d.S.FillMode, std::exchange(d.Widened, false));
 }
 
 } // namespace tlc::gdi

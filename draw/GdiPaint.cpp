@@ -95,13 +95,18 @@ void EmitPath(cairo_t* Cr, const Path& path, Point shift) {
     }
 }
 
+Point Canvas::Impl::PixelOfDevice() const {
+    // Where the device is at least as fine as the output, its pixels; an
+    // enlarged picture is drawn by its exact geometry instead.
+    const double x = std::hypot(D2O.xx, D2O.yx), y = std::hypot(D2O.xy, D2O.yy);
+    return {x <= 1 ? x : 0, y <= 1 ? y : 0};
+}
+
 Point Canvas::Impl::StrokeShift() const {
-    // A one-pixel line of the device covers the pixels its points name: its
-    // middle runs half a device pixel right and down of them.
-    Point s{0.5 * D2O.xx + 0.5 * D2O.xy, 0.5 * D2O.yx + 0.5 * D2O.yy};
-    if (!std::isfinite(s.X) || !std::isfinite(s.Y) || std::fabs(s.X) > 4 || std::fabs(s.Y) > 4)
-        return {};
-    return s;
+    // A one-pixel line covers the pixels its points name: its middle runs
+    // half a pixel right and down of them.
+    const Point px = PixelOfDevice();
+    return {px.X / 2, px.Y / 2};
 }
 
 bool Canvas::Impl::PenVisible() const {
@@ -119,15 +124,8 @@ double Canvas::Impl::PenWidthOutput() const {
     return std::clamp(w, 1.0, 1e5); // thin lines keep one output pixel
 }
 
-void Canvas::Impl::StrokeCurrent() {
-    const Pen& pen = S.SelPen;
-    const RopPlan plan = PlanRop2(S.Rop2);
-    if (plan.Skip) {
-        cairo_new_path(Cr);
-        return;
-    }
+void ApplyPenStyle(cairo_t* Cr, const Pen& pen, double width, double miterLimit) {
     const bool geometric = (pen.Style & kPsTypeMask) == kPsGeometric;
-    const double width = PenWidthOutput();
     const bool wide = width > 1.5;
     cairo_set_line_width(Cr, width);
     cairo_line_cap_t cap = wide ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT;
@@ -143,7 +141,7 @@ void Canvas::Impl::StrokeCurrent() {
     }
     cairo_set_line_cap(Cr, cap);
     cairo_set_line_join(Cr, join);
-    cairo_set_miter_limit(Cr, S.MiterLimit);
+    cairo_set_miter_limit(Cr, miterLimit);
 
     // Dashes: a thin pen's in output pixels, a wider one's in its widths.
     std::vector<double> dashes;
@@ -193,7 +191,16 @@ void Canvas::Impl::StrokeCurrent() {
     } else {
         cairo_set_dash(Cr, nullptr, 0, 0);
     }
+}
 
+void Canvas::Impl::StrokeCurrent() {
+    const Pen& pen = S.SelPen;
+    const RopPlan plan = PlanRop2(S.Rop2);
+    if (plan.Skip) {
+        cairo_new_path(Cr);
+        return;
+    }
+    ApplyPenStyle(Cr, pen, PenWidthOutput(), S.MiterLimit);
     if (plan.Underlay) {
         cairo_set_source_rgb(Cr, 1, 1, 1);
         cairo_set_operator(Cr, CAIRO_OPERATOR_DEST_OVER);

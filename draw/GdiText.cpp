@@ -1,21 +1,14 @@
 #include "draw/GdiText.h"
 
-#include <cairo-ft.h>
-#include <fontconfig/fontconfig.h>
-#include <ft2build.h>
-#include FT_FREETYPE_H
-#include FT_TRUETYPE_TABLES_H
-
 #include <algorithm>
 #include <cmath>
 #include <map>
-#include <memory>
 #include <numbers>
-#include <string_view>
-#include <tuple>
+#include <string>
 #include <vector>
 
 #include "draw/GdiCharsets.h"
+#include "draw/GdiFonts.h"
 
 namespace tlc::gdi {
 
@@ -27,200 +20,6 @@ constexpr std::size_t kMaxCharacters = 16384;
 constexpr char32_t kBlank = 0xFFFF;
 // Letters larger than this (output pixels) are filled as outlines.
 constexpr double kMaxBitmapEm = 512;
-// Fonts tried for a character the chosen face lacks.
-constexpr int kMaxFallbackFonts = 24;
-
-// What a face measures, per em (the font's own units divided by its em):
-// the ascent and descent Windows uses for the cell, the average character
-// width, and where the underline and strikeout lines go.
-struct FaceMetrics {
-    double Ascent = 0.9, Descent = 0.2, AverageWidth = 0.5;
-    double UnderlineOffset = 0.1, UnderlineThickness = 0.05; // offset: below the baseline, to the line's centre
-    double StrikeOffset = 0.3, StrikeThickness = 0.05;       // offset: above the baseline, to the line's centre
-};
-
-struct CairoFace {
-    cairo_font_face_t* Face = nullptr;
-    FaceMetrics Metrics;
-    bool Measured = false;
-};
-
-// The fonts fontconfig ranks for one face, weight and slant, best first,
-// each with its character coverage; cairo faces are made as they are needed.
-class FontChoice {
-public:
-    // symbolCodes: the text is the Symbol font's, so a clone of that font,
-    // which maps its own codes, draws what it has by those codes.
-    FontChoice(FcFontSet* fonts, FcPattern* pattern, bool symbolCodes) : fonts_(fonts), pattern_(pattern) {
-        for (int k = 0; fonts_ && k < fonts_->nfont && static_cast<int>(usable_.size()) < kMaxFallbackFonts; ++k) {
-            const Coding coding = CodingOf(fonts_->fonts[k]);
-            if (coding == Coding::Pictures || (coding == Coding::Symbol && !symbolCodes)) continue;
-            usable_.push_back(fonts_->fonts[k]);
-            byCode_.push_back(coding == Coding::Symbol);
-        }
-        faces_.resize(usable_.size());
-    }
-    ~FontChoice() {
-        for (auto& f : faces_)
-            if (f.Face) cairo_font_face_destroy(f.Face);
-        if (fonts_) FcFontSetDestroy(fonts_);
-        if (pattern_) FcPatternDestroy(pattern_);
-    }
-    FontChoice(const FontChoice&) = delete;
-    FontChoice& operator=(const FontChoice&) = delete;
-
-    int Count() const { return static_cast<int>(usable_.size()); }
-
-    struct Match {
-        int Font = -1;     // -1: no font has the character
-        char32_t Code = 0; // what to look up in that font
-    };
-    Match FontFor(char32_t c) const {
-        for (std::size_t k = 0; k < usable_.size(); ++k) {
-            const char32_t code = byCode_[k] ? SymbolByteOf(c) : c;
-            FcCharSet* set = nullptr;
-            if (code != 0 && FcPatternGetCharSet(usable_[k], FC_CHARSET, 0, &set) == FcResultMatch &&
-                FcCharSetHasChar(set, code))
-                return {static_cast<int>(k), code};
-        }
-        return {};
-    }
-
-    CairoFace& Face(int k) {
-        CairoFace& f = faces_[static_cast<std::size_t>(k)];
-        if (!f.Face) {
-            FcPattern* font = usable_[static_cast<std::size_t>(k)];
-            FcPattern* ready = FcFontRenderPrepare(nullptr, pattern_, font);
-            f.Face = cairo_ft_font_face_create_for_pattern(ready ? ready : font);
-            if (ready) FcPatternDestroy(ready);
-        }
-        return f;
-    }
-
-private:
-    // Symbol fonts whose character map gives their own codes as if they were
-    // Unicode (0xAE an arrow, not the registered sign): the text here is
-    // Unicode, so they would draw the wrong pictures, except clones of the
-    // Symbol font asked by its codes.
-    enum class Coding { Unicode, Symbol, Pictures };
-    static Coding CodingOf(FcPattern* font) {
-        static constexpr std::string_view kSymbol[] = {"Standard Symbols PS", "Standard Symbols L", "Symbol"};
-        static constexpr std::string_view kPictures[] = {"D050000L", "Dingbats", "Wingdings", "Wingdings 2",
-                                                         "Wingdings 3", "Webdings", "Marlett"};
-        FcChar8* family = nullptr;
-        if (FcPatternGetString(font, FC_FAMILY, 0, &family) != FcResultMatch || !family) return Coding::Unicode;
-        const std::string_view name(reinterpret_cast<const char*>(family));
-        if (std::find(std::begin(kSymbol), std::end(kSymbol), name) != std::end(kSymbol)) return Coding::Symbol;
-        if (std::find(std::begin(kPictures), std::end(kPictures), name) != std::end(kPictures)) return Coding::Pictures;
-        return Coding::Unicode;
-    }
-
-    FcFontSet* fonts_;
-    FcPattern* pattern_;
-    std::vector<FcPattern*> usable_; // fonts_' fonts, best first, without the ones coded otherwise
-    std::vector<bool> byCode_;       // usable_'s Symbol clones
-    std::vector<CairoFace> faces_;
-};
-
-// Windows face names fontconfig may not know, by what the record says they
-// look like; nothing when it does not say (fontconfig's own guess then).
-const char* GenericFamily(const Font& font) {
-    if ((font.PitchAndFamily & 0x03) == 1) return "monospace"; // fixed pitch
-    switch (font.PitchAndFamily & 0xF0) {
-    case 0x10: return "serif";
-    case 0x20: return "sans-serif";
-    case 0x30: return "monospace";
-    case 0x40: return "cursive";
-    case 0x50: return "sans-serif"; // decorative: fontconfig's "fantasy" here is a dingbat font
-    default: return nullptr;
-    }
-}
-
-FontChoice& ChooseFonts(const Font& font) {
-    using Key = std::tuple<std::string, int, bool, std::uint8_t>;
-    static std::map<Key, std::unique_ptr<FontChoice>> cache;
-    const int weight = font.Weight >= 600 ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR;
-    Key key{font.FaceName, weight, font.Italic, font.PitchAndFamily};
-    if (auto found = cache.find(key); found != cache.end()) return *found->second;
-    if (cache.size() >= 256) cache.clear(); // a file with ever new fonts (a choice costs about a millisecond)
-
-    FcPattern* pattern = FcPatternCreate();
-    // The symbol fonts' text arrives as Unicode: the Symbol font's clone
-    // draws what it has (by its codes), a text face the rest (the Symbol
-    // font's letters are a Times design); the picture fonts' characters come
-    // from whichever font has them.
-    const SymbolFace symbol = SymbolFaceOf(font.FaceName);
-    if (symbol == SymbolFace::Symbol) {
-        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>("Symbol"));
-        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>("serif"));
-    } else if (symbol != SymbolFace::None) {
-        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>("sans-serif"));
-    } else if (!font.FaceName.empty())
-        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(font.FaceName.c_str()));
-    if (const char* generic = GenericFamily(font))
-        FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(generic));
-    FcPatternAddInteger(pattern, FC_WEIGHT, weight);
-    FcPatternAddInteger(pattern, FC_SLANT, font.Italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-    FcDefaultSubstitute(pattern);
-    FcResult result = FcResultNoMatch;
-    FcFontSet* fonts = FcFontSort(nullptr, pattern, FcTrue, nullptr, &result);
-    auto choice = std::make_unique<FontChoice>(fonts, pattern, symbol == SymbolFace::Symbol);
-    return *cache.emplace(key, std::move(choice)).first->second;
-}
-
-FaceMetrics Measure(cairo_font_face_t* face) {
-    FaceMetrics m;
-    cairo_matrix_t unit, identity;
-    cairo_matrix_init_scale(&unit, 1000, 1000);
-    cairo_matrix_init_identity(&identity);
-    cairo_font_options_t* options = cairo_font_options_create();
-    cairo_scaled_font_t* scaled = cairo_scaled_font_create(face, &unit, &identity, options);
-    cairo_font_options_destroy(options);
-    if (cairo_scaled_font_status(scaled) == CAIRO_STATUS_SUCCESS) {
-        if (FT_Face ft = cairo_ft_scaled_font_lock_face(scaled)) {
-            const double em = ft->units_per_EM > 0 ? ft->units_per_EM : 1000.0;
-            const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(ft, FT_SFNT_OS2));
-            if (os2 && os2->version != 0xFFFF && os2->usWinAscent + os2->usWinDescent > 0) {
-                m.Ascent = os2->usWinAscent / em;
-                m.Descent = os2->usWinDescent / em;
-            } else if (ft->ascender - ft->descender > 0) {
-                m.Ascent = ft->ascender / em;
-                m.Descent = -ft->descender / em;
-            }
-            if (os2 && os2->version != 0xFFFF && os2->xAvgCharWidth > 0) m.AverageWidth = os2->xAvgCharWidth / em;
-            // The average width as Windows' own fonts state it: lower-case
-            // letters and the space weighted by how often English uses them.
-            // Newer fonts state the mean over all their glyphs, which is far
-            // wider, and would make a record's width squeeze the letters.
-            static constexpr int kWeights[27] = {64, 14, 27, 35, 100, 20, 14, 42, 63, 3, 6, 35, 20, 56,
-                                                 56, 17, 4,  49, 56, 71,  31, 10, 18, 3,  18, 2, 166};
-            double weighted = 0;
-            bool all = true;
-            for (int k = 0; k < 27 && all; ++k) {
-                const FT_UInt glyph = FT_Get_Char_Index(ft, k < 26 ? 'a' + k : ' ');
-                all = glyph != 0 && FT_Load_Glyph(ft, glyph, FT_LOAD_NO_SCALE) == 0;
-                if (all) weighted += kWeights[k] * static_cast<double>(ft->glyph->advance.x);
-            }
-            if (all && weighted > 0) m.AverageWidth = weighted / 1000 / em;
-            if (ft->underline_thickness > 0) {
-                m.UnderlineThickness = ft->underline_thickness / em;
-                m.UnderlineOffset = -ft->underline_position / em;
-            }
-            if (os2 && os2->version != 0xFFFF && os2->yStrikeoutSize > 0) {
-                m.StrikeThickness = os2->yStrikeoutSize / em;
-                m.StrikeOffset = (os2->yStrikeoutPosition - os2->yStrikeoutSize / 2.0) / em;
-            } else {
-                m.StrikeThickness = m.UnderlineThickness;
-                m.StrikeOffset = m.Ascent * 0.3;
-            }
-            cairo_ft_scaled_font_unlock_face(scaled);
-        }
-    }
-    cairo_scaled_font_destroy(scaled);
-    return m;
-}
 
 bool Finite(Point p) { return std::isfinite(p.X) && std::isfinite(p.Y); }
 
@@ -374,7 +173,9 @@ Point DrawText(cairo_t* cr, Point p, std::u32string_view text, std::span<const d
     else em = 12;
     double wide = em;
     if (font.Width > 0 && metrics.AverageWidth > 0) wide = font.Width / metrics.AverageWidth * alongScale;
-    if (!std::isfinite(em) || !std::isfinite(wide) || em < 0.05 || em > 1e5 || wide > 1e5 || wide <= 0)
+    // Letters under a twentieth of a pixel show nothing; a near-singular font
+    // matrix would put the context into cairo's sticky error state.
+    if (!std::isfinite(em) || !std::isfinite(wide) || em < 0.05 || em > 1e5 || wide > 1e5 || wide < 0.05)
         return p;
 
     cairo_matrix_t fontMatrix, identity;
@@ -482,7 +283,9 @@ Point DrawText(cairo_t* cr, Point p, std::u32string_view text, std::span<const d
             if (glyphs[k].Shown) run.push_back({glyphs[k].Index, at.X, at.Y});
             at = Add(at, advances[k]);
         }
-        cairo_set_scaled_font(cr, scaledFont(fontIndex));
+        cairo_scaled_font_t* sf = scaledFont(fontIndex);
+        if (cairo_scaled_font_status(sf) != CAIRO_STATUS_SUCCESS) continue;
+        cairo_set_scaled_font(cr, sf);
         if (em <= kMaxBitmapEm && wide <= kMaxBitmapEm) {
             cairo_show_glyphs(cr, run.data(), static_cast<int>(run.size()));
         } else {

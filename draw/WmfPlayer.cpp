@@ -106,6 +106,22 @@ private:
         canvas_.StretchDib(dest, source, dib, rop);
     }
 
+    // A DIB's width and rows.
+    static Point DibSize(const gdi::Dib& dib) {
+        const std::uint8_t* b = dib.Bytes.data();
+        if (LoadLE32(b) == 12) return {static_cast<double>(LoadLE16(b + 4)), static_cast<double>(LoadLE16(b + 6))};
+        return {static_cast<double>(LoadLE32Signed(b + 4)), std::abs(static_cast<double>(LoadLE32Signed(b + 8)))};
+    }
+
+    // The records without a source size give the destination's numbers for
+    // it, in the bitmap's pixels; a writer recording in scaled units gives
+    // numbers past the bitmap's edge, which mean all of it, not its corner.
+    static Point Unstretched(const gdi::Dib& dib, double x, double y, double w, double h) {
+        const Point size = DibSize(dib);
+        return {w > 0 && x >= 0 && x < size.X ? std::min(w, size.X - x) : w,
+                h > 0 && y >= 0 && y < size.Y ? std::min(h, size.Y - y) : h};
+    }
+
     // A DIB's rows count from the bottom for the DIB records' source origin.
     static Rect FromBottom(const gdi::Dib& dib, double x, double y, double w, double h) {
         const std::int32_t height = LoadLE32Signed(dib.Bytes.data() + 8);
@@ -436,13 +452,16 @@ void Player::Record(std::uint16_t f, const Params& p, std::uint32_t words) {
         if (f == kBitBlt || f == kStretchBlt) {
             const Params header(p.From(bitmapAt).data(), p.From(bitmapAt).size());
             dib = wmf::DibFromBitmap16(header, header.From(10));
-            if (!dib) return;
-            Blit(dest, {xSrc, ySrc, xSrc + srcW, ySrc + srcH}, dib.get(), p.U32(0));
         } else {
             dib = wmf::CheckedDib(p.From(bitmapAt), false);
-            if (!dib) return;
-            Blit(dest, {xSrc, ySrc, xSrc + srcW, ySrc + srcH}, dib.get(), p.U32(0));
         }
+        if (!dib) return;
+        if (!stretch) {
+            const Point size = Unstretched(*dib, xSrc, ySrc, srcW, srcH);
+            srcW = size.X;
+            srcH = size.Y;
+        }
+        Blit(dest, {xSrc, ySrc, xSrc + srcW, ySrc + srcH}, dib.get(), p.U32(0));
         return;
     }
     case kStretchDib: {
@@ -461,7 +480,8 @@ void Player::Record(std::uint16_t f, const Params& p, std::uint32_t words) {
         const auto dib = wmf::CheckedDib(p.From(18), p.U(0) == 1);
         if (!dib) return;
         const double w = p.S(6), h = p.S(5), y = p.S(7), x = p.S(8);
-        Blit({x, y, x + w, y + h}, FromBottom(*dib, p.S(4), p.S(3), w, h), dib.get(), gdi::kSrcCopy);
+        const Point source = Unstretched(*dib, p.S(4), p.S(3), w, h);
+        Blit({x, y, x + w, y + h}, FromBottom(*dib, p.S(4), p.S(3), source.X, source.Y), dib.get(), gdi::kSrcCopy);
         return;
     }
     default:

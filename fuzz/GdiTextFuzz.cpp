@@ -79,10 +79,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The players only hand over invertible matrices; cairo refuses others.
     if (cairo_matrix_invert(&m) == CAIRO_STATUS_SUCCESS && cairo_matrix_invert(&m) == CAIRO_STATUS_SUCCESS)
         cairo_set_matrix(cr, &m);
+    if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) { // a matrix cairo takes back once set
+        cairo_destroy(cr);
+        cr = cairo_create(surface);
+    }
     std::u16string wide(bytes.size() / 2, u'\0');
     std::memcpy(wide.data(), bytes.data(), wide.size() * 2);
     const std::u32string text = pick & 0x80 ? DecodeUtf16(wide, s.Font) : DecodeText8(bytes, s.Font);
     DrawText(cr, p, text, dx, options, &rect, s);
+    // A cairo error sticks to the context: everything the canvas drew after
+    // the text would vanish.
+    if (cairo_status(cr) != CAIRO_STATUS_SUCCESS) __builtin_trap();
     cairo_destroy(cr);
     cairo_surface_destroy(surface);
     return 0;

@@ -3,6 +3,7 @@
 // decides what shows.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -44,6 +45,9 @@ TEST(GdiCanvas, DefaultObjectsAndHatches) {
     EXPECT_TRUE(plain.Marked);
     EXPECT_EQ(plain.At(5, 20), kBlack);
     EXPECT_EQ(plain.At(20, 5), kBlack);
+    EXPECT_EQ(plain.At(34, 20), kBlack); // the right and bottom edges are left out
+    EXPECT_EQ(plain.At(20, 34), kBlack);
+    EXPECT_EQ(plain.At(35, 20), kWhite);
     EXPECT_EQ(plain.At(20, 20), kWhite);
     EXPECT_EQ(plain.At(2, 2), kWhite);
 
@@ -159,6 +163,45 @@ TEST(GdiCanvas, ClippingAndItsSavedState) {
     EXPECT_EQ(byPath.At(20, 20), kRed);
     EXPECT_EQ(byPath.At(3, 3), kWhite);
     EXPECT_EQ(byPath.At(39, 0), kBlack);
+}
+
+TEST(GdiCanvas, ExtremeInputsLeaveTheContextDrawing) {
+    // Each case first does what a damaged file might, then draws a red
+    // square with a clean state: it must still show.
+    const std::vector<std::function<void(Canvas&)>> damage = {
+        [](Canvas& c) { // a clip moved out of cairo's range, step by step (a fuzzer's find)
+            c.ExcludeClipRect({0, 0, 1, 1});
+            for (int k = 0; k < 8; ++k)
+                c.OffsetClip(1e7, 1e7);
+            c.StretchDib({0, 0, 0, 0}, {0, 0, 0, 0}, nullptr, kBlackness);
+            c.Rectangle({0, 0, 40, 40});
+        },
+        [](Canvas& c) {
+            const double nan = std::nan(""), inf = 1.0 / 0.0;
+            c.SetWorldTransform({inf, 0, 0, 1, 0, 0});
+            c.ModifyWorldTransform({1e300, 0, 0, 1e300, 0, 0}, kMwtLeftMultiply);
+            c.SelectPen({kPsUserStyle | kPsGeometric, nan, {}, {nan, -inf, 0, 1e300}});
+            const std::vector<Point> points = {{nan, 0}, {1e308, -1e308}, {3, 4}, {inf, inf}};
+            c.Polygon(points);
+            c.PolyBezier(points);
+            c.Arc({0, 0, 1e308, nan}, {nan, 0}, {0, inf});
+            c.SetWindowExt(0, 0);
+            c.IntersectClipRect({nan, 0, inf, 1});
+        },
+    };
+    for (std::size_t k = 0; k < damage.size(); ++k) {
+        const Drawing d = Draw([&](Canvas& c) {
+            c.Save();
+            damage[k](c);
+            c.Restore(1);
+            c.SelectClipRegion({}, kRgnCopy);
+            c.SelectPen(kNullPen);
+            c.SelectBrush(SolidBrush(kRedColour));
+            c.Rectangle({10, 10, 30, 30});
+        });
+        EXPECT_EQ(d.At(20, 20), kRed) << k;
+        EXPECT_EQ(d.At(35, 35), kWhite) << k;
+    }
 }
 
 } // namespace
