@@ -104,7 +104,15 @@ void PlayText(const Record& r, Canvas& canvas) {
     }
 }
 
-void PlayBitmap(const Record& r, Canvas& canvas) {
+void PlayBitmap(const Record& r, Canvas& canvas, std::uint64_t& pixelsLeft) {
+    // Drawing a bitmap costs about its size: past the budget it is left out.
+    auto affordable = [&](const std::shared_ptr<const Dib>& dib) {
+        if (!dib) return true;
+        const std::uint64_t pixels = DibPixels(*dib);
+        if (pixels > pixelsLeft) return false;
+        pixelsLeft -= pixels;
+        return true;
+    };
     const std::uint32_t type = r.Type();
     if (type == kSetDiBitsToDevice || type == kStretchDiBits) {
         const double xDest = r.I32(24), yDest = r.I32(28);
@@ -120,7 +128,7 @@ void PlayBitmap(const Record& r, Canvas& canvas) {
         }
         if (r.Damaged()) return;
         auto dib = DibFromRecord(r, offBmi, cbBmi, offBits, cbBits, palette);
-        if (r.Damaged()) return;
+        if (r.Damaged() || !affordable(dib)) return;
         const Rect dest{xDest, yDest, xDest + cxDest, yDest + cyDest};
         if (!dib) {
             if (cbBmi == 0) canvas.StretchDib(dest, {}, nullptr, rop);
@@ -141,7 +149,7 @@ void PlayBitmap(const Record& r, Canvas& canvas) {
         const double xSrc = r.I32(48), ySrc = r.I32(52), cxSrc = r.I32(56), cySrc = r.I32(60);
         const bool palette = r.U32(92) == 1;
         auto dib = DibFromRecord(r, r.U32(96), r.U32(100), r.U32(104), r.U32(108), palette);
-        if (r.Damaged() || !dib) return;
+        if (r.Damaged() || !dib || !affordable(dib)) return;
         canvas.Save();
         canvas.ModifyWorldTransform({b.X - a.X, b.Y - a.Y, c.X - a.X, c.Y - a.Y, a.X, a.Y}, kMwtLeftMultiply);
         canvas.StretchDib({0, 0, 1, 1}, {xSrc, ySrc, xSrc + cxSrc, ySrc + cySrc}, dib.get(), kSrcCopy);
@@ -165,7 +173,7 @@ void PlayBitmap(const Record& r, Canvas& canvas) {
     }
     if (r.Damaged()) return;
     auto dib = DibFromRecord(r, offBmi, cbBmi, offBits, cbBits, palette);
-    if (r.Damaged()) return;
+    if (r.Damaged() || !affordable(dib)) return;
     const Rect dest{xDest, yDest, xDest + cxDest, yDest + cyDest};
     const Rect source{xSrc, ySrc, xSrc + cxSrc, ySrc + cySrc};
     if (type == kAlphaBlend) {
@@ -180,7 +188,7 @@ void PlayBitmap(const Record& r, Canvas& canvas) {
     canvas.StretchDib(dest, source, dib.get(), ternary);
 }
 
-void PlayGradientFill(const Record& r, Canvas& canvas) {
+void PlayGradientFill(const Record& r, Canvas& canvas, std::uint64_t& fillsLeft) {
     // bounds, vertex count, item count, mode, TRIVERTEX items (x, y, then
     // 16-bit red, green, blue, alpha), then rectangles (two vertex indexes)
     // or triangles (three).
@@ -212,6 +220,8 @@ void PlayGradientFill(const Record& r, Canvas& canvas) {
         vertex(i1, p1, c1);
         if (mode == 2) {
             // A triangle in the mean of its corners' colours.
+            if (fillsLeft == 0) return;
+            --fillsLeft;
             vertex(i2, p2, c2);
             double mean[3];
             for (int c = 0; c < 3; ++c) mean[c] = (c0[c] + c1[c] + c2[c]) / 3;
@@ -230,6 +240,8 @@ void PlayGradientFill(const Record& r, Canvas& canvas) {
         // A rectangle in strips from one colour to the other, across
         // (mode 0) or down (mode 1).
         constexpr int kStrips = 64;
+        if (fillsLeft < kStrips) return;
+        fillsLeft -= kStrips;
         std::vector<Rect> strip(1);
         for (int s = 0; s < kStrips; ++s) {
             const double t0 = double(s) / kStrips, t1 = double(s + 1) / kStrips;

@@ -196,6 +196,14 @@ std::int32_t DibHeight(const Dib& dib) {
     return LoadLE32Signed(dib.Bytes.data() + 8);
 }
 
+std::uint64_t DibPixels(const Dib& dib) {
+    if (dib.Bytes.size() < 12) return 0;
+    const bool core = LoadLE32(dib.Bytes.data()) == 12;
+    const std::int64_t width = core ? LoadLE16(dib.Bytes.data() + 4) : LoadLE32Signed(dib.Bytes.data() + 4);
+    const std::int64_t height = DibHeight(dib);
+    return std::uint64_t(std::max<std::int64_t>(width, 0)) * std::uint64_t(height < 0 ? -height : height);
+}
+
 std::vector<Rect> RegionRects(const Record& r, std::size_t at, std::uint32_t cb) {
     // RGNDATAHEADER (32 bytes: size, type, count, bytes, bounds), then the
     // rectangles.

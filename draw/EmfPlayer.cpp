@@ -41,7 +41,11 @@ constexpr std::uint64_t kMaxRecords = 4u << 20;
 constexpr std::uint64_t kMaxPoints = 32u << 20;
 constexpr std::uint64_t kMaxRecordPoints = 4u << 20;
 // Gradient strips are filled one by one: they have a budget of their own.
-constexpr std::uint64_t kMaxGradientItems = 1u << 14;
+constexpr std::uint64_t kMaxGradientFills = 1u << 15;
+// Bitmaps cost about their size to draw; a pattern brush is drawn for every
+// fill, so its bitmap is kept small.
+constexpr std::uint64_t kMaxBitmapPixels = 64u << 20;
+constexpr std::uint64_t kMaxPatternPixels = 1u << 20;
 constexpr std::size_t kMaxHandles = 65536;
 constexpr int kMaxSaveDepth = 1024;
 
@@ -75,7 +79,8 @@ private:
     Canvas& canvas_;
     std::vector<Object> objects_;
     std::uint64_t pointsLeft_ = kMaxPoints;
-    std::uint64_t gradientItemsLeft_ = kMaxGradientItems;
+    std::uint64_t gradientFillsLeft_ = kMaxGradientFills;
+    std::uint64_t bitmapPixelsLeft_ = kMaxBitmapPixels;
     int saveDepth_ = 0;
     bool ended_ = false;
 };
@@ -301,7 +306,8 @@ bool Player::Play(const Record& r) {
             Brush brush;
             brush.Style = type == kCreateMonoBrush ? kBsPattern : kBsDibPattern;
             brush.Pattern = emf::DibFromRecord(r, r.U32(16), r.U32(20), r.U32(24), r.U32(28), r.U32(12) == 1);
-            if (!brush.Pattern) brush = Brush{}; // no bitmap we can draw: white
+            if (!brush.Pattern || emf::DibPixels(*brush.Pattern) > kMaxPatternPixels)
+                brush = Brush{}; // no bitmap we can draw: white
             object = std::move(brush);
         }
         if (Object* slot = Slot(r.U32(8)); slot && !r.Damaged()) *slot = std::move(object);
@@ -362,19 +368,10 @@ bool Player::Play(const Record& r) {
         emf::PlayText(r, canvas_);
         break;
     case kSetTextJustification: canvas_.SetTextJustification(r.I32(8), r.I32(12)); break;
-    case kAlphaBlend: case kTransparentBlt: emf::PlayBitmap(r, canvas_); break;
-    case kGradientFill: {
-        const std::uint32_t items = r.U32(28);
-        if (items > gradientItemsLeft_) {
-            ended_ = true;
-            break;
-        }
-        gradientItemsLeft_ -= items;
-        emf::PlayGradientFill(r, canvas_);
-        break;
-    }
+    case kAlphaBlend: case kTransparentBlt: emf::PlayBitmap(r, canvas_, bitmapPixelsLeft_); break;
+    case kGradientFill: emf::PlayGradientFill(r, canvas_, gradientFillsLeft_); break;
     default:
-        if (type >= kBitBlt && type <= kStretchDiBits) emf::PlayBitmap(r, canvas_);
+        if (type >= kBitBlt && type <= kStretchDiBits) emf::PlayBitmap(r, canvas_, bitmapPixelsLeft_);
         // Comments (EMF+ among them), colour management and the records
         // that change nothing drawn are passed over.
         break;

@@ -102,6 +102,8 @@ std::shared_ptr<const Dib> DibFromRecord(const Record& r, std::uint32_t offBmi, 
                                          std::uint32_t offBits, std::uint32_t cbBits, bool paletteColours);
 // The bitmap's height in its header (negative: top row first); 0 when none.
 std::int32_t DibHeight(const Dib& dib);
+// Its width times its height.
+std::uint64_t DibPixels(const Dib& dib);
 // The rectangles of an RGNDATA of cb bytes at `at`.
 std::vector<Rect> RegionRects(const Record& r, std::size_t at, std::uint32_t cb);
 
@@ -109,7 +111,11 @@ std::vector<Rect> RegionRects(const Record& r, std::size_t at, std::uint32_t cb)
 // and the bitmap and gradient records, drawn onto the canvas
 // (draw/EmfDrawing.cpp).
 void PlayText(const Record& r, Canvas& canvas);
-void PlayBitmap(const Record& r, Canvas& canvas);
-void PlayGradientFill(const Record& r, Canvas& canvas);
+// pixelsLeft: the bitmap pixels the file may still have drawn; a bitmap
+// past it is left out.
+void PlayBitmap(const Record& r, Canvas& canvas, std::uint64_t& pixelsLeft);
+// Each rectangle of a gradient is filled in strips, each triangle at once;
+// fillsLeft counts them down, and the fill stops where it runs out.
+void PlayGradientFill(const Record& r, Canvas& canvas, std::uint64_t& fillsLeft);
 
 } // namespace tlc::gdi::emf
