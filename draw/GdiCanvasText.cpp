@@ -16,6 +16,7 @@ bool Canvas::Impl::TextReach(Point p, std::size_t length, std::span<const double
     const double em = std::max(std::fabs(font.Height), 2 * std::fabs(font.Width));
     if (!(em > 0) || !std::isfinite(em)) return false; // a default size: no estimate
     double advance = 2 * em * static_cast<double>(length) + std::fabs(d.S.CharExtra) * static_cast<double>(length);
+    if (d.S.BreakCount > 0) advance += std::fabs(d.S.BreakExtra) / d.S.BreakCount * static_cast<double>(length);
     for (const double v : dx) advance += std::fabs(v);
     const double r = advance + 2 * em;
     if (!std::isfinite(r)) return false;
