@@ -65,6 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     s.BkMode = in.Byte() & 1 ? kOpaque : kTransparent;
     s.Align = in.Byte();
     s.CharExtra = in.Double();
+    s.BreakExtra = in.Double();
+    s.BreakCount = static_cast<std::int8_t>(in.Byte());
     const std::uint32_t options = in.Byte() << 8 | in.Byte();
     cairo_matrix_t m;
     cairo_matrix_init(&m, in.Double(), in.Double(), in.Double(), in.Double(), in.Double(), in.Double());
