@@ -66,7 +66,7 @@ const std::map<std::string, const char*> kKnownFaults = {
     {"libwmf-formula1.wmf", "right by eye; text placed a little differently, which the reduced grid magnifies"},
     {"libwmf-formula3.wmf", "right by eye; the text a little heavier than the reference's, which the reduced grid magnifies"},
     {"libwmf-fulltest.wmf", "right by eye; the reference fills hatches and pattern brushes solid black"},
-    {"wmf2svg-fulltest.emf", "right by eye; the reference draws the EMF+ panels and leaves out most GDI ones"},
+    {"wmf2svg-fulltest.emf", "right by eye; the reference leaves the mask-blit and gradient panels empty and draws the EMF+ panel, which the player passes over"},
     {"wmf2svg-fulltest.wmf", "right by eye; the reference fills hatches solid and draws most text faint"},
     {"wmf2svg-symbol-font-tables.wmf", "right by eye: the symbols drawn as the characters they stand for, the reference's in its own heavier symbol font"},
 };
