@@ -4,6 +4,7 @@
 #include <string>
 
 #include "draw/EmfRecord.h"
+#include "draw/GdiText.h"
 
 namespace tlc::gdi::emf {
 
@@ -12,24 +13,6 @@ namespace {
 constexpr std::uint32_t kBsNullStyle = 1;
 // Bitmaps larger than this are not drawn (the helper's memory is limited).
 constexpr std::uint64_t kMaxDibPixels = 64ull << 20;
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
 
 } // namespace
 
@@ -41,7 +24,8 @@ Pen PenFromCreatePen(const Record& r) {
     pen.Colour = r.ColourRef(24);
     // A pen wider than one logical unit draws its dashes solid.
     const std::uint32_t style = pen.Style & kPsStyleMask;
-    if (pen.Width > 1 && style >= kPsDash && style <= kPsDashDotDot) pen.Style &= ~std::uint32_t{kPsStyleMask};
+    if (pen.Width > 1 && style >= kPsDash && style <= kPsDashDotDot)
+        pen.Style &= ~std::uint32_t{kPsStyleMask};
     return pen;
 }
 
@@ -56,7 +40,8 @@ Pen PenFromExtCreatePen(const Record& r) {
     const std::uint32_t entries = r.U32(48);
     // A cosmetic pen is one pixel wide whatever width it states.
     pen.Width = (pen.Style & kPsTypeMask) == kPsGeometric ? double(width) : 0.0;
-    if (brushStyle == kBsNullStyle) pen.Style = (pen.Style & ~std::uint32_t{kPsStyleMask}) | kPsNull;
+    if (brushStyle == kBsNullStyle)
+        pen.Style = (pen.Style & ~std::uint32_t{kPsStyleMask}) | kPsNull;
     if (entries > 0) {
         const auto styleBytes = r.Bytes(52, std::uint64_t{entries} * 4);
         if (styleBytes.empty()) return pen;
@@ -72,9 +57,12 @@ Brush BrushFromLogBrush(const Record& r, std::size_t at) {
     const std::uint32_t style = r.U32(at);
     brush.Colour = r.ColourRef(at + 4);
     brush.Hatch = r.U32(at + 8);
-    if (style == kBsNull) brush.Style = kBsNull;
-    else if (style == kBsHatched && brush.Hatch <= kHsDiagCross) brush.Style = kBsHatched;
-    else brush.Style = kBsSolid; // a pattern style here has no pattern: its colour
+    if (style == kBsNull)
+        brush.Style = kBsNull;
+    else if (style == kBsHatched && brush.Hatch <= kHsDiagCross)
+        brush.Style = kBsHatched;
+    else
+        brush.Style = kBsSolid; // a pattern style here has no pattern: its colour
     return brush;
 }
 
@@ -109,9 +97,12 @@ Brush StockBrush(std::uint32_t index, bool* found) {
     static constexpr std::uint8_t kGreys[5] = {255, 192, 128, 64, 0};
     *found = true;
     Brush brush;
-    if (index < 5) brush.Colour = {kGreys[index], kGreys[index], kGreys[index]};
-    else if (index == 5) brush.Style = kBsNull;
-    else if (index != 18) *found = false;
+    if (index < 5)
+        brush.Colour = {kGreys[index], kGreys[index], kGreys[index]};
+    else if (index == 5)
+        brush.Style = kBsNull;
+    else if (index != 18)
+        *found = false;
     return brush;
 }
 
@@ -119,9 +110,12 @@ Pen StockPen(std::uint32_t index, bool* found) {
     // WHITE_PEN, BLACK_PEN, NULL_PEN; DC_PEN (19) starts black.
     *found = true;
     Pen pen;
-    if (index == 6) pen.Colour = {255, 255, 255};
-    else if (index == 8) pen.Style = kPsNull;
-    else if (index != 7 && index != 19) *found = false;
+    if (index == 6)
+        pen.Colour = {255, 255, 255};
+    else if (index == 8)
+        pen.Style = kPsNull;
+    else if (index != 7 && index != 19)
+        *found = false;
     return pen;
 }
 
@@ -140,7 +134,8 @@ Font StockFont(std::uint32_t index, bool* found) {
 }
 
 std::shared_ptr<const Dib> DibFromRecord(const Record& r, std::uint32_t offBmi, std::uint32_t cbBmi,
-                                         std::uint32_t offBits, std::uint32_t cbBits, bool paletteColours) {
+                                         std::uint32_t offBits, std::uint32_t cbBits,
+                                         bool paletteColours) {
     if (cbBmi == 0) return nullptr;
     const auto header = r.Bytes(offBmi, cbBmi);
     const auto bits = r.Bytes(offBits, cbBits);
@@ -165,13 +160,17 @@ std::shared_ptr<const Dib> DibFromRecord(const Record& r, std::uint32_t offBmi, 
         entryBytes = 4;
     }
     const std::int64_t rows = height < 0 ? -height : height;
-    if (width <= 0 || rows <= 0 || std::uint64_t(width) * std::uint64_t(rows) > kMaxDibPixels) return nullptr;
-    if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32)
+    if (width <= 0 || rows <= 0 || std::uint64_t(width) * std::uint64_t(rows) > kMaxDibPixels)
+        return nullptr;
+    if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 &&
+        bitCount != 32)
         return nullptr;
     // The colour table must be inside the header part.
     std::uint64_t entries = coloursUsed;
     if (bitCount <= 8 && (entries == 0 || entries > (1u << bitCount))) entries = 1u << bitCount;
-    if (bitCount > 8) entries = compression == 3 && headerSize == 40 ? 3 : std::min<std::uint64_t>(coloursUsed, 256);
+    if (bitCount > 8)
+        entries =
+            compression == 3 && headerSize == 40 ? 3 : std::min<std::uint64_t>(coloursUsed, 256);
     if (headerSize + entries * entryBytes > header.size()) {
         if (bitCount <= 8) return nullptr;
     }
@@ -199,9 +198,11 @@ std::int32_t DibHeight(const Dib& dib) {
 std::uint64_t DibPixels(const Dib& dib) {
     if (dib.Bytes.size() < 12) return 0;
     const bool core = LoadLE32(dib.Bytes.data()) == 12;
-    const std::int64_t width = core ? LoadLE16(dib.Bytes.data() + 4) : LoadLE32Signed(dib.Bytes.data() + 4);
+    const std::int64_t width =
+        core ? LoadLE16(dib.Bytes.data() + 4) : LoadLE32Signed(dib.Bytes.data() + 4);
     const std::int64_t height = DibHeight(dib);
-    return std::uint64_t(std::max<std::int64_t>(width, 0)) * std::uint64_t(height < 0 ? -height : height);
+    return std::uint64_t(std::max<std::int64_t>(width, 0)) *
+           std::uint64_t(height < 0 ? -height : height);
 }
 
 std::vector<Rect> RegionRects(const Record& r, std::size_t at, std::uint32_t cb) {
@@ -220,7 +221,8 @@ std::vector<Rect> RegionRects(const Record& r, std::size_t at, std::uint32_t cb)
         return rects;
     }
     rects.reserve(count);
-    for (std::uint32_t k = 0; k < count; ++k) rects.push_back(r.RectL(at + 32 + 16 * std::size_t{k}));
+    for (std::uint32_t k = 0; k < count; ++k)
+        rects.push_back(r.RectL(at + 32 + 16 * std::size_t{k}));
     return rects;
 }
 

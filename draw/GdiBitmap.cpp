@@ -177,26 +177,22 @@ bool Canvas::Impl::SourceMatrix(const Rect& dest, const Rect& source, cairo_matr
 
 namespace {
 
-void FillWithOperator(cairo_t* cr, cairo_operator_t op, bool underlay) {
-    if (underlay) {
-        cairo_pattern_t* source = cairo_pattern_reference(cairo_get_source(cr));
-        cairo_set_source_rgb(cr, 1, 1, 1);
-        cairo_set_operator(cr, CAIRO_OPERATOR_DEST_OVER);
-        cairo_fill_preserve(cr);
-        cairo_set_source(cr, source);
-        cairo_pattern_destroy(source);
-    }
-    cairo_set_operator(cr, op);
-    cairo_fill(cr);
-    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
-}
-
 // Enlarged pictures keep their pixels square, as a stretch on the device
 // does; reduced ones are averaged so thin lines do not break up.
 cairo_filter_t Filter(const cairo_matrix_t& outputToSource) {
     const double sx = std::hypot(outputToSource.xx, outputToSource.yx);
     const double sy = std::hypot(outputToSource.xy, outputToSource.yy);
     return sx < 1 && sy < 1 ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD;
+}
+
+// The picture as the source, placed by m, its edge pixels carried on.
+void SetPictureSource(cairo_t* cr, cairo_surface_t* picture, const cairo_matrix_t& m) {
+    cairo_pattern_t* pattern = cairo_pattern_create_for_surface(picture);
+    cairo_pattern_set_matrix(pattern, &m);
+    cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
+    cairo_pattern_set_filter(pattern, Filter(m));
+    cairo_set_source(cr, pattern);
+    cairo_pattern_destroy(pattern);
 }
 
 bool UsesSource(std::uint32_t code) {
@@ -244,12 +240,7 @@ void Canvas::StretchDib(const Rect& dest, const Rect& source, const Dib* dib, st
     if (!d.BeginDraw(&path)) return;
     d.Emit(path);
     cairo_set_fill_rule(d.Cr, CAIRO_FILL_RULE_WINDING);
-    cairo_pattern_t* pattern = cairo_pattern_create_for_surface(picture.get());
-    cairo_pattern_set_matrix(pattern, &m);
-    cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
-    cairo_pattern_set_filter(pattern, Filter(m));
-    cairo_set_source(d.Cr, pattern);
-    cairo_pattern_destroy(pattern);
+    SetPictureSource(d.Cr, picture.get(), m);
     switch (code) {
     case 0x88:
     case 0xB8:
@@ -291,12 +282,7 @@ void Canvas::AlphaBlendDib(const Rect& dest, const Rect& source, const Dib& dib,
     cairo_save(d.Cr);
     d.Emit(path);
     cairo_clip(d.Cr);
-    cairo_pattern_t* pattern = cairo_pattern_create_for_surface(picture.get());
-    cairo_pattern_set_matrix(pattern, &m);
-    cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
-    cairo_pattern_set_filter(pattern, Filter(m));
-    cairo_set_source(d.Cr, pattern);
-    cairo_pattern_destroy(pattern);
+    SetPictureSource(d.Cr, picture.get(), m);
     cairo_paint_with_alpha(d.Cr, constantAlpha / 255.0);
     cairo_restore(d.Cr);
     d.EndDraw();

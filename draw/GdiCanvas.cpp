@@ -14,10 +14,6 @@ constexpr double kCoordLimit = 1e6;
 // More saved states than any real picture keeps: a damaged file cannot grow the stack.
 constexpr std::size_t kMaxSaved = 4096;
 
-bool Finite(double v) {
-    return std::isfinite(v);
-}
-
 cairo_matrix_t FromTransform(const Transform& t) {
     cairo_matrix_t m;
     cairo_matrix_init(&m, t.M11, t.M12, t.M21, t.M22, t.Dx, t.Dy);

@@ -7,6 +7,8 @@
 // GdiBitmap.cpp: bitmaps; GdiCanvasText.cpp: text).
 #include <cairo.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -172,5 +174,19 @@ void ApplyPenStyle(cairo_t* cr, const Pen& pen, double width, double miterLimit)
 // with fore and 1 bits with back. Null for a damaged or oversized DIB.
 SurfacePtr DibSurface(const Dib& dib, const std::vector<Colour>& palette, const Colour* fore,
                       const Colour* back, bool alpha);
+
+// Fills the current path with op; underlay: over white where nothing is
+// drawn yet, so blend modes meet the page a device starts with.
+void FillWithOperator(cairo_t* cr, cairo_operator_t op, bool underlay);
+
+// A rectangle with left above right and top above bottom.
+inline Rect Normalised(const Rect& r) {
+    return {std::min(r.Left, r.Right), std::min(r.Top, r.Bottom), std::max(r.Left, r.Right),
+            std::max(r.Top, r.Bottom)};
+}
+
+inline bool Finite(double v) {
+    return std::isfinite(v);
+}
 
 } // namespace tlc::gdi

@@ -213,6 +213,20 @@ void Canvas::Impl::StrokeCurrent() {
     cairo_set_dash(Cr, nullptr, 0, 0);
 }
 
+void FillWithOperator(cairo_t* cr, cairo_operator_t op, bool underlay) {
+    if (underlay) {
+        cairo_pattern_t* source = cairo_pattern_reference(cairo_get_source(cr));
+        cairo_set_source_rgb(cr, 1, 1, 1);
+        cairo_set_operator(cr, CAIRO_OPERATOR_DEST_OVER);
+        cairo_fill_preserve(cr);
+        cairo_set_source(cr, source);
+        cairo_pattern_destroy(source);
+    }
+    cairo_set_operator(cr, op);
+    cairo_fill(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+}
+
 void Canvas::Impl::FillCurrent(const Brush& brush, int fillMode) {
     const RopPlan plan = PlanRop2(S.Rop2);
     cairo_set_fill_rule(Cr,
@@ -221,17 +235,7 @@ void Canvas::Impl::FillCurrent(const Brush& brush, int fillMode) {
         cairo_new_path(Cr);
         return;
     }
-    if (plan.Underlay) {
-        cairo_pattern_t* source = cairo_pattern_reference(cairo_get_source(Cr));
-        cairo_set_source_rgb(Cr, 1, 1, 1);
-        cairo_set_operator(Cr, CAIRO_OPERATOR_DEST_OVER);
-        cairo_fill_preserve(Cr);
-        cairo_set_source(Cr, source);
-        cairo_pattern_destroy(source);
-    }
-    cairo_set_operator(Cr, plan.Op);
-    cairo_fill(Cr);
-    cairo_set_operator(Cr, CAIRO_OPERATOR_OVER);
+    FillWithOperator(Cr, plan.Op, plan.Underlay);
 }
 
 bool Canvas::Impl::SetBrushSource(const Brush& brush, const RopPlan& plan) {

@@ -7,18 +7,6 @@
 
 namespace tlc::gdi {
 
-namespace {
-
-Rect Normalised(const Rect& r) {
-    return {std::min(r.Left, r.Right), std::min(r.Top, r.Bottom), std::max(r.Left, r.Right),
-            std::max(r.Top, r.Bottom)};
-}
-
-bool Finite(double v) {
-    return std::isfinite(v);
-}
-
-} // namespace
 // ---- shapes as paths ----
 
 bool Canvas::Impl::AddPoints(Path& path, std::span<const Point> points, bool close) const {

@@ -17,6 +17,9 @@ namespace tlc::gdi {
 // The 8-bit text of a record as Unicode, read in the font's character set
 // (Windows-1252 for the Western ones, the Symbol and Wingdings fonts through
 // tables of their own); characters with no meaning become nothing.
+// A character appended to UTF-8 text (face names, fontconfig's patterns).
+void AppendUtf8(std::string& out, char32_t c);
+
 std::u32string DecodeText8(std::string_view bytes, const Font& font);
 std::u32string DecodeUtf16(std::u16string_view text);
 // Wide text in the selected font: a symbol font's codes (below 0x100, or

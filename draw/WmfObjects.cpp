@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/LittleEndian.h"
+#include "draw/GdiText.h"
 
 namespace tlc::wmf {
 
@@ -11,18 +12,11 @@ namespace {
 // Larger than any logo or screen needs; a damaged size stops here.
 constexpr std::int64_t kMaxDibPixels = 64ll << 20;
 
-constexpr std::uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiJpeg = 4, kBiPng = 5;
+constexpr std::uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiJpeg = 4,
+                        kBiPng = 5;
 
-std::int64_t RowBytes(std::int64_t width, std::int64_t bits) { return (width * bits + 31) / 32 * 4; }
-
-// Windows-1252 face names are nearly always ASCII; the rest as Latin-1.
-void AppendUtf8(std::string& out, std::uint8_t b) {
-    if (b < 0x80) {
-        out += static_cast<char>(b);
-    } else {
-        out += static_cast<char>(0xC0 | (b >> 6));
-        out += static_cast<char>(0x80 | (b & 0x3F));
-    }
+std::int64_t RowBytes(std::int64_t width, std::int64_t bits) {
+    return (width * bits + 31) / 32 * 4;
 }
 
 } // namespace
@@ -30,7 +24,8 @@ void AppendUtf8(std::string& out, std::uint8_t b) {
 std::shared_ptr<gdi::Dib> CheckedDib(std::span<const std::uint8_t> bytes, bool paletteColours) {
     if (bytes.size() < 12) throw Damaged{};
     const std::uint32_t headerSize = LoadLE32(bytes.data());
-    std::int64_t width = 0, height = 0, bits = 0, colours = 0, masks = 0, entryBytes = 4, imageBytes = 0;
+    std::int64_t width = 0, height = 0, bits = 0, colours = 0, masks = 0, entryBytes = 4,
+                 imageBytes = 0;
     std::uint32_t compression = kBiRgb;
     if (headerSize == 12) {
         width = LoadLE16(bytes.data() + 4);
@@ -49,14 +44,17 @@ std::shared_ptr<gdi::Dib> CheckedDib(std::span<const std::uint8_t> bytes, bool p
         throw Damaged{};
     }
     const std::int64_t rows = height < 0 ? -height : height;
-    if (width <= 0 || rows == 0 || width > kMaxDibPixels || rows > kMaxDibPixels || width * rows > kMaxDibPixels)
+    if (width <= 0 || rows == 0 || width > kMaxDibPixels || rows > kMaxDibPixels ||
+        width * rows > kMaxDibPixels)
         throw Damaged{};
     if (compression == kBiJpeg || compression == kBiPng) { // left out, when it fits
-        if (imageBytes == 0 || headerSize + std::int64_t{imageBytes} > static_cast<std::int64_t>(bytes.size()))
+        if (imageBytes == 0 ||
+            headerSize + std::int64_t{imageBytes} > static_cast<std::int64_t>(bytes.size()))
             throw Damaged{};
         return nullptr;
     }
-    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) throw Damaged{};
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32)
+        throw Damaged{};
     if (colours > 65536) throw Damaged{};
     if (colours == 0 && bits <= 8) colours = std::int64_t{1} << bits;
     if (paletteColours) entryBytes = 2;
@@ -91,11 +89,13 @@ std::shared_ptr<gdi::Dib> DibFromBitmap16(Params header, std::span<const std::ui
     if (!header.Has(5)) throw Damaged{};
     const std::int64_t width = header.S(1), height = header.S(2), widthBytes = header.S(3);
     const std::uint8_t planes = header.From(8)[0], depth = header.From(8)[1];
-    if (width <= 0 || height <= 0 || widthBytes <= 0 || width * height > kMaxDibPixels) throw Damaged{};
+    if (width <= 0 || height <= 0 || widthBytes <= 0 || width * height > kMaxDibPixels)
+        throw Damaged{};
     if (planes != 1 || (depth != 1 && depth != 24 && depth != 32)) return nullptr;
     // Some writers keep fewer rows than the header says (a sample from a
     // public test suite): the bitmap is left out, nothing read past its end.
-    if (widthBytes < (width * depth + 7) / 8 || widthBytes * height > static_cast<std::int64_t>(bits.size()))
+    if (widthBytes < (width * depth + 7) / 8 ||
+        widthBytes * height > static_cast<std::int64_t>(bits.size()))
         return nullptr;
     const std::int64_t stride = RowBytes(width, depth);
     const std::size_t table = depth == 1 ? 8 : 0;
@@ -135,7 +135,8 @@ std::vector<gdi::Rect> RegionRects(Params p) {
         const double top = p.S(word + 1), bottom = p.S(word + 2);
         if (count % 2 != 0 || !p.Has(word + 3 + count + 1)) throw Damaged{};
         for (std::size_t x = 0; x < count; x += 2)
-            rects.push_back({static_cast<double>(p.S(word + 3 + x)), top, static_cast<double>(p.S(word + 4 + x)), bottom});
+            rects.push_back({static_cast<double>(p.S(word + 3 + x)), top,
+                             static_cast<double>(p.S(word + 4 + x)), bottom});
         word += 3 + count + 1;
     }
     return rects;
@@ -157,7 +158,7 @@ gdi::Font FontFromRecord(Params p) {
     font.CharSet = rest[3];
     font.PitchAndFamily = rest[7];
     for (std::size_t k = 8; k < rest.size() && k < 8 + 32 && rest[k] != 0; ++k)
-        AppendUtf8(font.FaceName, rest[k]);
+        gdi::AppendUtf8(font.FaceName, rest[k]); // Latin-1: face names are nearly always ASCII
     return font;
 }
 
