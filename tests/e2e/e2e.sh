@@ -190,8 +190,10 @@ expect_only_main_window() {
 
 # Opens a file dialog with $1 (a shortcut), types the full path $2 into its
 # file name box (which has the focus when it opens) and presses Enter.
-use_file_dialog() {
-  local before dialog
+# Opens a file dialog from the main window by its key and types a name into
+# it, then Return; the dialog's window is left in $dialog.
+type_in_file_dialog() {
+  local before
   focus "$main_window"
   before=$(visible_windows)
   key "$1"
@@ -200,6 +202,10 @@ use_file_dialog() {
   key ctrl+a
   type_text "$2"
   key Return
+}
+
+use_file_dialog() {
+  type_in_file_dialog "$1" "$2"
   # A name that completes to an existing file may leave the completion list
   # open, which takes the first Return (as a person sees, a second one
   # confirms).
@@ -330,14 +336,7 @@ damaged_file)
   "$cli" convert "$work/picture.bmp" -o "$work/expected.rsc" >/dev/null || fail "tillora-logo failed"
   start_display
   start_program
-  focus "$main_window"
-  before=$(visible_windows)
-  key ctrl+o
-  dialog=$(wait_new_window "$before") || exit 1
-  focus "$dialog"
-  key ctrl+a
-  type_text "$work/damaged.bmp"
-  key Return
+  type_in_file_dialog ctrl+o "$work/damaged.bmp"
   wait_gone "$dialog"
   wait_count "$title" 2
   box=$(windows_named "$title" | grep -vx "$main_window" | head -n 1)
@@ -363,14 +362,7 @@ hostile_metafiles)
      "$root/pillow/drawing.wmf" "$work/pics/"
   start_display
   start_program
-  focus "$main_window"
-  before=$(visible_windows)
-  key ctrl+o
-  dialog=$(wait_new_window "$before") || exit 1
-  focus "$dialog"
-  key ctrl+a
-  type_text "$work/pics/"
-  key Return
+  type_in_file_dialog ctrl+o "$work/pics/"
   # From the name box back to the file list, then down through the files.
   key shift+Tab Home
   for step in 1 2 3 4; do
