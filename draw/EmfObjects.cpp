@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "draw/DibHeader.h"
 #include "draw/EmfRecord.h"
 #include "draw/GdiText.h"
 
@@ -140,25 +141,13 @@ std::shared_ptr<const Dib> DibFromRecord(const Record& r, std::uint32_t offBmi, 
     const auto header = r.Bytes(offBmi, cbBmi);
     const auto bits = r.Bytes(offBits, cbBits);
     if (header.empty() || (cbBits != 0 && bits.empty())) return nullptr; // the record is damaged
-    if (header.size() < 12) return nullptr;
-    const std::uint32_t headerSize = LoadLE32(header.data());
-    std::int64_t width, height;
-    std::uint32_t bitCount, compression = 0, coloursUsed = 0;
-    std::uint64_t entryBytes;
-    if (headerSize == 12) {
-        width = LoadLE16(header.data() + 4);
-        height = LoadLE16(header.data() + 6);
-        bitCount = LoadLE16(header.data() + 10);
-        entryBytes = 3;
-    } else {
-        if (headerSize < 40 || headerSize > header.size()) return nullptr;
-        width = LoadLE32Signed(header.data() + 4);
-        height = LoadLE32Signed(header.data() + 8);
-        bitCount = LoadLE16(header.data() + 14);
-        compression = LoadLE32(header.data() + 16);
-        coloursUsed = LoadLE32(header.data() + 32);
-        entryBytes = 4;
-    }
+    DibHeader h;
+    if (!ReadDibHeader(header, h)) return nullptr;
+    const std::uint32_t headerSize = h.HeaderBytes;
+    const std::int64_t width = h.Width, height = h.Height;
+    const std::uint32_t bitCount = h.BitCount, compression = h.Compression,
+                        coloursUsed = h.ColoursUsed;
+    const std::uint64_t entryBytes = h.EntryBytes;
     const std::int64_t rows = height < 0 ? -height : height;
     if (width <= 0 || rows <= 0 || std::uint64_t(width) * std::uint64_t(rows) > kMaxDibPixels)
         return nullptr;

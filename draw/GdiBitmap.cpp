@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "base/LittleEndian.h"
+#include "draw/DibHeader.h"
 #include "draw/GdiCanvasImpl.h"
 #include "image/BitmapFile.h"
 
@@ -25,27 +26,13 @@ void Append32(std::vector<std::uint8_t>& out, std::uint32_t v) {
 // colour table replaced by the colours they name. Empty when it cannot be.
 std::vector<std::uint8_t> AsBitmapFile(const Dib& dib, const std::vector<Colour>& palette) {
     const std::vector<std::uint8_t>& b = dib.Bytes;
-    if (b.size() < 12) return {};
-    const std::uint32_t headerBytes = LoadLE32(b.data());
-    std::int64_t width, height;
-    int bitCount;
-    std::uint32_t compression = BI_RGB, colourCount = 0;
-    std::size_t entryBytes;
-    if (headerBytes == 12) {
-        width = LoadLE16(b.data() + 4);
-        height = LoadLE16(b.data() + 6);
-        bitCount = LoadLE16(b.data() + 10);
-        entryBytes = 3;
-    } else if (headerBytes >= 40 && headerBytes <= 124 && b.size() >= headerBytes) {
-        width = LoadLE32Signed(b.data() + 4);
-        height = LoadLE32Signed(b.data() + 8);
-        bitCount = LoadLE16(b.data() + 14);
-        compression = LoadLE32(b.data() + 16);
-        colourCount = LoadLE32(b.data() + 32);
-        entryBytes = 4;
-    } else {
-        return {};
-    }
+    DibHeader h;
+    if (!ReadDibHeader(b, h) || h.HeaderBytes > 124) return {};
+    const std::uint32_t headerBytes = h.HeaderBytes;
+    const std::int64_t width = h.Width, height = h.Height;
+    const int bitCount = static_cast<int>(h.BitCount);
+    const std::uint32_t compression = h.Compression, colourCount = h.ColoursUsed;
+    const std::size_t entryBytes = h.EntryBytes;
     if (width <= 0 || height == 0 || width * std::llabs(height) > kMaxDibPixels) return {};
     std::uint64_t entries = colourCount ? colourCount : bitCount <= 8 ? (1u << bitCount) : 0;
     if (headerBytes == 12) entries = bitCount <= 8 ? (1u << bitCount) : 0;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/LittleEndian.h"
+#include "draw/DibHeader.h"
 #include "draw/GdiText.h"
 
 namespace tlc::wmf {
@@ -22,27 +23,14 @@ std::int64_t RowBytes(std::int64_t width, std::int64_t bits) {
 } // namespace
 
 std::shared_ptr<gdi::Dib> CheckedDib(std::span<const std::uint8_t> bytes, bool paletteColours) {
-    if (bytes.size() < 12) throw Damaged{};
-    const std::uint32_t headerSize = LoadLE32(bytes.data());
-    std::int64_t width = 0, height = 0, bits = 0, colours = 0, masks = 0, entryBytes = 4,
-                 imageBytes = 0;
-    std::uint32_t compression = kBiRgb;
-    if (headerSize == 12) {
-        width = LoadLE16(bytes.data() + 4);
-        height = LoadLE16(bytes.data() + 6);
-        bits = LoadLE16(bytes.data() + 10);
-        entryBytes = 3;
-    } else if (headerSize >= 40 && headerSize <= bytes.size()) {
-        width = LoadLE32Signed(bytes.data() + 4);
-        height = LoadLE32Signed(bytes.data() + 8);
-        bits = LoadLE16(bytes.data() + 14);
-        compression = LoadLE32(bytes.data() + 16);
-        imageBytes = LoadLE32(bytes.data() + 20);
-        colours = LoadLE32(bytes.data() + 32);
-        if (compression == kBiBitfields && headerSize == 40) masks = 12;
-    } else {
-        throw Damaged{};
-    }
+    gdi::DibHeader h;
+    if (!gdi::ReadDibHeader(bytes, h)) throw Damaged{};
+    const std::uint32_t headerSize = h.HeaderBytes;
+    const std::int64_t width = h.Width, height = h.Height, bits = h.BitCount,
+                       imageBytes = h.ImageBytes;
+    const std::uint32_t compression = h.Compression;
+    std::int64_t colours = h.ColoursUsed, entryBytes = h.EntryBytes;
+    const std::int64_t masks = compression == kBiBitfields && headerSize == 40 ? 12 : 0;
     const std::int64_t rows = height < 0 ? -height : height;
     if (width <= 0 || rows == 0 || width > kMaxDibPixels || rows > kMaxDibPixels ||
         width * rows > kMaxDibPixels)
